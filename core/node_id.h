@@ -1,0 +1,50 @@
+#pragma once
+// Node identities, node kinds and form identities.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/format.h"
+
+namespace ks {
+
+// 16 bytes in GUID layout; all zero means "none" (a parent of none is the top level).
+struct NodeId {
+    std::array<uint8_t, 16> bytes{};
+
+    bool is_none() const;
+    bool operator==(const NodeId&) const = default;
+    auto operator<=>(const NodeId&) const = default;
+
+    static NodeId from_bytes(std::span<const uint8_t> sixteen);
+    // "{9C16BCED-C256-40B4-8D46-EFA4FD93FC3F}" form, upper-case hexadecimal.
+    std::string to_string() const;
+    // Accepts the form above, with or without braces, any case.
+    static std::optional<NodeId> parse(std::string_view text);
+};
+
+enum class NodeKind : uint32_t {
+    None = 0,
+    Card = 1,
+    Folder = 2,
+    MyForms = 3,
+};
+
+// The kind named by a stored kind GUID; None when it is not one of the three.
+NodeKind node_kind_from_guid(std::span<const uint8_t> guid);
+const format::Guid& kind_guid(NodeKind kind);  // kind must not be None
+
+// A form: built-in form i (0..42) has i in its first 32-bit value and zero in the other
+// twelve bytes; any other value is the NodeId of a card in My Forms.
+using FormId = NodeId;
+FormId builtin_form_id(uint32_t index);
+std::optional<uint32_t> builtin_form_index(const FormId& id, uint32_t form_count = 43);
+
+// Makes a new NodeId from two random numbers and the current local time, never equal to the
+// one made just before it in this process.
+NodeId new_node_id();
+
+}  // namespace ks

@@ -1,0 +1,158 @@
+#include "core/repair.h"
+
+#include <algorithm>
+
+#include "core/format.h"
+#include "core/node.h"
+#include "core/wallet_file.h"
+#include "platform/message_format.h"
+#include "platform/text.h"
+#include "platform/texts.h"
+
+namespace ks {
+namespace {
+
+namespace fn = format::node;
+namespace fp = format::payload;
+
+bool known_chunk_type(uint32_t type) {
+    return type == fp::kChunkField || type == fp::kChunkPicture || type == fp::kChunkSound ||
+           type == fp::kChunkFile;
+}
+
+// A card payload is whole when its chunks, all of known types, tile it exactly.
+bool payload_whole(const File& file, uint64_t start, uint32_t length) {
+    if (length == 0) return true;  // a deleted card
+    if (length < fp::kStyleSize) return false;
+    uint64_t p = fp::kStyleSize;
+    uint8_t chunk[fp::kChunkHeaderSize];
+    while (p < length) {
+        if (length - p < fp::kChunkHeaderSize) return false;
+        IoResult r = file.read_at(start + p, chunk);
+        if (r.failed() || r.bytes != sizeof chunk) return false;
+        if (!known_chunk_type(get_u32(chunk, 4))) return false;
+        p += fp::kChunkHeaderSize + uint64_t{get_u32(chunk, 8)};
+    }
+    return p == length;
+}
+
+// Whether the record at `c` with `header` lies whole inside the file and is consistent in
+// itself. A whole record is never cut, even when its plain icon image happens to contain bytes
+// that look like a node header.
+bool record_whole(const File& file, uint64_t c, const NodeHeader& header, uint64_t file_size) {
+    const uint64_t image = header.icon_image_length();
+    const uint64_t end = c + fn::kHeaderSize + image + header.payload_length();
+    if (end > file_size) return false;
+    if (image != 0 && (image % 4 != 0 || header.icon_image_pad() < 1 || header.icon_image_pad() > 4))
+        return false;
+    if (header.kind() != NodeKind::Card) return header.payload_length() == 0;
+    return payload_whole(file, c + fn::kHeaderSize + image, header.payload_length());
+}
+
+uint64_t next_valid_header_after(File& file, uint64_t c) {
+    file.seek(c + 1);
+    return find_next_valid_header(file);
+}
+
+}  // namespace
+
+std::optional<int> repair_node_records(File& file) {
+    int count = 0;
+    uint64_t c = format::kFirstNodeOffset;
+    NodeHeader header;
+    for (;;) {
+        auto size_now = file.size();
+        if (!size_now) return std::nullopt;
+        const uint64_t size = *size_now;
+        if (c >= size) break;
+        IoResult r = file.read_at(c, header.bytes);
+        if (r.failed()) return std::nullopt;
+        if (r.bytes < fn::kHeaderSize) {  // a header cut short at the end
+            if (!file.set_size(c)) return std::nullopt;
+            ++count;
+            break;
+        }
+        if (!header.valid()) {
+            const uint64_t m = next_valid_header_after(file, c);
+            ++count;
+            if (m == 0 || m <= c) {
+                if (!file.set_size(c)) return std::nullopt;
+                break;
+            }
+            if (!cut_range(file, c, m - c)) return std::nullopt;
+            continue;  // a valid header now stands at c
+        }
+        const uint64_t record = fn::kHeaderSize + uint64_t{header.icon_image_length()} +
+                                header.payload_length();
+        const uint64_t end = c + record;
+        if (record_whole(file, c, header, size)) {
+            c = end;
+            continue;
+        }
+        const uint64_t m = next_valid_header_after(file, c);
+        if (m == end) {  // the next record starts where this one ends
+            c = end;
+            continue;
+        }
+        ++count;
+        if (m == 0) {
+            // The last record: dropped when it runs past the end, else the rest is cut.
+            if (!file.set_size(end > size ? c : end)) return std::nullopt;
+            break;
+        }
+        if (end < m) {  // bytes between this record's end and the next header
+            if (!cut_range(file, end, m - end)) return std::nullopt;
+            c = end;
+        } else if (m - c < fn::kHeaderSize) {  // a header inside this header
+            if (!cut_range(file, c, m - c)) return std::nullopt;
+        } else {  // the record runs into the next header: keep its header only
+            std::fill(header.bytes.begin() + fn::kIconImageLength, header.bytes.end(), 0);
+            IoResult w = file.write_at(c, header.bytes);
+            if (w.failed() || w.bytes != fn::kHeaderSize) return std::nullopt;
+            if (!cut_range(file, c + fn::kHeaderSize, m - c - fn::kHeaderSize)) return std::nullopt;
+            c += fn::kHeaderSize;
+        }
+    }
+    return count;
+}
+
+RepairResult repair_wallet(const std::filesystem::path& path,
+                           std::optional<std::u16string_view> password, Prompt& prompt) {
+    RepairResult result;
+    const std::u16string shown_path = from_utf8(path.string());
+    const std::u16string caption = loadString(kTextProductName);
+    PromptMessage ask{format_message(loadString(kTextRepairAsk), {shown_path}), caption,
+                      PromptButtons::YesNo, PromptIcon::Stop};
+    if (prompt.ask(ask) != PromptAnswer::Yes) {
+        result.status = RepairStatus::Declined;
+        return result;
+    }
+    PromptMessage confirm{loadString(kTextRepairConfirm), caption, PromptButtons::OkCancel,
+                          PromptIcon::Exclamation};
+    if (prompt.ask(confirm) != PromptAnswer::Ok) {
+        result.status = RepairStatus::Declined;
+        return result;
+    }
+
+    WalletStorage storage;
+    result.open_result = open_wallet_storage(storage, path, password, /*read_only=*/false);
+    if (result.open_result != OpenResult::Opened) {
+        result.status = RepairStatus::OpenFailed;
+        return result;
+    }
+    auto repairs = repair_node_records(storage.file);
+    const bool synced = storage.file.sync();
+    storage.close();
+    if (!repairs || !synced) {
+        result.status = RepairStatus::IoFailed;
+        return result;
+    }
+    result.repairs = *repairs;
+    PromptMessage report{
+        format_message(loadString(kTextRepairReport), {int64_t{*repairs}, shown_path}), caption,
+        PromptButtons::Ok, PromptIcon::Information};
+    prompt.ask(report);
+    return result;
+}
+
+}  // namespace ks

@@ -1,0 +1,61 @@
+#pragma once
+// Low-level routines of the wallet file. Each works at the file's current position and leaves
+// it just after what it read or wrote, and answers with a StorageResult.
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "core/node.h"
+#include "core/storage_result.h"
+#include "core/wallet_blocks.h"
+#include "platform/file.h"
+
+namespace ks {
+
+StorageResult read_header(File& file, WalletHeader& header);
+StorageResult write_header(File& file, WalletHeader& header);
+// On success derives the MasterKey and RecordKey and marks the block loaded.
+StorageResult read_info_block(File& file, WalletInfoBlock& info, size_t* consumed = nullptr);
+// Renews the two random values at 72 and 108, then writes.
+StorageResult write_info_block(File& file, WalletInfoBlock& info);
+StorageResult read_settings_block(File& file, WalletSettingsBlock& settings);
+StorageResult write_settings_block(File& file, WalletSettingsBlock& settings);
+
+// Reads a node header and its icon image (not the payload) into `node`, which gets
+// `record_key`. NotRecognised when the kind GUID is unknown. An icon image that cannot be read
+// whole is dropped (icon 0). `consumed` gets the bytes passed over.
+StorageResult read_node(File& file, TreeNode& node, const KeyContext* record_key,
+                        uint64_t* consumed = nullptr);
+// Writes the node's header, its icon image and `payload` in one transfer. NotRecognised when
+// the node is not valid.
+StorageResult write_node(File& file, TreeNode& node, std::span<const uint8_t> payload = {});
+
+// Positions the file at the first node record.
+bool skip_to_nodes(File& file);
+
+// Removes [offset, offset + length) by moving the rest of the file down, then sets the end.
+bool cut_range(File& file, uint64_t offset, uint64_t length);
+
+// The offset of the next position, from the current one up to size - 748, at which a valid
+// node header begins; 0 when there is none. The position is restored.
+uint64_t find_next_valid_header(File& file);
+
+enum class RecordFilter {
+    Any,          // deleted records included
+    NotDeleted,   // records not marked deleted
+    LiveCard,     // cards not marked deleted
+};
+
+struct RecordLocation {
+    uint64_t offset = 0;            // start of the record
+    uint64_t header_and_image = 0;  // bytes of header plus icon image
+    uint32_t payload_length = 0;
+    NodeHeader header;
+};
+
+// Walks the node records from the first one to the record of `id`; on success the file is
+// positioned at the record's start.
+std::optional<RecordLocation> find_node_record(File& file, const NodeId& id,
+                                               RecordFilter filter = RecordFilter::Any);
+
+}  // namespace ks

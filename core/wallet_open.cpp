@@ -1,0 +1,96 @@
+#include "core/wallet_open.h"
+
+#include "core/format.h"
+#include "core/keys.h"
+#include "core/wallet_file.h"
+#include "platform/clock.h"
+#include "platform/texts.h"
+
+namespace ks {
+
+void WalletStorage::close() {
+    file.close();
+    header.clear();
+    info.clear();
+    settings.clear();
+    path.clear();
+    read_only = false;
+    open = false;
+}
+
+bool path_acceptable(const std::filesystem::path& path) {
+    return path.native().size() >= kMinPathLength;
+}
+
+bool fill_new_wallet_blocks(WalletStorage& storage, std::optional<std::u16string_view> password,
+                            std::optional<std::u16string_view> hint) {
+    const DateTime now = clock().now();
+    storage.header.fill_new();
+    WalletInfoBlock& info = storage.info;
+    info.fill_new(now);
+    Digest master = derive_master_key(info.creation_time());
+    info.master_key.prepare(master);
+    secure_zero(std::span(master));
+    const std::pair<uint32_t, int32_t> captions[] = {
+        {kTextCaption1, kCaptionIcon1}, {kTextCaption2, kCaptionIcon2}, {kTextCaption3, kCaptionIcon3}};
+    bool ok = set_password(info, password);
+    for (int entry = 1; entry <= 3 && ok; ++entry) {
+        const auto& [text, icon] = captions[entry - 1];
+        ok = set_caption(info, entry, loadString(text), icon);
+    }
+    ok = ok && set_hint(info, hint);
+    storage.settings.fill_new(now);
+    return ok;
+}
+
+BlockWriteFailure write_leading_blocks(WalletStorage& storage, bool only_dirty) {
+    BlockWriteFailure failure;
+    if (!storage.file.seek(0)) return {0, StorageResult::NoFile};
+    auto step = [&](int block, bool dirty, uint64_t size, auto&& write) {
+        if (failure.block >= 0) return;
+        if (only_dirty && !dirty) {
+            storage.file.seek(storage.file.position() + size);
+            return;
+        }
+        StorageResult r = write();
+        if (r != StorageResult::Done) failure = {block, r};
+    };
+    step(0, storage.header.dirty, format::kHeaderSize,
+         [&] { return write_header(storage.file, storage.header); });
+    step(1, storage.info.dirty, format::kInfoBlockSize,
+         [&] { return write_info_block(storage.file, storage.info); });
+    step(2, storage.settings.dirty, format::kSettingsBlockSize,
+         [&] { return write_settings_block(storage.file, storage.settings); });
+    return failure;
+}
+
+OpenResult open_wallet_storage(WalletStorage& storage, const std::filesystem::path& path,
+                               std::optional<std::u16string_view> password, bool read_only) {
+    storage.close();
+    if (!path_acceptable(path)) return OpenResult::BadPath;
+    auto fail = [&](OpenResult r) {
+        storage.close();
+        return r;
+    };
+    storage.file = File::open(path, read_only ? FileMode::ReadOnly : FileMode::ReadWrite);
+    if (!storage.file.is_open()) return fail(OpenResult::CannotOpen);
+    if (!read_only && !storage.file.try_lock_exclusive()) return fail(OpenResult::CannotOpen);
+    storage.path = path;
+
+    auto size = storage.file.size();
+    if (!size || *size < format::kHeaderSize) return fail(OpenResult::NotAWallet);
+    if (read_header(storage.file, storage.header) != StorageResult::Done || !storage.header.valid)
+        return fail(OpenResult::NotAWallet);
+    if (!storage.header.version_accepted()) return fail(OpenResult::WrongVersion);
+    if (read_info_block(storage.file, storage.info) != StorageResult::Done)
+        return fail(OpenResult::BadInfoBlock);
+    if (storage.info.has_password() && !check_password(storage.info, password))
+        return fail(OpenResult::WrongPassword);
+    if (read_settings_block(storage.file, storage.settings) != StorageResult::Done)
+        return fail(OpenResult::BadSettingsBlock);
+    storage.read_only = read_only;
+    storage.open = true;
+    return OpenResult::Opened;
+}
+
+}  // namespace ks

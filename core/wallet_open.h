@@ -1,0 +1,73 @@
+#pragma once
+// An open wallet file with its three leading blocks, and the opening checks shared by the
+// document and the repair walk.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+#include "core/storage_result.h"
+#include "core/wallet_blocks.h"
+#include "platform/file.h"
+
+namespace ks {
+
+enum class OpenResult : int {
+    Opened = 0,
+    BadPath = 1,           // missing or shorter than 6 characters
+    CannotOpen = 2,        // missing, unreadable, or locked by another writer
+    NodesUnreadable = 3,   // load: the node area could not be read at all
+    BadInfoBlock = 4,
+    BadSettingsBlock = 5,
+    NotAWallet = 7,        // shorter than the header, unreadable, or another signature
+    WrongVersion = 8,
+    WrongPassword = 10,
+    NoMemory = 12,         // load: no memory for a node
+    Damaged = 13,          // load: the walk stopped inside a record
+};
+
+constexpr size_t kMinPathLength = 6;
+
+struct WalletStorage {
+    File file;
+    WalletHeader header;
+    WalletInfoBlock info;
+    WalletSettingsBlock settings;
+    std::filesystem::path path;
+    bool read_only = false;
+    bool open = false;
+
+    // Closes the file and wipes the blocks and keys.
+    void close();
+};
+
+bool path_acceptable(const std::filesystem::path& path);
+
+// Texts and icons of the three special entries' captions in a new wallet.
+constexpr uint32_t kTextCaption1 = 20200;
+constexpr uint32_t kTextCaption2 = 20201;
+constexpr uint32_t kTextCaption3 = 20202;
+constexpr int32_t kCaptionIcon1 = 88;
+constexpr int32_t kCaptionIcon2 = 128;
+constexpr int32_t kCaptionIcon3 = 78;
+
+// Fills the three blocks of a new wallet stamped now: signature, markers, keys from
+// `password`, the captions and the hint. False when the keys cannot be set up.
+bool fill_new_wallet_blocks(WalletStorage& storage, std::optional<std::u16string_view> password,
+                            std::optional<std::u16string_view> hint);
+
+// Writes header, info block and settings block from the start of the file, in that order.
+// The first failure is returned together with the block it concerns (0, 1, 2).
+struct BlockWriteFailure {
+    int block = -1;
+    StorageResult result = StorageResult::Done;
+};
+BlockWriteFailure write_leading_blocks(WalletStorage& storage, bool only_dirty);
+
+// Opens `path` and reads its three blocks: for reading only, or for reading and writing under
+// an exclusive advisory lock (another writer gives CannotOpen). A wallet with a password needs
+// the right one (WrongPassword). On any failure `storage` is left closed.
+OpenResult open_wallet_storage(WalletStorage& storage, const std::filesystem::path& path,
+                               std::optional<std::u16string_view> password, bool read_only);
+
+}  // namespace ks

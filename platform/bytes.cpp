@@ -1,0 +1,98 @@
+#include "platform/bytes.h"
+
+#include <algorithm>
+#include <cassert>
+
+namespace ks {
+
+uint16_t get_u16(std::span<const uint8_t> b, size_t offset) {
+    assert(offset + 2 <= b.size());
+    return static_cast<uint16_t>(b[offset] | (b[offset + 1] << 8));
+}
+
+uint32_t get_u32(std::span<const uint8_t> b, size_t offset) {
+    assert(offset + 4 <= b.size());
+    return static_cast<uint32_t>(b[offset]) | (static_cast<uint32_t>(b[offset + 1]) << 8) |
+           (static_cast<uint32_t>(b[offset + 2]) << 16) |
+           (static_cast<uint32_t>(b[offset + 3]) << 24);
+}
+
+int32_t get_i32(std::span<const uint8_t> b, size_t offset) {
+    return static_cast<int32_t>(get_u32(b, offset));
+}
+
+void put_u16(std::span<uint8_t> b, size_t offset, uint16_t v) {
+    assert(offset + 2 <= b.size());
+    b[offset] = static_cast<uint8_t>(v);
+    b[offset + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+void put_u32(std::span<uint8_t> b, size_t offset, uint32_t v) {
+    assert(offset + 4 <= b.size());
+    for (size_t i = 0; i < 4; ++i) b[offset + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+void put_i32(std::span<uint8_t> b, size_t offset, int32_t v) {
+    put_u32(b, offset, static_cast<uint32_t>(v));
+}
+
+bool ByteReader::read_u32(uint32_t& v) {
+    if (remaining() < 4) return false;
+    v = get_u32(data_, pos_);
+    pos_ += 4;
+    return true;
+}
+
+bool ByteReader::take(size_t n, std::span<const uint8_t>& out) {
+    if (remaining() < n) return false;
+    out = data_.subspan(pos_, n);
+    pos_ += n;
+    return true;
+}
+
+bool ByteReader::skip(size_t n) {
+    if (remaining() < n) return false;
+    pos_ += n;
+    return true;
+}
+
+bool all_zero(std::span<const uint8_t> b) {
+    for (uint8_t x : b)
+        if (x != 0) return false;
+    return true;
+}
+
+void secure_zero(void* p, size_t n) {
+    volatile uint8_t* v = static_cast<volatile uint8_t*>(p);
+    while (n--) *v++ = 0;
+}
+
+SecureBytes& SecureBytes::operator=(const SecureBytes& o) {
+    if (this != &o) {
+        wipe();
+        data_ = o.data_;
+    }
+    return *this;
+}
+
+SecureBytes& SecureBytes::operator=(SecureBytes&& o) noexcept {
+    if (this != &o) {
+        wipe();
+        data_ = std::move(o.data_);
+        o.data_.clear();
+    }
+    return *this;
+}
+
+void SecureBytes::wipe() {
+    if (!data_.empty()) secure_zero(data_.data(), data_.size());
+}
+
+void SecureBytes::resize(size_t n) {
+    std::vector<uint8_t> grown(n, 0);
+    std::copy_n(data_.begin(), std::min(n, data_.size()), grown.begin());
+    wipe();
+    data_.swap(grown);
+}
+
+}  // namespace ks

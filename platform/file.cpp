@@ -1,0 +1,182 @@
+#include "platform/file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace ks {
+
+File::~File() { close(); }
+
+File::File(File&& other) noexcept
+    : fd_(other.fd_), writable_(other.writable_), pos_(other.pos_), path_(std::move(other.path_)) {
+    other.release();
+}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = other.fd_;
+        writable_ = other.writable_;
+        pos_ = other.pos_;
+        path_ = std::move(other.path_);
+        other.release();
+    }
+    return *this;
+}
+
+File File::open(const std::filesystem::path& path, FileMode mode, int* error) {
+    int flags = O_CLOEXEC;
+    switch (mode) {
+        case FileMode::ReadOnly: flags |= O_RDONLY; break;
+        case FileMode::ReadWrite: flags |= O_RDWR; break;
+        case FileMode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+    }
+    File f;
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags, S_IRUSR | S_IWUSR);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        if (error) *error = errno;
+        return f;
+    }
+    struct stat st{};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        if (error) *error = EISDIR;
+        return f;
+    }
+    f.fd_ = fd;
+    f.writable_ = mode != FileMode::ReadOnly;
+    f.path_ = path;
+    if (error) *error = 0;
+    return f;
+}
+
+void File::release() {
+    fd_ = -1;
+    writable_ = false;
+    pos_ = 0;
+    path_.clear();
+}
+
+void File::close() {
+    if (fd_ >= 0) ::close(fd_);  // also releases the advisory lock
+    fd_ = -1;
+    writable_ = false;
+    pos_ = 0;
+    path_.clear();
+}
+
+IoResult File::read_at(uint64_t offset, std::span<uint8_t> out) const {
+    IoResult r;
+    if (fd_ < 0) {
+        r.error = EBADF;
+        return r;
+    }
+    while (r.bytes < out.size()) {
+        ssize_t n = ::pread(fd_, out.data() + r.bytes, out.size() - r.bytes,
+                            static_cast<off_t>(offset + r.bytes));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            r.error = errno;
+            break;
+        }
+        if (n == 0) break;
+        r.bytes += static_cast<size_t>(n);
+    }
+    return r;
+}
+
+IoResult File::write_at(uint64_t offset, std::span<const uint8_t> in) {
+    IoResult r;
+    if (fd_ < 0) {
+        r.error = EBADF;
+        return r;
+    }
+    while (r.bytes < in.size()) {
+        ssize_t n = ::pwrite(fd_, in.data() + r.bytes, in.size() - r.bytes,
+                             static_cast<off_t>(offset + r.bytes));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            r.error = errno;
+            break;
+        }
+        if (n == 0) {
+            r.error = EIO;
+            break;
+        }
+        r.bytes += static_cast<size_t>(n);
+    }
+    return r;
+}
+
+IoResult File::read(std::span<uint8_t> out) {
+    IoResult r = read_at(pos_, out);
+    pos_ += r.bytes;
+    return r;
+}
+
+IoResult File::write(std::span<const uint8_t> in) {
+    IoResult r = write_at(pos_, in);
+    pos_ += r.bytes;
+    return r;
+}
+
+bool File::seek(uint64_t offset) {
+    if (fd_ < 0) return false;
+    pos_ = offset;
+    return true;
+}
+
+bool File::seek_relative(int64_t delta) {
+    if (fd_ < 0) return false;
+    const uint64_t step = static_cast<uint64_t>(delta);  // two's complement for negatives
+    if (delta < 0 && uint64_t{0} - step > pos_) return false;
+    pos_ += step;
+    return true;
+}
+
+std::optional<uint64_t> File::size() const {
+    struct stat st{};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) return std::nullopt;
+    return static_cast<uint64_t>(st.st_size);
+}
+
+bool File::set_size(uint64_t size) {
+    if (fd_ < 0) return false;
+    int rc;
+    do {
+        rc = ::ftruncate(fd_, static_cast<off_t>(size));
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
+}
+
+bool File::sync() {
+    if (fd_ < 0) return false;
+    int rc;
+    do {
+        rc = ::fsync(fd_);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
+}
+
+bool File::try_lock_exclusive() { return fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0; }
+bool File::try_lock_shared() { return fd_ >= 0 && ::flock(fd_, LOCK_SH | LOCK_NB) == 0; }
+void File::unlock() {
+    if (fd_ >= 0) ::flock(fd_, LOCK_UN);
+}
+
+bool sync_directory(const std::filesystem::path& dir) {
+    int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace ks

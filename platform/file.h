@@ -1,0 +1,76 @@
+#pragma once
+// A binary file with a current position (for the record routines that work "at the current
+// position") and positional access, size, set-end, fsync and an advisory lock.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace ks {
+
+enum class FileMode {
+    ReadOnly,
+    ReadWrite,
+    CreateNew,  // read and write; fails when the path exists; mode 0600
+};
+
+// Outcome of one transfer: bytes moved, and the errno of a failed call (0 when none failed).
+struct IoResult {
+    size_t bytes = 0;
+    int error = 0;
+    bool failed() const { return error != 0; }
+};
+
+class File {
+public:
+    File() = default;
+    ~File();
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    // Opens `path`; on failure the result is closed and `error` (when given) holds errno.
+    static File open(const std::filesystem::path& path, FileMode mode, int* error = nullptr);
+
+    bool is_open() const { return fd_ >= 0; }
+    bool writable() const { return writable_; }
+    const std::filesystem::path& path() const { return path_; }
+    void close();
+
+    // Transfers at the current position, which then moves past what was transferred. A read
+    // returns fewer bytes than asked only at the end of the file or on error.
+    IoResult read(std::span<uint8_t> out);
+    IoResult write(std::span<const uint8_t> in);
+    bool seek(uint64_t offset);
+    bool seek_relative(int64_t delta);
+    uint64_t position() const { return pos_; }
+
+    // Positional transfers; the current position is not used or changed.
+    IoResult read_at(uint64_t offset, std::span<uint8_t> out) const;
+    IoResult write_at(uint64_t offset, std::span<const uint8_t> in);
+
+    std::optional<uint64_t> size() const;
+    bool set_size(uint64_t size);  // truncate or extend (with zeros)
+    bool sync();                   // data and metadata reach the disk
+
+    // Advisory whole-file lock held until unlock or close; false when another holds it.
+    bool try_lock_exclusive();
+    bool try_lock_shared();
+    void unlock();
+
+private:
+    void release();  // forgets the descriptor without closing it
+
+    int fd_ = -1;
+    bool writable_ = false;
+    uint64_t pos_ = 0;
+    std::filesystem::path path_;
+};
+
+// fsync of a folder, so that a rename or a new entry in it is durable.
+bool sync_directory(const std::filesystem::path& dir);
+
+}  // namespace ks

@@ -1,0 +1,186 @@
+#include "core/repair.h"
+
+#include <gtest/gtest.h>
+
+#include "core/wallet_file.h"
+#include "platform/text.h"
+#include "support/test_support.h"
+#include "support/wallet_builder.h"
+
+namespace ks {
+namespace {
+
+using Names = std::vector<std::u16string>;
+
+struct Walk {
+    Names names;
+    StorageResult end = StorageResult::Done;  // NothingTransferred: reached the end cleanly
+    bool payloads_inside = true;              // every record lies wholly inside the file
+};
+
+// Walks the records as the loader does, noting each name and how the walk ended.
+Walk walk(const std::filesystem::path& path) {
+    WalletStorage storage;
+    Walk w;
+    if (open_wallet_storage(storage, path, u"secret", true) != OpenResult::Opened) {
+        w.end = StorageResult::NoFile;
+        return w;
+    }
+    const uint64_t size = *storage.file.size();
+    skip_to_nodes(storage.file);
+    for (;;) {
+        TreeNode node;
+        w.end = read_node(storage.file, node, &storage.info.record_key);
+        if (w.end != StorageResult::Done) break;
+        w.names.push_back(node.name());
+        storage.file.seek(storage.file.position() + node.header().payload_length());
+        if (storage.file.position() > size) w.payloads_inside = false;
+    }
+    return w;
+}
+
+class RepairTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path = dir / "damaged.ks5";
+        test::create_wallet(storage, path);
+        TreeNode forms = test::make_folder(storage, u"My Forms", {}, NodeKind::MyForms);
+        offsets.push_back(test::append_node(storage, forms));
+        TreeNode bank = test::make_folder(storage, u"Bank");
+        offsets.push_back(test::append_node(storage, bank));
+        Card visa = test::make_card(storage, u"Visa", bank.id(), {{u"Number", u"4111 1111"}});
+        offsets.push_back(test::append_card(storage, visa));
+        Card mail = test::make_card(storage, u"Mail", {}, {{u"User", u"me"}, {u"PIN", u"0000"}});
+        offsets.push_back(test::append_card(storage, mail));
+        offsets.push_back(*storage.file.size());
+        storage.close();
+        original = test::read_file_bytes(path);
+    }
+
+    RepairResult repair(std::vector<PromptAnswer> answers = {PromptAnswer::Yes, PromptAnswer::Ok,
+                                                             PromptAnswer::Ok}) {
+        prompt = test::ScriptedPrompt(std::move(answers));
+        return repair_wallet(path, u"secret", prompt);
+    }
+
+    size_t record_start(size_t i) const { return static_cast<size_t>(offsets[i]); }
+
+    test::DeterministicEnvironment env;
+    test::ScopedCoreTexts texts;
+    test::TempDir dir;
+    std::filesystem::path path;
+    WalletStorage storage;
+    std::vector<uint64_t> offsets;  // record starts, then the end of the file
+    Bytes original;
+    test::ScriptedPrompt prompt;
+    const Names all{u"My Forms", u"Bank", u"Visa", u"Mail"};
+};
+
+TEST_F(RepairTest, WholeFileIsLeftAlone) {
+    RepairResult r = repair();
+    EXPECT_EQ(r.status, RepairStatus::Done);
+    EXPECT_EQ(r.repairs, 0);
+    EXPECT_EQ(test::read_file_bytes(path), original);
+}
+
+TEST_F(RepairTest, DamageCases) {
+    struct Case {
+        std::string what;
+        std::function<void(Bytes&)> damage;
+        Names survivors;
+        int repairs;
+    };
+    const size_t visa = record_start(2), mail = record_start(3), end = record_start(4);
+    const std::vector<Case> cases = {
+        {"last record cut short", [&](Bytes& b) { b.resize(end - 5); },
+         {u"My Forms", u"Bank", u"Visa"}, 1},
+        {"last header cut short", [&](Bytes& b) { b.resize(mail + 700); },
+         {u"My Forms", u"Bank", u"Visa"}, 1},
+        {"garbage after the last record",
+         [&](Bytes& b) { b.insert(b.end(), 300, 0x5C); }, all, 1},
+        {"garbage between two records",
+         [&](Bytes& b) { b.insert(b.begin() + static_cast<ptrdiff_t>(mail), 1000, 0x77); }, all, 1},
+        {"a record's kind overwritten",
+         [&](Bytes& b) { b[visa] ^= 0xFF; }, {u"My Forms", u"Bank", u"Mail"}, 1},
+        {"payload length runs into the next record",
+         [&](Bytes& b) { put_u32(b, visa + 740, get_u32(b, visa + 740) + 64); },
+         all, 1},
+        {"payload length shorter than the chunks",
+         [&](Bytes& b) { put_u32(b, visa + 740, get_u32(b, visa + 740) - 8); },
+         all, 1},
+    };
+    for (const Case& c : cases) {
+        Bytes damaged = original;
+        c.damage(damaged);
+        test::write_file_bytes(path, damaged);
+        RepairResult r = repair();
+        EXPECT_EQ(r.status, RepairStatus::Done) << c.what;
+        EXPECT_EQ(r.repairs, c.repairs) << c.what;
+        Walk w = walk(path);
+        EXPECT_EQ(w.names, c.survivors) << c.what;
+        EXPECT_EQ(w.end, StorageResult::NothingTransferred) << c.what;
+        EXPECT_TRUE(w.payloads_inside) << c.what;
+        // A second repair finds nothing more to do.
+        EXPECT_EQ(repair().repairs, 0) << c.what;
+    }
+}
+
+TEST_F(RepairTest, LastFolderOfExactlyOneHeaderIsKept) {
+    WalletStorage s;
+    ASSERT_EQ(open_wallet_storage(s, path, u"secret", false), OpenResult::Opened);
+    TreeNode last = test::make_folder(s, u"Last");
+    test::append_node(s, last);
+    s.close();
+    const Bytes before = test::read_file_bytes(path);
+    RepairResult r = repair();
+    EXPECT_EQ(r.repairs, 0);
+    EXPECT_EQ(test::read_file_bytes(path), before);
+    EXPECT_EQ(walk(path).names.back(), u"Last");
+}
+
+TEST_F(RepairTest, WholeRecordWithAHeaderInsideItsIconIsKept) {
+    WalletStorage s;
+    ASSERT_EQ(open_wallet_storage(s, path, u"secret", false), OpenResult::Opened);
+    TreeNode decoy = test::make_folder(s, u"Decoy");
+    TreeNode holder = test::make_folder(s, u"Holder");
+    // The icon image is stored in plain, so it can hold bytes that look like a header.
+    ASSERT_TRUE(holder.set_icon_image(decoy.header().bytes));
+    test::append_node(s, holder);
+    TreeNode after = test::make_folder(s, u"After");
+    test::append_node(s, after);
+    s.close();
+    const Bytes before = test::read_file_bytes(path);
+    EXPECT_EQ(repair().repairs, 0);
+    EXPECT_EQ(test::read_file_bytes(path), before);
+}
+
+TEST_F(RepairTest, QuestionsAndReport) {
+    test::write_file_bytes(path, Bytes(original.begin(), original.end() - 5));
+    const Bytes damaged = test::read_file_bytes(path);
+    for (auto answers : {std::vector{PromptAnswer::No}, std::vector{PromptAnswer::Yes, PromptAnswer::Cancel}}) {
+        EXPECT_EQ(repair(answers).status, RepairStatus::Declined);
+        EXPECT_EQ(test::read_file_bytes(path), damaged);
+    }
+    RepairResult r = repair();
+    ASSERT_EQ(r.status, RepairStatus::Done);
+    ASSERT_EQ(prompt.asked().size(), 3u);
+    const std::string shown = path.string();
+    EXPECT_EQ(prompt.asked()[0].text, from_utf8("The wallet " + shown + " is damaged. Repair it?"));
+    EXPECT_EQ(prompt.asked()[0].buttons, PromptButtons::YesNo);
+    EXPECT_EQ(prompt.asked()[0].icon, PromptIcon::Stop);
+    EXPECT_EQ(prompt.asked()[0].caption, u"Keystash Pro");
+    EXPECT_EQ(prompt.asked()[1].buttons, PromptButtons::OkCancel);
+    EXPECT_EQ(prompt.asked()[2].text, from_utf8("1 repairs were made to " + shown + "."));
+    EXPECT_EQ(prompt.asked()[2].icon, PromptIcon::Information);
+}
+
+TEST_F(RepairTest, WrongPasswordOpensNothing) {
+    prompt = test::ScriptedPrompt({PromptAnswer::Yes, PromptAnswer::Ok});
+    RepairResult r = repair_wallet(path, u"wrong", prompt);
+    EXPECT_EQ(r.status, RepairStatus::OpenFailed);
+    EXPECT_EQ(r.open_result, OpenResult::WrongPassword);
+    EXPECT_EQ(test::read_file_bytes(path), original);
+}
+
+}  // namespace
+}  // namespace ks

@@ -1,0 +1,56 @@
+#include "support/wallet_builder.h"
+
+#include <gtest/gtest.h>
+
+#include "core/wallet_file.h"
+
+namespace ks::test {
+
+void create_wallet(WalletStorage& storage, const std::filesystem::path& path,
+                   std::optional<std::u16string_view> password,
+                   std::optional<std::u16string_view> hint) {
+    storage.close();
+    storage.file = File::open(path, FileMode::CreateNew);
+    ASSERT_TRUE(storage.file.is_open()) << path;
+    storage.path = path;
+    ASSERT_TRUE(fill_new_wallet_blocks(storage, password, hint));
+    ASSERT_EQ(write_leading_blocks(storage, false).block, -1);
+    storage.open = true;
+}
+
+TreeNode make_folder(const WalletStorage& storage, std::u16string_view name, const NodeId& parent,
+                     NodeKind kind) {
+    TreeNode node = TreeNode::create(kind, parent, &storage.info.record_key);
+    node.set_name(name);
+    return node;
+}
+
+Card make_card(const WalletStorage& storage, std::u16string_view name, const NodeId& parent,
+               const std::vector<FieldSpec>& fields) {
+    Card card;
+    card.set_node(make_folder(storage, name, parent, NodeKind::Card));
+    card.set_style(storage.settings.default_card_style());
+    for (const auto& [label, value] : fields) {
+        FieldRecord f;
+        f.set_label(label);
+        f.set_value(value);
+        card.insert_field(std::move(f));
+    }
+    return card;
+}
+
+uint64_t append_node(WalletStorage& storage, TreeNode& node) {
+    const uint64_t offset = storage.file.size().value_or(0);
+    storage.file.seek(offset);
+    EXPECT_EQ(write_node(storage.file, node), StorageResult::Done);
+    return offset;
+}
+
+uint64_t append_card(WalletStorage& storage, Card& card) {
+    const uint64_t offset = storage.file.size().value_or(0);
+    storage.file.seek(offset);
+    EXPECT_EQ(card.write(storage.file, storage.info.record_key), StorageResult::Done);
+    return offset;
+}
+
+}  // namespace ks::test

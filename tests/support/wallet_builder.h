@@ -1,0 +1,31 @@
+#pragma once
+// Builds wallet files for the tests with the storage routines themselves.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/card.h"
+#include "core/node.h"
+#include "core/wallet_open.h"
+
+namespace ks::test {
+
+// Creates a wallet at `path` (blocks only) and leaves it open for writing in `storage`.
+void create_wallet(WalletStorage& storage, const std::filesystem::path& path,
+                   std::optional<std::u16string_view> password = u"secret",
+                   std::optional<std::u16string_view> hint = std::nullopt);
+
+TreeNode make_folder(const WalletStorage& storage, std::u16string_view name,
+                     const NodeId& parent = {}, NodeKind kind = NodeKind::Folder);
+
+using FieldSpec = std::pair<std::u16string, std::u16string>;  // label, value
+Card make_card(const WalletStorage& storage, std::u16string_view name, const NodeId& parent,
+               const std::vector<FieldSpec>& fields);
+
+// Appends the record at the end of the file; returns the record's offset.
+uint64_t append_node(WalletStorage& storage, TreeNode& node);
+uint64_t append_card(WalletStorage& storage, Card& card);
+
+}  // namespace ks::test
