@@ -17,8 +17,7 @@ inline uint32_t load_le32(const uint8_t* p) {
         std::memcpy(&v, p, sizeof v);
         return v;
     } else {
-        return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 |
-               uint32_t{p[3]} << 24;
+        return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
     }
 }
 
@@ -26,29 +25,32 @@ inline void store_le32(uint8_t* p, uint32_t v) {
     for (int n = 0; n < 4; ++n) p[n] = static_cast<uint8_t>(v >> (8 * n));
 }
 
-// The four MD5 step kinds: a = b + ((a + f(b, c, d) + x + t) <<< s). F and G use the
-// forms with one fewer operation than the textbook (b & c) | (~b & d).
-inline void step_f(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x, int s,
-                   uint32_t t) {
-    a += (d ^ (b & (c ^ d))) + x + t;
+// The four MD5 step kinds: a = b + ((a + f(b, c, d) + x + t) <<< s). `b` is the value the
+// previous step has just produced, so each step first adds in everything that does not
+// depend on it, leaving as few operations as possible on the chain from step to step.
+inline void step_f(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x, int s, uint32_t t) {
+    // (b & c) | (~b & d), as a bitwise select of c and d by b
+    a += x + t;
+    a += d ^ (b & (c ^ d));
     a = std::rotl(a, s) + b;
 }
 
-inline void step_g(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x, int s,
-                   uint32_t t) {
-    a += (c ^ (d & (b ^ c))) + x + t;
+inline void step_g(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x, int s, uint32_t t) {
+    // (b & d) | (c & ~d): the two terms share no bits, so | is +, and c & ~d is ready early
+    a += x + t + (c & ~d);
+    a += b & d;
     a = std::rotl(a, s) + b;
 }
 
-inline void step_h(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x, int s,
-                   uint32_t t) {
-    a += (b ^ c ^ d) + x + t;
+inline void step_h(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x, int s, uint32_t t) {
+    a += x + t;
+    a += b ^ (c ^ d);
     a = std::rotl(a, s) + b;
 }
 
-inline void step_i(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x, int s,
-                   uint32_t t) {
-    a += (c ^ (b | ~d)) + x + t;
+inline void step_i(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x, int s, uint32_t t) {
+    a += x + t;
+    a += c ^ (b | ~d);
     a = std::rotl(a, s) + b;
 }
 
@@ -268,7 +270,9 @@ void Rc4::apply(std::span<const uint8_t> in, std::span<uint8_t> out) {
 
 // ---- KeyContext ----
 
-KeyContext::~KeyContext() { clear(); }
+KeyContext::~KeyContext() {
+    clear();
+}
 
 KeyContext::KeyContext(const KeyContext& other)
     : valid_(other.valid_), key_(other.key_), prepared_(other.prepared_) {}
