@@ -22,7 +22,6 @@ bool known_chunk_type(uint32_t type) {
 
 // A card payload is whole when its chunks, all of known types, tile it exactly.
 bool payload_whole(const File& file, uint64_t start, uint32_t length) {
-    if (length == 0) return true;  // a deleted card
     if (length < fp::kStyleSize) return false;
     uint64_t p = fp::kStyleSize;
     uint8_t chunk[fp::kChunkHeaderSize];
@@ -45,8 +44,10 @@ bool record_whole(const File& file, uint64_t c, const NodeHeader& header, uint64
     if (end > file_size) return false;
     if (image != 0 && (image % 4 != 0 || header.icon_image_pad() < 1 || header.icon_image_pad() > 4))
         return false;
-    if (header.kind() != NodeKind::Card) return header.payload_length() == 0;
-    return payload_whole(file, c + fn::kHeaderSize + image, header.payload_length());
+    const uint32_t payload = header.payload_length();
+    if (header.kind() != NodeKind::Card) return payload == 0;
+    if (payload == 0) return header.deleted();  // a live card always has at least its style
+    return payload_whole(file, c + fn::kHeaderSize + image, payload);
 }
 
 uint64_t next_valid_header_after(File& file, uint64_t c) {
@@ -94,13 +95,27 @@ std::optional<int> repair_node_records(File& file) {
             c = end;
             continue;
         }
-        ++count;
         if (m == 0) {
-            // The last record: dropped when it runs past the end, else the rest is cut.
-            if (!file.set_size(end > size ? c : end)) return std::nullopt;
+            // The last record: dropped when it runs past the end, else what follows is cut.
+            const uint64_t new_size = end > size ? c : end;
+            if (new_size != size) {
+                if (!file.set_size(new_size)) return std::nullopt;
+                ++count;
+            }
             break;
         }
-        if (end < m) {  // bytes between this record's end and the next header
+        ++count;
+        const uint64_t payload_start = c + fn::kHeaderSize + header.icon_image_length();
+        if (header.kind() == NodeKind::Card && m > payload_start &&
+            m - payload_start <= UINT32_MAX &&
+            payload_whole(file, payload_start, static_cast<uint32_t>(m - payload_start))) {
+            // Only the length in the header is wrong: the chunks fill the space up to the
+            // next header exactly, so the length is set to that and nothing is cut.
+            header.set_payload_length(static_cast<uint32_t>(m - payload_start));
+            IoResult w = file.write_at(c, header.bytes);
+            if (w.failed() || w.bytes != fn::kHeaderSize) return std::nullopt;
+            c = m;
+        } else if (end < m) {  // bytes between this record's end and the next header
             if (!cut_range(file, end, m - end)) return std::nullopt;
             c = end;
         } else if (m - c < fn::kHeaderSize) {  // a header inside this header

@@ -16,6 +16,7 @@ struct Walk {
     Names names;
     StorageResult end = StorageResult::Done;  // NothingTransferred: reached the end cleanly
     bool payloads_inside = true;              // every record lies wholly inside the file
+    size_t fields = 0;                        // fields of all cards that could be read
 };
 
 // Walks the records as the loader does, noting each name and how the walk ended.
@@ -33,7 +34,13 @@ Walk walk(const std::filesystem::path& path) {
         w.end = read_node(storage.file, node, &storage.info.record_key);
         if (w.end != StorageResult::Done) break;
         w.names.push_back(node.name());
-        storage.file.seek(storage.file.position() + node.header().payload_length());
+        const uint64_t payload = storage.file.position();
+        if (node.kind() == NodeKind::Card) {
+            Card card;
+            card.set_node(node);
+            if (card.read(storage.file, storage.info.record_key)) w.fields += card.fields().size();
+        }
+        storage.file.seek(payload + node.header().payload_length());
         if (storage.file.position() > size) w.payloads_inside = false;
     }
     return w;
@@ -89,25 +96,28 @@ TEST_F(RepairTest, DamageCases) {
         std::function<void(Bytes&)> damage;
         Names survivors;
         int repairs;
+        size_t fields;
     };
     const size_t visa = record_start(2), mail = record_start(3), end = record_start(4);
     const std::vector<Case> cases = {
         {"last record cut short", [&](Bytes& b) { b.resize(end - 5); },
-         {u"My Forms", u"Bank", u"Visa"}, 1},
+         {u"My Forms", u"Bank", u"Visa"}, 1, 1},
         {"last header cut short", [&](Bytes& b) { b.resize(mail + 700); },
-         {u"My Forms", u"Bank", u"Visa"}, 1},
+         {u"My Forms", u"Bank", u"Visa"}, 1, 1},
         {"garbage after the last record",
-         [&](Bytes& b) { b.insert(b.end(), 300, 0x5C); }, all, 1},
+         [&](Bytes& b) { b.insert(b.end(), 300, 0x5C); }, all, 1, 3},
         {"garbage between two records",
-         [&](Bytes& b) { b.insert(b.begin() + static_cast<ptrdiff_t>(mail), 1000, 0x77); }, all, 1},
+         [&](Bytes& b) { b.insert(b.begin() + static_cast<ptrdiff_t>(mail), 1000, 0x77); }, all, 1, 3},
         {"a record's kind overwritten",
-         [&](Bytes& b) { b[visa] ^= 0xFF; }, {u"My Forms", u"Bank", u"Mail"}, 1},
+         [&](Bytes& b) { b[visa] ^= 0xFF; }, {u"My Forms", u"Bank", u"Mail"}, 1, 2},
         {"payload length runs into the next record",
-         [&](Bytes& b) { put_u32(b, visa + 740, get_u32(b, visa + 740) + 64); },
-         all, 1},
+         [&](Bytes& b) { put_u32(b, visa + 740, get_u32(b, visa + 740) + 64); }, all, 1, 3},
         {"payload length shorter than the chunks",
-         [&](Bytes& b) { put_u32(b, visa + 740, get_u32(b, visa + 740) - 8); },
-         all, 1},
+         [&](Bytes& b) { put_u32(b, visa + 740, get_u32(b, visa + 740) - 8); }, all, 1, 3},
+        {"payload length zeroed",
+         [&](Bytes& b) { put_u32(b, visa + 740, 0); }, all, 1, 3},
+        {"a chunk length damaged inside a payload",
+         [&](Bytes& b) { put_u32(b, visa + 748 + 64 + 8, 5000); }, all, 0, 3},
     };
     for (const Case& c : cases) {
         Bytes damaged = original;
@@ -120,6 +130,7 @@ TEST_F(RepairTest, DamageCases) {
         EXPECT_EQ(w.names, c.survivors) << c.what;
         EXPECT_EQ(w.end, StorageResult::NothingTransferred) << c.what;
         EXPECT_TRUE(w.payloads_inside) << c.what;
+        EXPECT_EQ(w.fields, c.fields) << c.what;
         // A second repair finds nothing more to do.
         EXPECT_EQ(repair().repairs, 0) << c.what;
     }
@@ -172,6 +183,37 @@ TEST_F(RepairTest, QuestionsAndReport) {
     EXPECT_EQ(prompt.asked()[1].buttons, PromptButtons::OkCancel);
     EXPECT_EQ(prompt.asked()[2].text, from_utf8("1 repairs were made to " + shown + "."));
     EXPECT_EQ(prompt.asked()[2].icon, PromptIcon::Information);
+}
+
+// Random damage of every kind: reading never fails hard, and after repair every remaining
+// record is readable and the walk reaches the end of the file.
+TEST_F(RepairTest, RandomDamageIsAlwaysMended) {
+    SeededRandom random(7);
+    for (int round = 0; round < 300; ++round) {
+        Bytes damaged = original;
+        const uint32_t damage = random.next_u32() % 4;
+        const size_t nodes = record_start(0);
+        const size_t span = damaged.size() - nodes;
+        const size_t at = nodes + random.next_u32() % span;
+        if (damage == 0) {
+            damaged.resize(at);
+        } else if (damage == 1) {
+            for (int i = 0; i < 4; ++i) damaged[nodes + random.next_u32() % span] = static_cast<uint8_t>(random.next_u32());
+        } else if (damage == 2) {
+            damaged.insert(damaged.begin() + static_cast<ptrdiff_t>(at), random.next_u32() % 2000, 0x41);
+        } else {
+            damaged.erase(damaged.begin() + static_cast<ptrdiff_t>(at),
+                          damaged.begin() + static_cast<ptrdiff_t>(std::min<size_t>(damaged.size(), at + random.next_u32() % 900)));
+        }
+        test::write_file_bytes(path, damaged);
+        AcceptingPrompt yes;
+        RepairResult r = repair_wallet(path, u"secret", yes);
+        ASSERT_EQ(r.status, RepairStatus::Done) << round;
+        Walk w = walk(path);
+        EXPECT_EQ(w.end, StorageResult::NothingTransferred) << round;
+        EXPECT_TRUE(w.payloads_inside) << round;
+        EXPECT_EQ(repair().repairs, 0) << round;
+    }
 }
 
 TEST_F(RepairTest, WrongPasswordOpensNothing) {
