@@ -15,7 +15,8 @@ namespace fp = format::payload;
 
 std::u16string extension_of(std::u16string_view name) {
     size_t dot = name.rfind(u'.');
-    return dot == std::u16string_view::npos ? std::u16string() : to_lower_ascii(name.substr(dot + 1));
+    return dot == std::u16string_view::npos ? std::u16string()
+                                            : to_lower_ascii(name.substr(dot + 1));
 }
 
 // Appends data then name after a header of `header_size` bytes and records their stored
@@ -52,7 +53,8 @@ ParsedBody parse_body(std::span<const uint8_t> chunk, size_t header_size, size_t
     uint32_t pad = get_u32(chunk, data_offset + 4);
     if (stored != 0 && p < chunk.size()) {
         size_t available = chunk.size() - p;
-        body.data = decipher_data(chunk.subspan(p, stored_content_length(stored, pad, available)), key);
+        body.data =
+            decipher_data(chunk.subspan(p, stored_content_length(stored, pad, available)), key);
         p += std::min<size_t>(stored, available);
     }
     stored = get_u32(chunk, name_offset);
@@ -101,8 +103,12 @@ std::optional<Bytes> AttachmentData::data() const {
     return Bytes(data_.span().begin(), data_.span().end());
 }
 
-uint32_t AttachmentData::data_stored_length() const { return data_stored_size(data_.size()).stored; }
-uint32_t AttachmentData::data_pad() const { return data_stored_size(data_.size()).pad; }
+uint32_t AttachmentData::data_stored_length() const {
+    return data_stored_size(data_.size()).stored;
+}
+uint32_t AttachmentData::data_pad() const {
+    return data_stored_size(data_.size()).pad;
+}
 
 void AttachmentData::assign(std::span<const uint8_t> data, std::u16string_view name) {
     data_ = SecureBytes(data);

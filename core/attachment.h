@@ -27,7 +27,7 @@ SoundFormat sound_format_from_name(std::u16string_view name);
 
 // What the three attachment kinds share: unpadded data and a file name.
 class AttachmentData {
-public:
+  public:
     bool has_data() const { return !data_.empty(); }
     std::optional<Bytes> data() const;  // a copy; nothing when there is no data
     std::span<const uint8_t> data_view() const { return data_.span(); }
@@ -38,7 +38,7 @@ public:
     uint32_t data_stored_length() const;
     uint32_t data_pad() const;
 
-protected:
+  protected:
     void assign(std::span<const uint8_t> data, std::u16string_view name);
     void wipe();
 
@@ -48,17 +48,21 @@ protected:
 };
 
 class PictureAttachment : public AttachmentData {
-public:
+  public:
     int32_t setting() const { return setting_; }
     ImageFormat format() const { return format_; }
-    void set_setting(int32_t s) { setting_ = s; dirty_ = true; }
+    void set_setting(int32_t s) {
+        setting_ = s;
+        dirty_ = true;
+    }
 
     // The whole file; nothing changes and false when it cannot be read whole.
     bool set_from_file(const std::filesystem::path& path);
     // Refused without data, or without both name and format. The name's extension decides the
     // format when there is a name.
     bool set_from_bytes(std::span<const uint8_t> data, std::optional<std::u16string_view> name,
-                        std::optional<ImageFormat> format, int32_t setting = kDefaultPictureSetting);
+                        std::optional<ImageFormat> format,
+                        int32_t setting = kDefaultPictureSetting);
     void clear();
 
     size_t serialized_size() const;
@@ -66,7 +70,7 @@ public:
     static std::optional<PictureAttachment> parse(std::span<const uint8_t> chunk,
                                                   const KeyContext& key);
 
-private:
+  private:
     int32_t setting_ = 0;
     ImageFormat format_ = ImageFormat::Other;
     std::array<uint8_t, 8> reserved4_{};
@@ -74,10 +78,13 @@ private:
 };
 
 class SoundAttachment : public AttachmentData {
-public:
+  public:
     SoundFormat format() const { return format_; }
     bool play_when_viewed() const { return play_when_viewed_ != 0; }
-    void set_play_when_viewed(bool on) { play_when_viewed_ = on ? 1 : 0; dirty_ = true; }
+    void set_play_when_viewed(bool on) {
+        play_when_viewed_ = on ? 1 : 0;
+        dirty_ = true;
+    }
 
     bool set_from_bytes(std::span<const uint8_t> data, std::u16string_view name);
     void clear();
@@ -87,14 +94,14 @@ public:
     static std::optional<SoundAttachment> parse(std::span<const uint8_t> chunk,
                                                 const KeyContext& key);
 
-private:
+  private:
     SoundFormat format_ = SoundFormat::Other;
     int32_t play_when_viewed_ = 0;
     std::array<uint8_t, 8> reserved24_{};
 };
 
 class FileAttachment : public AttachmentData {
-public:
+  public:
     const DateTime& file_time() const { return file_time_; }
     const DateTime& time_attached() const { return time_attached_; }
 
@@ -109,7 +116,7 @@ public:
     static std::optional<FileAttachment> parse(std::span<const uint8_t> chunk,
                                                const KeyContext& key);
 
-private:
+  private:
     DateTime file_time_{};
     DateTime time_attached_{};
     std::array<uint8_t, 4> reserved0_{};

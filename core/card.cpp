@@ -121,7 +121,8 @@ bool Card::parse_payload(std::span<const uint8_t> body, const KeyContext& key) {
         switch (type) {
             case fp::kChunkField:
                 if (parsed.fields_.size() < fp::kMaxFields)
-                    if (auto f = FieldRecord::parse(chunk, key)) parsed.fields_.push_back(std::move(*f));
+                    if (auto f = FieldRecord::parse(chunk, key))
+                        parsed.fields_.push_back(std::move(*f));
                 break;
             case fp::kChunkPicture:
                 if (auto a = PictureAttachment::parse(chunk, key)) parsed.picture_ = std::move(*a);

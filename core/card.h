@@ -17,7 +17,7 @@
 namespace ks {
 
 class Card {
-public:
+  public:
     Card() = default;  // style zero, no fields or attachments, no node, not loaded
 
     std::optional<TreeNode>& node() { return node_; }
@@ -25,23 +25,38 @@ public:
     void set_node(TreeNode node) { node_ = std::move(node); }
 
     const CardStyle& style() const { return style_; }
-    void set_style(const CardStyle& style) { style_ = style; dirty_ = true; }
+    void set_style(const CardStyle& style) {
+        style_ = style;
+        dirty_ = true;
+    }
 
     const std::vector<FieldRecord>& fields() const { return fields_; }
-    FieldRecord& field(size_t index) { dirty_ = true; return fields_.at(index); }
+    FieldRecord& field(size_t index) {
+        dirty_ = true;
+        return fields_.at(index);
+    }
     // Refused when the card holds 255 fields; -1 (or any position past the end) appends.
     bool insert_field(FieldRecord field, int position = -1);
     bool remove_field(size_t index);
     bool move_field(size_t from, size_t to);
 
-    PictureAttachment& picture() { dirty_ = true; return picture_; }
+    PictureAttachment& picture() {
+        dirty_ = true;
+        return picture_;
+    }
     const PictureAttachment& picture() const { return picture_; }
-    SoundAttachment& sound() { dirty_ = true; return sound_; }
+    SoundAttachment& sound() {
+        dirty_ = true;
+        return sound_;
+    }
     const SoundAttachment& sound() const { return sound_; }
     const std::array<FileAttachment, format::payload::kMaxFileAttachments>& files() const {
         return files_;
     }
-    FileAttachment& file(size_t slot) { dirty_ = true; return files_.at(slot); }
+    FileAttachment& file(size_t slot) {
+        dirty_ = true;
+        return files_.at(slot);
+    }
     // Puts the attachment into the first slot without data; the slot, or nothing when full.
     std::optional<size_t> add_file(FileAttachment attachment);
     size_t file_count() const;
@@ -65,7 +80,7 @@ public:
     // Fills style, fields and attachments from a whole payload.
     bool parse_payload(std::span<const uint8_t> payload, const KeyContext& key);
 
-private:
+  private:
     std::optional<TreeNode> node_;
     CardStyle style_{};
     std::vector<FieldRecord> fields_;

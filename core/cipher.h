@@ -11,7 +11,7 @@ namespace ks {
 using Digest = std::array<uint8_t, 16>;
 
 class Md5 {
-public:
+  public:
     Md5();
     ~Md5();
     Md5(const Md5&) = delete;
@@ -20,7 +20,7 @@ public:
     void update(std::span<const uint8_t> data);
     Digest finish();  // the object may not be updated afterwards
 
-private:
+  private:
     void block(const uint8_t* p);
 
     std::array<uint32_t, 4> state_;
@@ -32,7 +32,7 @@ Digest md5(std::span<const uint8_t> data);
 
 // The RC4 permutation and its two indices.
 class Rc4 {
-public:
+  public:
     explicit Rc4(std::span<const uint8_t> key);  // runs the key schedule; key of 1..256 bytes
     ~Rc4();
     Rc4(const Rc4&) = default;
@@ -42,7 +42,7 @@ public:
     void apply(std::span<const uint8_t> in, std::span<uint8_t> out);
     void apply(std::span<uint8_t> data) { apply(data, data); }
 
-private:
+  private:
     friend class KeyContext;
     // Starts from a permutation already produced by the key schedule. The tag keeps a
     // 256-byte std::array key from selecting this overload.
@@ -56,7 +56,7 @@ private:
 
 // A 16-byte key with its prepared RC4 state. A context that is not valid enciphers nothing.
 class KeyContext {
-public:
+  public:
     static constexpr size_t kKeySize = 16;
 
     KeyContext() = default;
@@ -76,7 +76,7 @@ public:
     bool transform(std::span<const uint8_t> in, std::span<uint8_t> out) const;
     bool transform(std::span<uint8_t> data) const { return transform(data, data); }
 
-private:
+  private:
     bool valid_ = false;
     std::array<uint8_t, kKeySize> key_{};
     std::array<uint8_t, 256> prepared_{};  // permutation after the key schedule

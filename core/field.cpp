@@ -22,25 +22,43 @@ std::u16string cut(std::u16string text, size_t units) {
 
 uint32_t field_kind_name_id(uint16_t kind) {
     switch (kind) {
-        case 3: return 24504;
-        case 4: return 24515;
-        case 5: return 24505;
-        case 6: return 24506;
-        case 7: return 24507;
-        case 8: return 24508;
-        case 9: return 24509;
-        case 10: return 24510;
-        case 11: return 24511;
-        case 12: return 24512;
-        case 13: return 24513;
-        case 15: return 24501;
-        case 16: return 24502;
-        default: return 24500;
+        case 3:
+            return 24504;
+        case 4:
+            return 24515;
+        case 5:
+            return 24505;
+        case 6:
+            return 24506;
+        case 7:
+            return 24507;
+        case 8:
+            return 24508;
+        case 9:
+            return 24509;
+        case 10:
+            return 24510;
+        case 11:
+            return 24511;
+        case 12:
+            return 24512;
+        case 13:
+            return 24513;
+        case 15:
+            return 24501;
+        case 16:
+            return 24502;
+        default:
+            return 24500;
     }
 }
 
-bool is_date_kind(uint16_t kind) { return kind >= 8 && kind <= 10; }
-bool is_list_kind(uint16_t kind) { return kind == 11 || kind == 12; }
+bool is_date_kind(uint16_t kind) {
+    return kind >= 8 && kind <= 10;
+}
+bool is_list_kind(uint16_t kind) {
+    return kind == 11 || kind == 12;
+}
 
 FieldRecord::FieldRecord() : changes_(field_change::kNew) {}
 
@@ -125,7 +143,8 @@ std::u16string FieldRecord::display_text() const {
         case 10: {
             if (date_.year == 0) return {};
             std::u16string date = cut(format_date(date_, short_date_format4()), kMaxFormattedUnits);
-            std::u16string time = cut(format_time(date_, time_format_no_seconds()), kMaxFormattedUnits);
+            std::u16string time =
+                cut(format_time(date_, time_format_no_seconds()), kMaxFormattedUnits);
             if (kind_ == 8) return date;
             if (kind_ == 9) return time;
             return date + u"  " + time;

@@ -53,7 +53,7 @@ constexpr uint32_t kList = 0x200;
 constexpr uint16_t kFieldFlagTextKindsOnly = 0x0008;
 
 class FieldRecord {
-public:
+  public:
     FieldRecord();  // kind 1, colours -1, change bit "new"
 
     uint16_t kind() const { return kind_; }
@@ -91,7 +91,7 @@ public:
     // chunk: a length that runs past it yields only the bytes present.
     static std::optional<FieldRecord> parse(std::span<const uint8_t> chunk, const KeyContext& key);
 
-private:
+  private:
     std::u16string joined_list() const;
 
     uint16_t kind_ = 1;

@@ -13,11 +13,22 @@ using Guid = std::array<uint8_t, 16>;
 // GUID text {AABBCCDD-EEFF-GGHH-...} in its stored byte order: the first three groups
 // little-endian, the last eight bytes as written.
 constexpr Guid guid(uint32_t a, uint16_t b, uint16_t c, std::array<uint8_t, 8> d) {
-    return Guid{static_cast<uint8_t>(a),       static_cast<uint8_t>(a >> 8),
-                static_cast<uint8_t>(a >> 16), static_cast<uint8_t>(a >> 24),
-                static_cast<uint8_t>(b),       static_cast<uint8_t>(b >> 8),
-                static_cast<uint8_t>(c),       static_cast<uint8_t>(c >> 8),
-                d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7]};
+    return Guid{static_cast<uint8_t>(a),
+                static_cast<uint8_t>(a >> 8),
+                static_cast<uint8_t>(a >> 16),
+                static_cast<uint8_t>(a >> 24),
+                static_cast<uint8_t>(b),
+                static_cast<uint8_t>(b >> 8),
+                static_cast<uint8_t>(c),
+                static_cast<uint8_t>(c >> 8),
+                d[0],
+                d[1],
+                d[2],
+                d[3],
+                d[4],
+                d[5],
+                d[6],
+                d[7]};
 }
 
 // File layout.
@@ -67,10 +78,10 @@ constexpr uint32_t kFlagPassword = 0x01;
 constexpr uint32_t kFlagHint = 0x02;
 constexpr uint32_t kFlagCaptions = 0x10;
 
-constexpr Guid kStartGuid = guid(0x5D42A212, 0x031B, 0x44D9,
-                                 {0xA2, 0xCA, 0xDC, 0x16, 0xCA, 0xE4, 0xF9, 0x27});
-constexpr Guid kEndGuid = guid(0x9038FB41, 0xB592, 0x47FC,
-                               {0x82, 0x5D, 0xAF, 0x74, 0x93, 0xAC, 0x18, 0xAF});
+constexpr Guid kStartGuid =
+    guid(0x5D42A212, 0x031B, 0x44D9, {0xA2, 0xCA, 0xDC, 0x16, 0xCA, 0xE4, 0xF9, 0x27});
+constexpr Guid kEndGuid =
+    guid(0x9038FB41, 0xB592, 0x47FC, {0x82, 0x5D, 0xAF, 0x74, 0x93, 0xAC, 0x18, 0xAF});
 }  // namespace info
 
 // Settings block.
@@ -94,10 +105,10 @@ constexpr size_t kEndMarker = 1740;
 constexpr uint32_t kFlagFavouritesChanged = 0x10000000;
 constexpr uint32_t kFlagSecurityChanged = 0x10000;
 
-constexpr Guid kStartGuid = guid(0x4E82F7C8, 0x0D69, 0x4411,
-                                 {0x99, 0x85, 0x9E, 0xDC, 0x14, 0x20, 0xE9, 0xAB});
-constexpr Guid kEndGuid = guid(0x68B001AA, 0x550F, 0x4ECE,
-                               {0x9D, 0x3B, 0xEA, 0x38, 0x14, 0xC6, 0xE6, 0xEE});
+constexpr Guid kStartGuid =
+    guid(0x4E82F7C8, 0x0D69, 0x4411, {0x99, 0x85, 0x9E, 0xDC, 0x14, 0x20, 0xE9, 0xAB});
+constexpr Guid kEndGuid =
+    guid(0x68B001AA, 0x550F, 0x4ECE, {0x9D, 0x3B, 0xEA, 0x38, 0x14, 0xC6, 0xE6, 0xEE});
 }  // namespace settings
 
 // Node header.
@@ -125,12 +136,12 @@ constexpr size_t kReserved736 = 736;
 constexpr size_t kPayloadLength = 740;
 constexpr size_t kReserved744 = 744;
 
-constexpr Guid kCardGuid = guid(0x9C16BCED, 0xC256, 0x40B4,
-                                {0x8D, 0x46, 0xEF, 0xA4, 0xFD, 0x93, 0xFC, 0x3F});
-constexpr Guid kFolderGuid = guid(0x8B5D597B, 0x58E8, 0x48B9,
-                                  {0xA9, 0x09, 0x9A, 0x2E, 0xF5, 0x84, 0x5A, 0x60});
-constexpr Guid kMyFormsGuid = guid(0x0000FFFF, 0x0000, 0x1111,
-                                   {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x01, 0x02, 0x03});
+constexpr Guid kCardGuid =
+    guid(0x9C16BCED, 0xC256, 0x40B4, {0x8D, 0x46, 0xEF, 0xA4, 0xFD, 0x93, 0xFC, 0x3F});
+constexpr Guid kFolderGuid =
+    guid(0x8B5D597B, 0x58E8, 0x48B9, {0xA9, 0x09, 0x9A, 0x2E, 0xF5, 0x84, 0x5A, 0x60});
+constexpr Guid kMyFormsGuid =
+    guid(0x0000FFFF, 0x0000, 0x1111, {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x01, 0x02, 0x03});
 }  // namespace node
 
 // Card payload.

@@ -22,8 +22,8 @@ bool acceptable_length(std::u16string_view password) {
 
 // Clears `dest`, copies `text` (cut to `max_units`) into it and enciphers the whole area,
 // zero units included, with the MasterKey.
-void store_protected_text(const WalletInfoBlock& info, std::u16string_view text,
-                          size_t max_units, std::span<uint8_t> dest) {
+void store_protected_text(const WalletInfoBlock& info, std::u16string_view text, size_t max_units,
+                          std::span<uint8_t> dest) {
     SecureBytes buffer(dest.size());
     utf16le_write(text.substr(0, std::min(text.size(), max_units)), buffer.span());
     info.master_key.transform(buffer.span(), dest);
@@ -156,7 +156,8 @@ Caption get_caption(const WalletInfoBlock& info, int entry) {
 
 KeyContext form_file_key() {
     KeyContext key;
-    std::u16string_view phrase = kFormPassPhrase.substr(0, std::min<size_t>(63, kFormPassPhrase.size()));
+    std::u16string_view phrase =
+        kFormPassPhrase.substr(0, std::min<size_t>(63, kFormPassPhrase.size()));
     if (phrase.size() < 8) return key;
     Digest digest = password_digest(phrase.substr(0, 8));
     key.prepare(digest);

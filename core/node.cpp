@@ -16,20 +16,48 @@ std::span<const uint8_t> at(const NodeHeader& h, size_t offset, size_t n) {
 }
 }  // namespace
 
-NodeKind NodeHeader::kind() const { return node_kind_from_guid(at(*this, fn::kKindGuid, 16)); }
-NodeId NodeHeader::id() const { return NodeId::from_bytes(at(*this, fn::kId, 16)); }
-NodeId NodeHeader::parent() const { return NodeId::from_bytes(at(*this, fn::kParentId, 16)); }
-uint32_t NodeHeader::change_bits() const { return u32(fn::kChangeBits); }
-DateTime NodeHeader::created() const { return decode_datetime(at(*this, fn::kCreatedTime, 16)); }
-DateTime NodeHeader::modified() const { return decode_datetime(at(*this, fn::kModifiedTime, 16)); }
-DateTime NodeHeader::deleted_time() const { return decode_datetime(at(*this, fn::kDeletedTime, 16)); }
-bool NodeHeader::deleted() const { return u32(fn::kDeletedFlag) != 0; }
-FormId NodeHeader::default_form() const { return NodeId::from_bytes(at(*this, fn::kDefaultForm, 16)); }
-int32_t NodeHeader::icon() const { return get_i32(bytes, fn::kIcon); }
-uint32_t NodeHeader::icon_image_length() const { return u32(fn::kIconImageLength); }
-uint32_t NodeHeader::icon_image_pad() const { return u32(fn::kIconImagePad); }
-uint32_t NodeHeader::payload_length() const { return u32(fn::kPayloadLength); }
-bool NodeHeader::valid() const { return is_valid_header(bytes); }
+NodeKind NodeHeader::kind() const {
+    return node_kind_from_guid(at(*this, fn::kKindGuid, 16));
+}
+NodeId NodeHeader::id() const {
+    return NodeId::from_bytes(at(*this, fn::kId, 16));
+}
+NodeId NodeHeader::parent() const {
+    return NodeId::from_bytes(at(*this, fn::kParentId, 16));
+}
+uint32_t NodeHeader::change_bits() const {
+    return u32(fn::kChangeBits);
+}
+DateTime NodeHeader::created() const {
+    return decode_datetime(at(*this, fn::kCreatedTime, 16));
+}
+DateTime NodeHeader::modified() const {
+    return decode_datetime(at(*this, fn::kModifiedTime, 16));
+}
+DateTime NodeHeader::deleted_time() const {
+    return decode_datetime(at(*this, fn::kDeletedTime, 16));
+}
+bool NodeHeader::deleted() const {
+    return u32(fn::kDeletedFlag) != 0;
+}
+FormId NodeHeader::default_form() const {
+    return NodeId::from_bytes(at(*this, fn::kDefaultForm, 16));
+}
+int32_t NodeHeader::icon() const {
+    return get_i32(bytes, fn::kIcon);
+}
+uint32_t NodeHeader::icon_image_length() const {
+    return u32(fn::kIconImageLength);
+}
+uint32_t NodeHeader::icon_image_pad() const {
+    return u32(fn::kIconImagePad);
+}
+uint32_t NodeHeader::payload_length() const {
+    return u32(fn::kPayloadLength);
+}
+bool NodeHeader::valid() const {
+    return is_valid_header(bytes);
+}
 
 bool NodeHeader::is_valid_header(std::span<const uint8_t> header) {
     return header.size() >= fn::kHeaderSize &&
@@ -47,16 +75,24 @@ void NodeHeader::set_id(const NodeId& id) {
 void NodeHeader::set_parent(const NodeId& id) {
     std::copy(id.bytes.begin(), id.bytes.end(), bytes.begin() + fn::kParentId);
 }
-void NodeHeader::set_change_bits(uint32_t bits) { set_u32(fn::kChangeBits, bits); }
+void NodeHeader::set_change_bits(uint32_t bits) {
+    set_u32(fn::kChangeBits, bits);
+}
 void NodeHeader::set_time(size_t offset, const DateTime& t) {
     encode_datetime(t, std::span(bytes).subspan(offset, 16));
 }
-void NodeHeader::set_deleted(bool deleted) { set_u32(fn::kDeletedFlag, deleted ? 1 : 0); }
+void NodeHeader::set_deleted(bool deleted) {
+    set_u32(fn::kDeletedFlag, deleted ? 1 : 0);
+}
 void NodeHeader::set_default_form(const FormId& id) {
     std::copy(id.bytes.begin(), id.bytes.end(), bytes.begin() + fn::kDefaultForm);
 }
-void NodeHeader::set_icon(int32_t icon) { put_i32(bytes, fn::kIcon, icon); }
-void NodeHeader::set_payload_length(uint32_t length) { set_u32(fn::kPayloadLength, length); }
+void NodeHeader::set_icon(int32_t icon) {
+    put_i32(bytes, fn::kIcon, icon);
+}
+void NodeHeader::set_payload_length(uint32_t length) {
+    set_u32(fn::kPayloadLength, length);
+}
 
 TreeNode::TreeNode(const NodeHeader& header, const KeyContext* record_key)
     : header_(header), record_key_(record_key) {}
@@ -115,8 +151,8 @@ void TreeNode::set_icon(int32_t icon) {
 
 void TreeNode::drop_icon_image() {
     icon_image_.clear();
-    auto fields = std::span(header_.bytes).subspan(fn::kIconImageLength,
-                                                   fn::kReserved736 + 4 - fn::kIconImageLength);
+    auto fields = std::span(header_.bytes)
+                      .subspan(fn::kIconImageLength, fn::kReserved736 + 4 - fn::kIconImageLength);
     std::fill(fields.begin(), fields.end(), 0);
 }
 
@@ -153,7 +189,9 @@ void TreeNode::set_parent(const NodeId& parent) {
     touch(node_change::kParent);
 }
 
-void TreeNode::set_id(const NodeId& id) { header_.set_id(id); }
+void TreeNode::set_id(const NodeId& id) {
+    header_.set_id(id);
+}
 
 void TreeNode::mark_deleted(bool deleted) {
     header_.set_deleted(deleted);

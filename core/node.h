@@ -65,7 +65,7 @@ struct NodeHeader {
 // A folder, card or My Forms folder as listed in memory: a copy of its header, its custom icon
 // image and a reference to the wallet's RecordKey (not owned) for its name.
 class TreeNode {
-public:
+  public:
     TreeNode() = default;
     TreeNode(const NodeHeader& header, const KeyContext* record_key);
     // A new node of `kind` with a new id under `parent`, stamped now, change bit "created".
@@ -91,7 +91,7 @@ public:
     void set_name(std::u16string_view name);  // cut to 255 units; empty stores no name
 
     int32_t icon() const { return header_.icon(); }
-    void set_icon(int32_t icon);  // drops any custom image
+    void set_icon(int32_t icon);                                         // drops any custom image
     std::span<const uint8_t> icon_image() const { return icon_image_; }  // padded
     std::span<const uint8_t> icon_image_unpadded() const;
     bool set_icon_image(std::span<const uint8_t> image);
@@ -108,7 +108,7 @@ public:
     // Sets a change bit, stamps the modified time and marks the node dirty.
     void touch(uint32_t change_bit);
 
-private:
+  private:
     NodeHeader header_;
     Bytes icon_image_;
     const KeyContext* record_key_ = nullptr;

@@ -9,7 +9,9 @@
 
 namespace ks {
 
-bool NodeId::is_none() const { return all_zero(bytes); }
+bool NodeId::is_none() const {
+    return all_zero(bytes);
+}
 
 NodeId NodeId::from_bytes(std::span<const uint8_t> sixteen) {
     NodeId id;
@@ -26,8 +28,7 @@ std::string NodeId::to_string() const {
 }
 
 std::optional<NodeId> NodeId::parse(std::string_view text) {
-    if (text.size() == 38 && text.front() == '{' && text.back() == '}')
-        text = text.substr(1, 36);
+    if (text.size() == 38 && text.front() == '{' && text.back() == '}') text = text.substr(1, 36);
     if (text.size() != 36) return std::nullopt;
     std::array<uint8_t, 16> raw{};  // bytes in text order
     size_t n = 0;
@@ -63,9 +64,12 @@ NodeKind node_kind_from_guid(std::span<const uint8_t> guid) {
 
 const format::Guid& kind_guid(NodeKind kind) {
     switch (kind) {
-        case NodeKind::Card: return format::node::kCardGuid;
-        case NodeKind::MyForms: return format::node::kMyFormsGuid;
-        default: return format::node::kFolderGuid;
+        case NodeKind::Card:
+            return format::node::kCardGuid;
+        case NodeKind::MyForms:
+            return format::node::kMyFormsGuid;
+        default:
+            return format::node::kFolderGuid;
     }
 }
 

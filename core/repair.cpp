@@ -42,7 +42,8 @@ bool record_whole(const File& file, uint64_t c, const NodeHeader& header, uint64
     const uint64_t image = header.icon_image_length();
     const uint64_t end = c + fn::kHeaderSize + image + header.payload_length();
     if (end > file_size) return false;
-    if (image != 0 && (image % 4 != 0 || header.icon_image_pad() < 1 || header.icon_image_pad() > 4))
+    if (image != 0 &&
+        (image % 4 != 0 || header.icon_image_pad() < 1 || header.icon_image_pad() > 4))
         return false;
     const uint32_t payload = header.payload_length();
     if (header.kind() != NodeKind::Card) return payload == 0;
@@ -83,8 +84,8 @@ std::optional<int> repair_node_records(File& file) {
             if (!cut_range(file, c, m - c)) return std::nullopt;
             continue;  // a valid header now stands at c
         }
-        const uint64_t record = fn::kHeaderSize + uint64_t{header.icon_image_length()} +
-                                header.payload_length();
+        const uint64_t record =
+            fn::kHeaderSize + uint64_t{header.icon_image_length()} + header.payload_length();
         const uint64_t end = c + record;
         if (record_whole(file, c, header, size)) {
             c = end;

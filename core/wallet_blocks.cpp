@@ -67,7 +67,9 @@ void WalletInfoBlock::fill_new(const DateTime& now) {
     dirty = true;
 }
 
-void WalletInfoBlock::add_flags(uint32_t f) { put_u32(bytes.span(), format::info::kFlags, flags() | f); }
+void WalletInfoBlock::add_flags(uint32_t f) {
+    put_u32(bytes.span(), format::info::kFlags, flags() | f);
+}
 
 DateTime WalletInfoBlock::creation_time() const {
     return decode_datetime(bytes.span().subspan(format::info::kCreationTime, 16));
@@ -115,7 +117,9 @@ void WalletSettingsBlock::fill_new(const DateTime& now) {
     dirty = true;
 }
 
-void WalletSettingsBlock::add_flags(uint32_t f) { put_u32(bytes, format::settings::kFlags, flags() | f); }
+void WalletSettingsBlock::add_flags(uint32_t f) {
+    put_u32(bytes, format::settings::kFlags, flags() | f);
+}
 
 void WalletSettingsBlock::stamp_modified() {
     encode_datetime(clock().now(), std::span(bytes).subspan(format::settings::kModifiedTime, 16));
@@ -134,10 +138,13 @@ void WalletSettingsBlock::set_default_card_style(const CardStyle& style) {
         put_u32(bytes, format::settings::kDefaultCardStyle + 4 * i, style[i]);
 }
 
-void WalletSettingsBlock::set_value(size_t offset, uint32_t v) { put_u32(bytes, offset, v); }
+void WalletSettingsBlock::set_value(size_t offset, uint32_t v) {
+    put_u32(bytes, offset, v);
+}
 
 NodeId WalletSettingsBlock::favourite(size_t slot) const {
-    return NodeId::from_bytes(std::span(bytes).subspan(format::settings::kFavourites + 16 * slot, 16));
+    return NodeId::from_bytes(
+        std::span(bytes).subspan(format::settings::kFavourites + 16 * slot, 16));
 }
 
 void WalletSettingsBlock::set_favourite(size_t slot, const NodeId& id) {

@@ -41,7 +41,7 @@ struct WalletInfoBlock {
     void add_flags(uint32_t f);
     DateTime creation_time() const;
     DateTime modified_time() const;
-    void stamp_modified();  // current time; marks dirty
+    void stamp_modified();      // current time; marks dirty
     bool has_password() const;  // PassVerifier not all zero
     void clear();
 };

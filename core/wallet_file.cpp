@@ -1,6 +1,7 @@
 #include "core/wallet_file.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -21,7 +22,8 @@ StorageResult read_result(const IoResult& r, size_t asked) {
 
 StorageResult write_result(const IoResult& r, size_t asked) {
     if (r.bytes == asked) return StorageResult::Done;
-    if (r.bytes == 0) return r.failed() ? StorageResult::CallFailed : StorageResult::NothingTransferred;
+    if (r.bytes == 0)
+        return r.failed() ? StorageResult::CallFailed : StorageResult::NothingTransferred;
     return StorageResult::ShortTransfer;
 }
 
@@ -155,7 +157,9 @@ StorageResult write_node(File& file, TreeNode& node, std::span<const uint8_t> pa
     return r;
 }
 
-bool skip_to_nodes(File& file) { return file.seek(format::kFirstNodeOffset); }
+bool skip_to_nodes(File& file) {
+    return file.seek(format::kFirstNodeOffset);
+}
 
 bool cut_range(File& file, uint64_t offset, uint64_t length) {
     auto size = file.size();
@@ -185,6 +189,8 @@ bool cut_range(File& file, uint64_t offset, uint64_t length) {
 }
 
 uint64_t find_next_valid_header(File& file) {
+    static constexpr const format::Guid* kKindGuids[] = {
+        &format::node::kCardGuid, &format::node::kFolderGuid, &format::node::kMyFormsGuid};
     auto size = file.size();
     const uint64_t start = file.position();
     if (!size || *size < fn::kHeaderSize || start > *size - fn::kHeaderSize) return 0;
@@ -194,19 +200,25 @@ uint64_t find_next_valid_header(File& file) {
     constexpr size_t kWindow = 1 << 20;
     std::vector<uint8_t> buffer(kWindow + fn::kHeaderSize);
     for (uint64_t base = start; base <= last; base += kWindow) {
-        const size_t want = static_cast<size_t>(
-            std::min<uint64_t>(buffer.size(), *size - base));
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), *size - base));
         IoResult r = file.read_at(base, std::span(buffer).first(want));
         if (r.failed() || r.bytes < fn::kHeaderSize) return 0;
         const size_t candidates = std::min<uint64_t>(r.bytes - fn::kHeaderSize, last - base) + 1;
-        for (size_t i = 0; i < std::min(candidates, kWindow); ++i) {
-            // Cheap test of the GUIDs' first bytes before the full check.
-            const uint8_t b = buffer[i];
-            if (b != format::node::kCardGuid[0] && b != format::node::kFolderGuid[0] &&
-                b != format::node::kMyFormsGuid[0])
-                continue;
-            if (NodeHeader::is_valid_header(std::span(buffer).subspan(i, fn::kHeaderSize)))
-                return base + i;
+        const uint8_t* p = buffer.data();
+        const uint8_t* const end = p + std::min(candidates, kWindow);  // last start + 1
+        while (p < end) {
+            // The nearest kind GUID; the header holding it must also have a non-zero id.
+            const uint8_t* next = end;
+            for (const format::Guid* guid : kKindGuids) {
+                const size_t haystack = static_cast<size_t>(next - p) + guid->size() - 1;
+                if (auto* q = static_cast<const uint8_t*>(
+                        memmem(p, haystack, guid->data(), guid->size())))
+                    next = q;
+            }
+            if (next == end) break;
+            if (NodeHeader::is_valid_header(std::span(next, fn::kHeaderSize)))
+                return base + static_cast<uint64_t>(next - buffer.data());
+            p = next + 1;
         }
     }
     return 0;
@@ -223,10 +235,9 @@ std::optional<RecordLocation> find_node_record(File& file, const NodeId& id, Rec
         if (loc.header.kind() == NodeKind::None) return std::nullopt;
         loc.header_and_image = fn::kHeaderSize + uint64_t{loc.header.icon_image_length()};
         loc.payload_length = loc.header.payload_length();
-        const bool wanted =
-            filter == RecordFilter::Any ||
-            (!loc.header.deleted() &&
-             (filter == RecordFilter::NotDeleted || loc.header.kind() == NodeKind::Card));
+        const bool wanted = filter == RecordFilter::Any ||
+                            (!loc.header.deleted() && (filter == RecordFilter::NotDeleted ||
+                                                       loc.header.kind() == NodeKind::Card));
         if (wanted && loc.header.id() == id) {
             file.seek(loc.offset);
             return loc;

@@ -41,9 +41,9 @@ bool cut_range(File& file, uint64_t offset, uint64_t length);
 uint64_t find_next_valid_header(File& file);
 
 enum class RecordFilter {
-    Any,          // deleted records included
-    NotDeleted,   // records not marked deleted
-    LiveCard,     // cards not marked deleted
+    Any,         // deleted records included
+    NotDeleted,  // records not marked deleted
+    LiveCard,    // cards not marked deleted
 };
 
 struct RecordLocation {

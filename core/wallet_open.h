@@ -14,16 +14,16 @@ namespace ks {
 
 enum class OpenResult : int {
     Opened = 0,
-    BadPath = 1,           // missing or shorter than 6 characters
-    CannotOpen = 2,        // missing, unreadable, or locked by another writer
-    NodesUnreadable = 3,   // load: the node area could not be read at all
+    BadPath = 1,          // missing or shorter than 6 characters
+    CannotOpen = 2,       // missing, unreadable, or locked by another writer
+    NodesUnreadable = 3,  // load: the node area could not be read at all
     BadInfoBlock = 4,
     BadSettingsBlock = 5,
-    NotAWallet = 7,        // shorter than the header, unreadable, or another signature
+    NotAWallet = 7,  // shorter than the header, unreadable, or another signature
     WrongVersion = 8,
     WrongPassword = 10,
-    NoMemory = 12,         // load: no memory for a node
-    Damaged = 13,          // load: the walk stopped inside a record
+    NoMemory = 12,  // load: no memory for a node
+    Damaged = 13,   // load: the walk stopped inside a record
 };
 
 constexpr size_t kMinPathLength = 6;

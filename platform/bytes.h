@@ -21,7 +21,7 @@ void put_i32(std::span<uint8_t> b, size_t offset, int32_t v);
 
 // Reads forward through a buffer; every read fails (returns false) rather than run past the end.
 class ByteReader {
-public:
+  public:
     explicit ByteReader(std::span<const uint8_t> data) : data_(data) {}
 
     size_t position() const { return pos_; }
@@ -30,7 +30,7 @@ public:
     bool take(size_t n, std::span<const uint8_t>& out);
     bool skip(size_t n);
 
-private:
+  private:
     std::span<const uint8_t> data_;
     size_t pos_ = 0;
 };
@@ -46,7 +46,7 @@ void secure_zero(std::span<T, N> s) {
 
 // A byte buffer that wipes itself on destruction and on clear; for secrets.
 class SecureBytes {
-public:
+  public:
     SecureBytes() = default;
     explicit SecureBytes(size_t n) : data_(n, 0) {}
     SecureBytes(std::span<const uint8_t> b) : data_(b.begin(), b.end()) {}
@@ -57,7 +57,10 @@ public:
     ~SecureBytes() { wipe(); }
 
     void wipe();
-    void clear() { wipe(); data_.clear(); }
+    void clear() {
+        wipe();
+        data_.clear();
+    }
     void resize(size_t n);
     size_t size() const { return data_.size(); }
     bool empty() const { return data_.empty(); }
@@ -69,7 +72,7 @@ public:
     uint8_t operator[](size_t i) const { return data_[i]; }
     bool operator==(const SecureBytes& o) const { return data_ == o.data_; }
 
-private:
+  private:
     std::vector<uint8_t> data_;
 };
 

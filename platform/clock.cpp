@@ -44,10 +44,11 @@ void FixedClock::advance_seconds(int seconds) {
     std::time_t t = timegm(&tm) + seconds;
     std::tm out{};
     gmtime_r(&t, &out);
-    time_ = DateTime{static_cast<uint16_t>(out.tm_year + 1900), static_cast<uint16_t>(out.tm_mon + 1),
-                     static_cast<uint16_t>(out.tm_wday),        static_cast<uint16_t>(out.tm_mday),
-                     static_cast<uint16_t>(out.tm_hour),        static_cast<uint16_t>(out.tm_min),
-                     static_cast<uint16_t>(out.tm_sec),         time_.milliseconds};
+    time_ =
+        DateTime{static_cast<uint16_t>(out.tm_year + 1900), static_cast<uint16_t>(out.tm_mon + 1),
+                 static_cast<uint16_t>(out.tm_wday),        static_cast<uint16_t>(out.tm_mday),
+                 static_cast<uint16_t>(out.tm_hour),        static_cast<uint16_t>(out.tm_min),
+                 static_cast<uint16_t>(out.tm_sec),         time_.milliseconds};
 }
 
 uint32_t SystemRandom::next_u32() {
@@ -66,20 +67,31 @@ uint32_t SeededRandom::next_u32() {
     return static_cast<uint32_t>((state_ * 0x2545F4914F6CDD1Dull) >> 32);
 }
 
-const Clock& clock() { return *g_clock; }
-RandomSource& random_source() { return *g_random; }
+const Clock& clock() {
+    return *g_clock;
+}
+RandomSource& random_source() {
+    return *g_random;
+}
 
-ScopedClock::ScopedClock(const Clock& c) : previous_(g_clock) { g_clock = &c; }
-ScopedClock::~ScopedClock() { g_clock = previous_; }
+ScopedClock::ScopedClock(const Clock& c) : previous_(g_clock) {
+    g_clock = &c;
+}
+ScopedClock::~ScopedClock() {
+    g_clock = previous_;
+}
 
-ScopedRandom::ScopedRandom(RandomSource& r) : previous_(g_random) { g_random = &r; }
-ScopedRandom::~ScopedRandom() { g_random = previous_; }
+ScopedRandom::ScopedRandom(RandomSource& r) : previous_(g_random) {
+    g_random = &r;
+}
+ScopedRandom::~ScopedRandom() {
+    g_random = previous_;
+}
 
 std::optional<DateTime> file_modified_time(const std::filesystem::path& path) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    return local_datetime(st.st_mtim.tv_sec,
-                          static_cast<uint16_t>(st.st_mtim.tv_nsec / 1000000));
+    return local_datetime(st.st_mtim.tv_sec, static_cast<uint16_t>(st.st_mtim.tv_nsec / 1000000));
 }
 
 }  // namespace ks

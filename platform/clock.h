@@ -10,46 +10,46 @@
 namespace ks {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual DateTime now() const = 0;  // local time
 };
 
 class SystemClock final : public Clock {
-public:
+  public:
     DateTime now() const override;
 };
 
 // A clock that stands still until told to move; for tests and reproducible samples.
 class FixedClock final : public Clock {
-public:
+  public:
     explicit FixedClock(DateTime t) : time_(t) {}
     DateTime now() const override { return time_; }
     void set(DateTime t) { time_ = t; }
     void advance_seconds(int seconds);
 
-private:
+  private:
     DateTime time_;
 };
 
 class RandomSource {
-public:
+  public:
     virtual ~RandomSource() = default;
     virtual uint32_t next_u32() = 0;
 };
 
 class SystemRandom final : public RandomSource {
-public:
+  public:
     uint32_t next_u32() override;
 };
 
 // Deterministic generator (xorshift) for tests and reproducible samples.
 class SeededRandom final : public RandomSource {
-public:
+  public:
     explicit SeededRandom(uint64_t seed) : state_(seed ? seed : 0x9E3779B97F4A7C15ull) {}
     uint32_t next_u32() override;
 
-private:
+  private:
     uint64_t state_;
 };
 
@@ -57,24 +57,24 @@ const Clock& clock();
 RandomSource& random_source();
 
 class ScopedClock {
-public:
+  public:
     explicit ScopedClock(const Clock& c);
     ~ScopedClock();
     ScopedClock(const ScopedClock&) = delete;
     ScopedClock& operator=(const ScopedClock&) = delete;
 
-private:
+  private:
     const Clock* previous_;
 };
 
 class ScopedRandom {
-public:
+  public:
     explicit ScopedRandom(RandomSource& r);
     ~ScopedRandom();
     ScopedRandom(const ScopedRandom&) = delete;
     ScopedRandom& operator=(const ScopedRandom&) = delete;
 
-private:
+  private:
     RandomSource* previous_;
 };
 

@@ -9,7 +9,9 @@
 
 namespace ks {
 
-File::~File() { close(); }
+File::~File() {
+    close();
+}
 
 File::File(File&& other) noexcept
     : fd_(other.fd_), writable_(other.writable_), pos_(other.pos_), path_(std::move(other.path_)) {
@@ -31,9 +33,15 @@ File& File::operator=(File&& other) noexcept {
 File File::open(const std::filesystem::path& path, FileMode mode, int* error) {
     int flags = O_CLOEXEC;
     switch (mode) {
-        case FileMode::ReadOnly: flags |= O_RDONLY; break;
-        case FileMode::ReadWrite: flags |= O_RDWR; break;
-        case FileMode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+        case FileMode::ReadOnly:
+            flags |= O_RDONLY;
+            break;
+        case FileMode::ReadWrite:
+            flags |= O_RDWR;
+            break;
+        case FileMode::CreateNew:
+            flags |= O_RDWR | O_CREAT | O_EXCL;
+            break;
     }
     File f;
     int fd;
@@ -44,7 +52,7 @@ File File::open(const std::filesystem::path& path, FileMode mode, int* error) {
         if (error) *error = errno;
         return f;
     }
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);
         if (error) *error = EISDIR;
@@ -142,7 +150,7 @@ bool File::seek_relative(int64_t delta) {
 }
 
 std::optional<uint64_t> File::size() const {
-    struct stat st{};
+    struct stat st {};
     if (fd_ < 0 || ::fstat(fd_, &st) != 0) return std::nullopt;
     return static_cast<uint64_t>(st.st_size);
 }
@@ -165,8 +173,12 @@ bool File::sync() {
     return rc == 0;
 }
 
-bool File::try_lock_exclusive() { return fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0; }
-bool File::try_lock_shared() { return fd_ >= 0 && ::flock(fd_, LOCK_SH | LOCK_NB) == 0; }
+bool File::try_lock_exclusive() {
+    return fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
+}
+bool File::try_lock_shared() {
+    return fd_ >= 0 && ::flock(fd_, LOCK_SH | LOCK_NB) == 0;
+}
 void File::unlock() {
     if (fd_ >= 0) ::flock(fd_, LOCK_UN);
 }

@@ -24,7 +24,7 @@ struct IoResult {
 };
 
 class File {
-public:
+  public:
     File() = default;
     ~File();
     File(File&& other) noexcept;
@@ -61,7 +61,7 @@ public:
     bool try_lock_shared();
     void unlock();
 
-private:
+  private:
     void release();  // forgets the descriptor without closing it
 
     int fd_ = -1;

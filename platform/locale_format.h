@@ -22,13 +22,11 @@ struct LocaleFormats {
     std::u16string thousands_separator = u",";
     int grouping = 3;         // digits per group; 0 = no grouping
     int fraction_digits = 2;  // digits after the decimal separator in number formats
-    std::array<std::u16string, 12> month_names{u"January", u"February", u"March",
-                                               u"April",   u"May",      u"June",
-                                               u"July",    u"August",   u"September",
-                                               u"October", u"November", u"December"};
-    std::array<std::u16string, 12> month_abbrevs{u"Jan", u"Feb", u"Mar", u"Apr",
-                                                 u"May", u"Jun", u"Jul", u"Aug",
-                                                 u"Sep", u"Oct", u"Nov", u"Dec"};
+    std::array<std::u16string, 12> month_names{u"January",   u"February", u"March",    u"April",
+                                               u"May",       u"June",     u"July",     u"August",
+                                               u"September", u"October",  u"November", u"December"};
+    std::array<std::u16string, 12> month_abbrevs{u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun",
+                                                 u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec"};
     std::array<std::u16string, 7> day_names{u"Sunday",   u"Monday", u"Tuesday", u"Wednesday",
                                             u"Thursday", u"Friday", u"Saturday"};
     std::array<std::u16string, 7> day_abbrevs{u"Sun", u"Mon", u"Tue", u"Wed",
@@ -54,13 +52,13 @@ const LocaleFormats& locale_formats();
 void set_locale_formats(const LocaleFormats& formats);
 
 class ScopedLocaleFormats {
-public:
+  public:
     explicit ScopedLocaleFormats(const LocaleFormats& formats);
     ~ScopedLocaleFormats();
     ScopedLocaleFormats(const ScopedLocaleFormats&) = delete;
     ScopedLocaleFormats& operator=(const ScopedLocaleFormats&) = delete;
 
-private:
+  private:
     LocaleFormats previous_;
     bool had_previous_;
 };

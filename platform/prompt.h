@@ -17,14 +17,14 @@ struct PromptMessage {
 };
 
 class Prompt {
-public:
+  public:
     virtual ~Prompt() = default;
     virtual PromptAnswer ask(const PromptMessage& message) = 0;
 };
 
 // Answers every question positively (Yes / OK) and records nothing; for unattended runs.
 class AcceptingPrompt final : public Prompt {
-public:
+  public:
     PromptAnswer ask(const PromptMessage& message) override;
 };
 

@@ -35,6 +35,8 @@ bool iequals_ascii(std::u16string_view a, std::u16string_view b);
 std::u16string to_lower_ascii(std::u16string_view text);
 
 // u"..." from a plain ASCII/UTF-8 literal, for tests and fixed texts.
-inline std::u16string u16(std::string_view utf8) { return from_utf8(utf8); }
+inline std::u16string u16(std::string_view utf8) {
+    return from_utf8(utf8);
+}
 
 }  // namespace ks

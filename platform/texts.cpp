@@ -11,12 +11,18 @@ std::u16string loadString(uint32_t id) {
     return text ? *text : u"?";
 }
 
-void set_text_source(const TextSource* source) { g_source = source; }
-const TextSource* text_source() { return g_source; }
+void set_text_source(const TextSource* source) {
+    g_source = source;
+}
+const TextSource* text_source() {
+    return g_source;
+}
 
 ScopedTextSource::ScopedTextSource(const TextSource* source) : previous_(g_source) {
     g_source = source;
 }
-ScopedTextSource::~ScopedTextSource() { g_source = previous_; }
+ScopedTextSource::~ScopedTextSource() {
+    g_source = previous_;
+}
 
 }  // namespace ks

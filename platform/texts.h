@@ -7,7 +7,7 @@
 namespace ks {
 
 class TextSource {
-public:
+  public:
     virtual ~TextSource() = default;
     virtual std::optional<std::u16string> find(uint32_t id) const = 0;
 };
@@ -21,13 +21,13 @@ void set_text_source(const TextSource* source);
 const TextSource* text_source();
 
 class ScopedTextSource {
-public:
+  public:
     explicit ScopedTextSource(const TextSource* source);
     ~ScopedTextSource();
     ScopedTextSource(const ScopedTextSource&) = delete;
     ScopedTextSource& operator=(const ScopedTextSource&) = delete;
 
-private:
+  private:
     const TextSource* previous_;
 };
 

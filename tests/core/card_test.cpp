@@ -10,7 +10,7 @@ namespace ks {
 namespace {
 
 class CardTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { test::create_wallet(storage, dir / "cards.ks5"); }
 
     // Writes the card at the end of the file and reads it back as the loader would.
@@ -43,7 +43,8 @@ TEST_F(CardTest, EveryRecordKindRoundTrips) {
     ASSERT_TRUE(card.sound().set_from_bytes(Bytes{4, 5}, u"s.wav"));
     for (int i = 0; i < 3; ++i) {
         FileAttachment f;
-        ASSERT_TRUE(f.set_from_bytes(Bytes(static_cast<size_t>(i + 1), 0xAA), u"f.bin", std::nullopt));
+        ASSERT_TRUE(
+            f.set_from_bytes(Bytes(static_cast<size_t>(i + 1), 0xAA), u"f.bin", std::nullopt));
         ASSERT_TRUE(card.add_file(f));
     }
     ASSERT_TRUE(card.file(1).data());

@@ -31,7 +31,8 @@ TEST(StoredText, PaddingRule) {
         std::u16string text;
         uint32_t stored, pad;
     };
-    for (const Case& c : std::vector<Case>{{u"ab", 8, 4}, {u"abc", 8, 2}, {u"a", 4, 2}, {u"", 4, 4}}) {
+    for (const Case& c :
+         std::vector<Case>{{u"ab", 8, 4}, {u"abc", 8, 2}, {u"a", 4, 2}, {u"", 4, 4}}) {
         EXPECT_EQ(text_stored_size(c.text.size() * 2), (StoredSize{c.stored, c.pad})) << c.stored;
     }
     EXPECT_EQ(data_stored_size(0), (StoredSize{0, 0}));
@@ -206,7 +207,8 @@ TEST(FieldRecordOperations, DisplayTexts) {
         uint16_t kind;
         std::u16string expected;
     };
-    for (const Case& c : std::vector<Case>{{8, u"3/5/2006"}, {9, u"2:07 PM"}, {10, u"3/5/2006  2:07 PM"}}) {
+    for (const Case& c :
+         std::vector<Case>{{8, u"3/5/2006"}, {9, u"2:07 PM"}, {10, u"3/5/2006  2:07 PM"}}) {
         f.set_kind(c.kind);
         f.set_date(when);
         EXPECT_EQ(f.display_text(), c.expected) << c.kind;
@@ -222,7 +224,8 @@ TEST(FieldRecordOperations, DisplayTexts) {
         int state;
         size_t length;
     };
-    for (const YesNo& c : std::vector<YesNo>{{u"1", u"Yes", 1, 32}, {u"0", u"No", 0, 32}, {u"x", u"", 2, 0}}) {
+    for (const YesNo& c :
+         std::vector<YesNo>{{u"1", u"Yes", 1, 32}, {u"0", u"No", 0, 32}, {u"x", u"", 2, 0}}) {
         yn.set_value(c.value);
         EXPECT_EQ(yn.display_text(), c.text);
         EXPECT_EQ(yn.yes_no_state(), c.state);

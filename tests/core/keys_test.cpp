@@ -9,7 +9,7 @@ namespace ks {
 namespace {
 
 class KeysTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         info.fill_new(test::kFixedTime);
         info.master_key.prepare(derive_master_key(info.creation_time()));
@@ -28,8 +28,8 @@ TEST_F(KeysTest, MasterKeyDependsOnEveryMixedItem) {
     EXPECT_EQ(derive_master_key(base), reference);
     for (int item = 0; item < 8; ++item) {
         DateTime t = base;
-        uint16_t* fields[] = {&t.year, &t.month, &t.day_of_week, &t.day,
-                              &t.hour, &t.minute, &t.second, &t.milliseconds};
+        uint16_t* fields[] = {&t.year, &t.month,  &t.day_of_week, &t.day,
+                              &t.hour, &t.minute, &t.second,      &t.milliseconds};
         *fields[item] += 1;
         const bool mixed = item != 4 && item != 7;  // hour and milliseconds are not mixed in
         EXPECT_EQ(derive_master_key(t) != reference, mixed) << item;

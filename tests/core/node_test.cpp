@@ -10,10 +10,10 @@ namespace {
 
 // Returns the same value twice before moving on, to force the duplicate check.
 class StutteringRandom final : public RandomSource {
-public:
+  public:
     uint32_t next_u32() override { return values_[std::min<size_t>(n_++ / 4, 2)]; }
 
-private:
+  private:
     uint32_t values_[3] = {0x11223344, 0x11223344, 0x55667788};
     size_t n_ = 0;
 };
@@ -46,8 +46,9 @@ TEST(NodeIdTest, TextFormRoundTrip) {
     EXPECT_EQ(NodeId::from_bytes(format::node::kCardGuid), *id);
     EXPECT_EQ(id->to_string(), "{9C16BCED-C256-40B4-8D46-EFA4FD93FC3F}");
     EXPECT_EQ(NodeId::parse("9c16bced-c256-40b4-8d46-efa4fd93fc3f"), id);
-    for (const char* bad : {"", "{9C16BCED-C256-40B4-8D46-EFA4FD93FC3}", "9C16BCEDXC256-40B4-8D46-EFA4FD93FC3F",
-                            "{9C16BCED-C256-40B4-8D46-EFA4FD93FC3G}"})
+    for (const char* bad :
+         {"", "{9C16BCED-C256-40B4-8D46-EFA4FD93FC3}", "9C16BCEDXC256-40B4-8D46-EFA4FD93FC3F",
+          "{9C16BCED-C256-40B4-8D46-EFA4FD93FC3G}"})
         EXPECT_FALSE(NodeId::parse(bad)) << bad;
 }
 
@@ -129,7 +130,8 @@ TEST(TreeNodeTest, CustomIconImage) {
         EXPECT_EQ(node.icon_image().size() % 4, 0u);
         EXPECT_EQ(node.header().icon_image_pad(), 4 - n % 4);
         EXPECT_EQ(node.header().icon_image_length(), node.icon_image().size());
-        EXPECT_EQ(Bytes(node.icon_image_unpadded().begin(), node.icon_image_unpadded().end()), image);
+        EXPECT_EQ(Bytes(node.icon_image_unpadded().begin(), node.icon_image_unpadded().end()),
+                  image);
         Digest d = md5(image);
         EXPECT_TRUE(std::equal(d.begin(), d.end(), node.header().bytes.begin() + 720));
     }

@@ -47,7 +47,7 @@ Walk walk(const std::filesystem::path& path) {
 }
 
 class RepairTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         path = dir / "damaged.ks5";
         test::create_wallet(storage, path);
@@ -100,22 +100,31 @@ TEST_F(RepairTest, DamageCases) {
     };
     const size_t visa = record_start(2), mail = record_start(3), end = record_start(4);
     const std::vector<Case> cases = {
-        {"last record cut short", [&](Bytes& b) { b.resize(end - 5); },
-         {u"My Forms", u"Bank", u"Visa"}, 1, 1},
-        {"last header cut short", [&](Bytes& b) { b.resize(mail + 700); },
-         {u"My Forms", u"Bank", u"Visa"}, 1, 1},
-        {"garbage after the last record",
-         [&](Bytes& b) { b.insert(b.end(), 300, 0x5C); }, all, 1, 3},
+        {"last record cut short",
+         [&](Bytes& b) { b.resize(end - 5); },
+         {u"My Forms", u"Bank", u"Visa"},
+         1,
+         1},
+        {"last header cut short",
+         [&](Bytes& b) { b.resize(mail + 700); },
+         {u"My Forms", u"Bank", u"Visa"},
+         1,
+         1},
+        {"garbage after the last record", [&](Bytes& b) { b.insert(b.end(), 300, 0x5C); }, all, 1,
+         3},
         {"garbage between two records",
-         [&](Bytes& b) { b.insert(b.begin() + static_cast<ptrdiff_t>(mail), 1000, 0x77); }, all, 1, 3},
+         [&](Bytes& b) { b.insert(b.begin() + static_cast<ptrdiff_t>(mail), 1000, 0x77); }, all, 1,
+         3},
         {"a record's kind overwritten",
-         [&](Bytes& b) { b[visa] ^= 0xFF; }, {u"My Forms", u"Bank", u"Mail"}, 1, 2},
+         [&](Bytes& b) { b[visa] ^= 0xFF; },
+         {u"My Forms", u"Bank", u"Mail"},
+         1,
+         2},
         {"payload length runs into the next record",
          [&](Bytes& b) { put_u32(b, visa + 740, get_u32(b, visa + 740) + 64); }, all, 1, 3},
         {"payload length shorter than the chunks",
          [&](Bytes& b) { put_u32(b, visa + 740, get_u32(b, visa + 740) - 8); }, all, 1, 3},
-        {"payload length zeroed",
-         [&](Bytes& b) { put_u32(b, visa + 740, 0); }, all, 1, 3},
+        {"payload length zeroed", [&](Bytes& b) { put_u32(b, visa + 740, 0); }, all, 1, 3},
         {"a chunk length damaged inside a payload",
          [&](Bytes& b) { put_u32(b, visa + 748 + 64 + 8, 5000); }, all, 0, 3},
     };
@@ -168,7 +177,8 @@ TEST_F(RepairTest, WholeRecordWithAHeaderInsideItsIconIsKept) {
 TEST_F(RepairTest, QuestionsAndReport) {
     test::write_file_bytes(path, Bytes(original.begin(), original.end() - 5));
     const Bytes damaged = test::read_file_bytes(path);
-    for (auto answers : {std::vector{PromptAnswer::No}, std::vector{PromptAnswer::Yes, PromptAnswer::Cancel}}) {
+    for (auto answers :
+         {std::vector{PromptAnswer::No}, std::vector{PromptAnswer::Yes, PromptAnswer::Cancel}}) {
         EXPECT_EQ(repair(answers).status, RepairStatus::Declined);
         EXPECT_EQ(test::read_file_bytes(path), damaged);
     }
@@ -198,12 +208,15 @@ TEST_F(RepairTest, RandomDamageIsAlwaysMended) {
         if (damage == 0) {
             damaged.resize(at);
         } else if (damage == 1) {
-            for (int i = 0; i < 4; ++i) damaged[nodes + random.next_u32() % span] = static_cast<uint8_t>(random.next_u32());
+            for (int i = 0; i < 4; ++i)
+                damaged[nodes + random.next_u32() % span] = static_cast<uint8_t>(random.next_u32());
         } else if (damage == 2) {
-            damaged.insert(damaged.begin() + static_cast<ptrdiff_t>(at), random.next_u32() % 2000, 0x41);
+            damaged.insert(damaged.begin() + static_cast<ptrdiff_t>(at), random.next_u32() % 2000,
+                           0x41);
         } else {
             damaged.erase(damaged.begin() + static_cast<ptrdiff_t>(at),
-                          damaged.begin() + static_cast<ptrdiff_t>(std::min<size_t>(damaged.size(), at + random.next_u32() % 900)));
+                          damaged.begin() + static_cast<ptrdiff_t>(std::min<size_t>(
+                                                damaged.size(), at + random.next_u32() % 900)));
         }
         test::write_file_bytes(path, damaged);
         AcceptingPrompt yes;

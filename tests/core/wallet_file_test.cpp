@@ -14,7 +14,7 @@ namespace {
 namespace fmt = format;
 
 class WalletFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         path = dir / "wallet.ks5";
         test::create_wallet(storage, path, u"secret", u"my hint");
@@ -68,7 +68,8 @@ TEST_F(WalletFileTest, InfoBlockWritesRenewTheRandomValues) {
     EXPECT_NE(Bytes(first.begin() + at108, first.begin() + at108 + 4),
               Bytes(second.begin() + at108, second.begin() + at108 + 4));
     Bytes a = first, b = second;
-    for (size_t o : {at72, at108}) std::fill_n(a.begin() + o, 4, 0), std::fill_n(b.begin() + o, 4, 0);
+    for (size_t o : {at72, at108})
+        std::fill_n(a.begin() + o, 4, 0), std::fill_n(b.begin() + o, 4, 0);
     EXPECT_EQ(a, b);
 }
 
@@ -140,7 +141,8 @@ TEST_F(WalletFileTest, AllZeroVerifierOpensWithoutPassword) {
     test::create_wallet(open_one, dir / "nopass.ks5", std::nullopt);
     const auto record_key = open_one.info.record_key.key();
     open_one.close();
-    ASSERT_EQ(open_wallet_storage(storage, dir / "nopass.ks5", std::nullopt, true), OpenResult::Opened);
+    ASSERT_EQ(open_wallet_storage(storage, dir / "nopass.ks5", std::nullopt, true),
+              OpenResult::Opened);
     EXPECT_EQ(storage.info.record_key.key(), record_key);
 }
 
@@ -240,8 +242,8 @@ TEST(CutRange, MovesTheTailDown) {
     struct Case {
         uint64_t offset, length;
     };
-    for (const Case& c : std::vector<Case>{{0, 10}, {100, 1 << 20}, {data.size() - 7, 7}, {5, 0},
-                                           {data.size() - 7, 100}}) {
+    for (const Case& c : std::vector<Case>{
+             {0, 10}, {100, 1 << 20}, {data.size() - 7, 7}, {5, 0}, {data.size() - 7, 100}}) {
         test::write_file_bytes(path, data);
         File f = File::open(path, FileMode::ReadWrite);
         ASSERT_TRUE(cut_range(f, c.offset, c.length));
@@ -271,7 +273,7 @@ TEST(FindNextValidHeader, AcrossWindowsAndAtTheEnd) {
         {4000, 1000, 0, 1000},
         {4000, 1000, 1000, 1000},
         {4000, 1000, 1001, 0},
-        {4000, 4000 - 748, 0, 4000 - 748},        // the last possible offset
+        {4000, 4000 - 748, 0, 4000 - 748},             // the last possible offset
         {window * 3, window - 100, 10, window - 100},  // straddles a window edge
         {window * 3, 2 * window + 5, 1, 2 * window + 5},
         {window * 3, std::nullopt, 0, 0},
@@ -281,7 +283,8 @@ TEST(FindNextValidHeader, AcrossWindowsAndAtTheEnd) {
         Bytes data(c.file_size, 0);
         // Decoys: the first bytes of the kind GUIDs without the rest.
         for (size_t i = 0; i + 16 < data.size(); i += 997) data[i] = fmt::node::kCardGuid[0];
-        if (c.at) std::copy(header.begin(), header.end(), data.begin() + static_cast<ptrdiff_t>(*c.at));
+        if (c.at)
+            std::copy(header.begin(), header.end(), data.begin() + static_cast<ptrdiff_t>(*c.at));
         test::write_file_bytes(dir / "scan", data);
         File f = File::open(dir / "scan", FileMode::ReadOnly);
         f.seek(c.start);

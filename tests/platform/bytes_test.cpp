@@ -27,8 +27,8 @@ TEST(LittleEndian, U32LayoutAndRoundTrip) {
     const uint8_t expected[6] = {0xAA, 0x78, 0x56, 0x34, 0x12, 0xAA};
     for (size_t i = 0; i < 6; ++i) EXPECT_EQ(buf[i], expected[i]) << "byte " << i;
 
-    const uint32_t values[] = {0u, 1u, 0x80u, 0xFFu, 0x100u, 0x7FFFFFFFu, 0x80000000u,
-                               0xDEADBEEFu, 0xFFFFFFFFu};
+    const uint32_t values[] = {0u,          1u,          0x80u,       0xFFu,      0x100u,
+                               0x7FFFFFFFu, 0x80000000u, 0xDEADBEEFu, 0xFFFFFFFFu};
     for (uint32_t v : values) {
         put_u32(buf, 2, v);
         EXPECT_EQ(get_u32(buf, 2), v);
@@ -116,9 +116,15 @@ TEST(ByteReader, StopsAtTheEnd) {
         std::span<const uint8_t> out;
         uint32_t v = 0x11111111u;
         switch (c.op) {
-            case Op::Take: ok = r.take(c.n, out); break;
-            case Op::Skip: ok = r.skip(c.n); break;
-            case Op::ReadU32: ok = r.read_u32(v); break;
+            case Op::Take:
+                ok = r.take(c.n, out);
+                break;
+            case Op::Skip:
+                ok = r.skip(c.n);
+                break;
+            case Op::ReadU32:
+                ok = r.read_u32(v);
+                break;
         }
         EXPECT_EQ(ok, c.ok);
         if (ok) {

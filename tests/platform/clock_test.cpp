@@ -31,7 +31,7 @@ std::string describe(const DateTime& t) {
 // Runs every test in UTC so that local-time conversions are predictable, and puts the
 // previous zone back afterwards.
 class UtcTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (const char* tz = std::getenv("TZ")) saved_tz_ = tz;
         ::setenv("TZ", "UTC", 1);
@@ -46,7 +46,7 @@ protected:
         ::tzset();
     }
 
-private:
+  private:
     std::optional<std::string> saved_tz_;
 };
 

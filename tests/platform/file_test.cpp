@@ -40,7 +40,7 @@ Bytes sequence(size_t n) {
 }
 
 class FileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string base = ::testing::TempDir();
         if (base.empty() || base.back() != '/') base += '/';
@@ -77,7 +77,7 @@ TEST_F(FileTest, CreateNewMakesAPrivateFile) {
     EXPECT_EQ(f.path(), dir_ / "new");
     EXPECT_EQ(f.size(), 0u);
 
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat((dir_ / "new").c_str(), &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode));
     EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -158,12 +158,8 @@ TEST_F(FileTest, ReadsStopAtTheEnd) {
         size_t got;
     };
     const Case cases[] = {
-        {"whole", 0, 10, 10},
-        {"short near end", 7, 8, 3},
-        {"last byte", 9, 1, 1},
-        {"at end", 10, 4, 0},
-        {"past end", 25, 4, 0},
-        {"nothing asked", 3, 0, 0},
+        {"whole", 0, 10, 10}, {"short near end", 7, 8, 3}, {"last byte", 9, 1, 1},
+        {"at end", 10, 4, 0}, {"past end", 25, 4, 0},      {"nothing asked", 3, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -221,20 +217,16 @@ TEST_F(FileTest, Seeking) {
         uint64_t position;  // afterwards
     };
     const Step steps[] = {
-        {false, 4, true, 4},
-        {true, 3, true, 7},
-        {true, -7, true, 0},
-        {true, -1, false, 0},   // below the start
-        {false, 20, true, 20},  // past the end is allowed
-        {true, -21, false, 20},
-        {true, 0, true, 20},
-        {true, INT64_MIN, false, 20},
-        {true, -20, true, 0},
+        {false, 4, true, 4},          {true, 3, true, 7},
+        {true, -7, true, 0},          {true, -1, false, 0},  // below the start
+        {false, 20, true, 20},                               // past the end is allowed
+        {true, -21, false, 20},       {true, 0, true, 20},
+        {true, INT64_MIN, false, 20}, {true, -20, true, 0},
     };
     for (size_t i = 0; i < std::size(steps); ++i) {
         const Step& s = steps[i];
-        const bool ok = s.relative ? f.seek_relative(s.amount)
-                                   : f.seek(static_cast<uint64_t>(s.amount));
+        const bool ok =
+            s.relative ? f.seek_relative(s.amount) : f.seek(static_cast<uint64_t>(s.amount));
         EXPECT_EQ(ok, s.ok) << "step " << i;
         EXPECT_EQ(f.position(), s.position) << "step " << i;
     }

@@ -12,7 +12,7 @@ namespace ks {
 namespace {
 
 class TableSource final : public TextSource {
-public:
+  public:
     explicit TableSource(std::map<uint32_t, std::u16string> texts) : texts_(std::move(texts)) {}
     std::optional<std::u16string> find(uint32_t id) const override {
         auto it = texts_.find(id);
@@ -20,13 +20,13 @@ public:
         return it->second;
     }
 
-private:
+  private:
     std::map<uint32_t, std::u16string> texts_;
 };
 
 // Each test starts and ends with no source installed.
 class TextsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { set_text_source(nullptr); }
     void TearDown() override { set_text_source(nullptr); }
 };
@@ -45,12 +45,9 @@ TEST_F(TextsTest, LoadStringLooksUpTheInstalledSource) {
         std::u16string_view expected;
     };
     const Case cases[] = {
-        {1, u"Open"},
-        {0, u"zero"},
-        {0xFFFFFFFFu, u"last"},
+        {1, u"Open"}, {0, u"zero"}, {0xFFFFFFFFu, u"last"},
         {7, u""},  // an empty text is a text, not a missing one
-        {2, u"?"},
-        {1000, u"?"},
+        {2, u"?"},    {1000, u"?"},
     };
     for (const auto& c : cases) EXPECT_EQ(loadString(c.id), c.expected) << c.id;
 

@@ -8,7 +8,8 @@
 namespace ks::test {
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "keystash-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "keystash-test-XXXXXX").string();
     if (char* made = mkdtemp(pattern.data())) path_ = made;
 }
 
@@ -51,7 +52,8 @@ std::vector<uint8_t> read_file_bytes(const std::filesystem::path& path) {
 
 void write_file_bytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace ks::test

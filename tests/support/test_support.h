@@ -14,7 +14,7 @@
 namespace ks::test {
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -22,51 +22,51 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
 // Answers from a script, in order, and remembers every message it was shown. When the script
 // runs out it answers Cancel.
 class ScriptedPrompt final : public Prompt {
-public:
+  public:
     explicit ScriptedPrompt(std::vector<PromptAnswer> answers = {})
         : answers_(answers.begin(), answers.end()) {}
     PromptAnswer ask(const PromptMessage& message) override;
     const std::vector<PromptMessage>& asked() const { return asked_; }
 
-private:
+  private:
     std::deque<PromptAnswer> answers_;
     std::vector<PromptMessage> asked_;
 };
 
 class MapTextSource final : public TextSource {
-public:
+  public:
     MapTextSource(std::map<uint32_t, std::u16string> texts = {}) : texts_(std::move(texts)) {}
     std::optional<std::u16string> find(uint32_t id) const override;
     void set(uint32_t id, std::u16string text) { texts_[id] = std::move(text); }
 
-private:
+  private:
     std::map<uint32_t, std::u16string> texts_;
 };
 
 // The texts the storage core uses, in English, installed for the life of the object.
 class ScopedCoreTexts {
-public:
+  public:
     ScopedCoreTexts();
 
-private:
+  private:
     MapTextSource source_;
     ScopedTextSource scope_;
 };
 
 // A fixed clock (2006-03-05 14:07:09, a Sunday) and a seeded random source.
 class DeterministicEnvironment {
-public:
+  public:
     explicit DeterministicEnvironment(uint64_t seed = 42);
     FixedClock& clock() { return clock_; }
 
-private:
+  private:
     FixedClock clock_;
     SeededRandom random_;
     ScopedClock clock_scope_;
