@@ -19,54 +19,6 @@ std::u16string extension_of(std::u16string_view name) {
                                             : to_lower_ascii(name.substr(dot + 1));
 }
 
-// Appends data then name after a header of `header_size` bytes and records their stored
-// lengths at `data_offset` and `name_offset`.
-Bytes serialize_with_header(size_t header_size, std::span<const uint8_t> data,
-                            std::u16string_view name, size_t data_offset, size_t name_offset,
-                            const KeyContext& key) {
-    Bytes out(header_size, 0);
-    StoredSize d = append_data(out, data, key);
-    StoredSize n = append_text(out, name, key);
-    put_u32(out, data_offset, d.stored);
-    put_u32(out, data_offset + 4, d.pad);
-    put_u32(out, name_offset, n.stored);
-    put_u32(out, name_offset + 4, n.pad);
-    return out;
-}
-
-size_t serialized_size_with_header(size_t header_size, size_t data_size, std::u16string_view name) {
-    return header_size + data_stored_size(data_size).stored +
-           (name.empty() ? 0 : text_stored_size(name.size() * 2).stored);
-}
-
-// The data and name that follow a parsed header, each bounded by the chunk.
-struct ParsedBody {
-    Bytes data;
-    std::u16string name;
-};
-
-ParsedBody parse_body(std::span<const uint8_t> chunk, size_t header_size, size_t data_offset,
-                      size_t name_offset, const KeyContext& key) {
-    ParsedBody body;
-    size_t p = header_size;
-    uint32_t stored = get_u32(chunk, data_offset);
-    uint32_t pad = get_u32(chunk, data_offset + 4);
-    if (stored != 0 && p < chunk.size()) {
-        size_t available = chunk.size() - p;
-        body.data =
-            decipher_data(chunk.subspan(p, stored_content_length(stored, pad, available)), key);
-        p += std::min<size_t>(stored, available);
-    }
-    stored = get_u32(chunk, name_offset);
-    pad = get_u32(chunk, name_offset + 4);
-    if (stored != 0 && p < chunk.size()) {
-        size_t available = chunk.size() - p;
-        body.name = decipher_text(chunk.subspan(p, stored_content_length(stored, pad, available)),
-                                  key, kMaxAttachmentNameUnits);
-    }
-    return body;
-}
-
 }  // namespace
 
 std::u16string attachment_name_from_path(std::u16string_view path) {
@@ -110,6 +62,33 @@ uint32_t AttachmentData::data_pad() const {
     return data_stored_size(data_.size()).pad;
 }
 
+Bytes AttachmentData::serialize_body(size_t header_size, size_t data_offset, size_t name_offset,
+                                     const KeyContext& key) const {
+    Bytes out(header_size, 0);
+    StoredSize d = append_data(out, data_.span(), key);
+    StoredSize n = append_text(out, name_, key);
+    put_u32(out, data_offset, d.stored);
+    put_u32(out, data_offset + 4, d.pad);
+    put_u32(out, name_offset, n.stored);
+    put_u32(out, name_offset + 4, n.pad);
+    return out;
+}
+
+size_t AttachmentData::body_size(size_t header_size) const {
+    return header_size + data_stored_size(data_.size()).stored +
+           (name_.empty() ? 0 : text_stored_size(name_.size() * 2).stored);
+}
+
+void AttachmentData::parse_body(std::span<const uint8_t> chunk, size_t header_size,
+                                size_t data_offset, size_t name_offset, const KeyContext& key) {
+    StoredItemReader items(chunk, header_size);
+    auto data = items.next(get_u32(chunk, data_offset), get_u32(chunk, data_offset + 4));
+    data_ = SecureBytes(data.size());
+    key.transform(data, data_.span());
+    name_ = decipher_text(items.next(get_u32(chunk, name_offset), get_u32(chunk, name_offset + 4)),
+                          key, kMaxAttachmentNameUnits);
+}
+
 void AttachmentData::assign(std::span<const uint8_t> data, std::u16string_view name) {
     data_ = SecureBytes(data);
     name_ = std::u16string(name.substr(0, std::min(name.size(), kMaxAttachmentNameUnits)));
@@ -151,11 +130,11 @@ void PictureAttachment::clear() {
 }
 
 size_t PictureAttachment::serialized_size() const {
-    return serialized_size_with_header(fp::kPictureHeaderSize, data_.size(), name_);
+    return body_size(fp::kPictureHeaderSize);
 }
 
 Bytes PictureAttachment::serialize(const KeyContext& key) const {
-    Bytes out = serialize_with_header(fp::kPictureHeaderSize, data_.span(), name_, 16, 24, key);
+    Bytes out = serialize_body(fp::kPictureHeaderSize, 16, 24, key);
     put_i32(out, 0, setting_);
     std::copy(reserved4_.begin(), reserved4_.end(), out.begin() + 4);
     put_i32(out, 12, static_cast<int32_t>(format_));
@@ -171,10 +150,7 @@ std::optional<PictureAttachment> PictureAttachment::parse(std::span<const uint8_
     std::copy_n(chunk.begin() + 4, 8, a.reserved4_.begin());
     a.format_ = static_cast<ImageFormat>(get_i32(chunk, 12));
     std::copy_n(chunk.begin() + 32, 16, a.reserved32_.begin());
-    ParsedBody body = parse_body(chunk, fp::kPictureHeaderSize, 16, 24, key);
-    a.data_ = SecureBytes(body.data);
-    secure_zero(std::span(body.data));
-    a.name_ = std::move(body.name);
+    a.parse_body(chunk, fp::kPictureHeaderSize, 16, 24, key);
     return a;
 }
 
@@ -195,11 +171,11 @@ void SoundAttachment::clear() {
 }
 
 size_t SoundAttachment::serialized_size() const {
-    return serialized_size_with_header(fp::kSoundHeaderSize, data_.size(), name_);
+    return body_size(fp::kSoundHeaderSize);
 }
 
 Bytes SoundAttachment::serialize(const KeyContext& key) const {
-    Bytes out = serialize_with_header(fp::kSoundHeaderSize, data_.span(), name_, 8, 16, key);
+    Bytes out = serialize_body(fp::kSoundHeaderSize, 8, 16, key);
     put_i32(out, 0, static_cast<int32_t>(format_));
     put_i32(out, 4, play_when_viewed_);
     std::copy(reserved24_.begin(), reserved24_.end(), out.begin() + 24);
@@ -213,10 +189,7 @@ std::optional<SoundAttachment> SoundAttachment::parse(std::span<const uint8_t> c
     a.format_ = static_cast<SoundFormat>(get_i32(chunk, 0));
     a.play_when_viewed_ = get_i32(chunk, 4);
     std::copy_n(chunk.begin() + 24, 8, a.reserved24_.begin());
-    ParsedBody body = parse_body(chunk, fp::kSoundHeaderSize, 8, 16, key);
-    a.data_ = SecureBytes(body.data);
-    secure_zero(std::span(body.data));
-    a.name_ = std::move(body.name);
+    a.parse_body(chunk, fp::kSoundHeaderSize, 8, 16, key);
     return a;
 }
 
@@ -247,11 +220,11 @@ void FileAttachment::clear() {
 }
 
 size_t FileAttachment::serialized_size() const {
-    return serialized_size_with_header(fp::kFileHeaderSize, data_.size(), name_);
+    return body_size(fp::kFileHeaderSize);
 }
 
 Bytes FileAttachment::serialize(const KeyContext& key) const {
-    Bytes out = serialize_with_header(fp::kFileHeaderSize, data_.span(), name_, 36, 44, key);
+    Bytes out = serialize_body(fp::kFileHeaderSize, 36, 44, key);
     std::copy(reserved0_.begin(), reserved0_.end(), out.begin());
     encode_datetime(file_time_, std::span(out).subspan(4, 16));
     encode_datetime(time_attached_, std::span(out).subspan(20, 16));
@@ -267,10 +240,7 @@ std::optional<FileAttachment> FileAttachment::parse(std::span<const uint8_t> chu
     a.file_time_ = decode_datetime(chunk.subspan(4, 16));
     a.time_attached_ = decode_datetime(chunk.subspan(20, 16));
     std::copy_n(chunk.begin() + 52, 16, a.reserved52_.begin());
-    ParsedBody body = parse_body(chunk, fp::kFileHeaderSize, 36, 44, key);
-    a.data_ = SecureBytes(body.data);
-    secure_zero(std::span(body.data));
-    a.name_ = std::move(body.name);
+    a.parse_body(chunk, fp::kFileHeaderSize, 36, 44, key);
     return a;
 }
 

@@ -39,6 +39,13 @@ class AttachmentData {
     uint32_t data_pad() const;
 
   protected:
+    // The stored form after a kind's header of `header_size` bytes: the enciphered data, then
+    // the enciphered name, with their stored lengths and pads at the given header offsets.
+    Bytes serialize_body(size_t header_size, size_t data_offset, size_t name_offset,
+                         const KeyContext& key) const;
+    size_t body_size(size_t header_size) const;
+    void parse_body(std::span<const uint8_t> chunk, size_t header_size, size_t data_offset,
+                    size_t name_offset, const KeyContext& key);
     void assign(std::span<const uint8_t> data, std::u16string_view name);
     void wipe();
 

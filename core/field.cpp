@@ -219,17 +219,10 @@ std::optional<FieldRecord> FieldRecord::parse(std::span<const uint8_t> chunk,
     f.date_ = decode_datetime(h.subspan(24, 16));
     std::copy_n(h.begin() + 60, 12, f.reserved60_.begin());
 
-    size_t p = fp::kFieldHeaderSize;
-    // Deciphers the next stored item and moves past it; lengths are bounded by the chunk.
-    auto next_text = [&](size_t stored_offset) -> std::u16string {
-        uint32_t stored = get_u32(h, stored_offset);
-        uint32_t pad = get_u32(h, stored_offset + 4);
-        if (stored == 0 || p >= chunk.size()) return {};
-        size_t available = chunk.size() - p;
-        size_t length = stored_content_length(stored, pad, available);
-        std::u16string text = decipher_text(chunk.subspan(p, length), key);
-        p += std::min<size_t>(stored, available);
-        return text;
+    StoredItemReader items(chunk, fp::kFieldHeaderSize);
+    auto next_text = [&](size_t stored_offset) {
+        return decipher_text(items.next(get_u32(h, stored_offset), get_u32(h, stored_offset + 4)),
+                             key);
     };
     f.label_ = next_text(16);
     f.value_ = next_text(40);

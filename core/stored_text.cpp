@@ -43,9 +43,13 @@ StoredSize append_data(Bytes& out, std::span<const uint8_t> data, const KeyConte
     return append_enciphered(out, data, data_stored_size(data.size()), key);
 }
 
-size_t stored_content_length(uint32_t stored, uint32_t pad, size_t available) {
-    const size_t length = pad <= stored ? stored - pad : stored;
-    return std::min(length, available);
+std::span<const uint8_t> StoredItemReader::next(uint32_t stored, uint32_t pad) {
+    if (stored == 0 || pos_ >= chunk_.size()) return {};
+    const size_t available = chunk_.size() - pos_;
+    const size_t content = pad <= stored ? stored - pad : stored;
+    auto item = chunk_.subspan(pos_, std::min(content, available));
+    pos_ += std::min<size_t>(stored, available);
+    return item;
 }
 
 std::u16string decipher_text(std::span<const uint8_t> enciphered, const KeyContext& key,
@@ -53,12 +57,6 @@ std::u16string decipher_text(std::span<const uint8_t> enciphered, const KeyConte
     SecureBytes plain(enciphered.size());
     key.transform(enciphered, plain.span());
     return utf16le_decode(plain.span(), max_units);
-}
-
-Bytes decipher_data(std::span<const uint8_t> enciphered, const KeyContext& key) {
-    Bytes plain(enciphered.size(), 0);
-    key.transform(enciphered, plain);
-    return plain;
 }
 
 }  // namespace ks

@@ -30,12 +30,21 @@ StoredSize append_text(Bytes& out, std::u16string_view text, const KeyContext& k
                        bool store_empty = false);
 StoredSize append_data(Bytes& out, std::span<const uint8_t> data, const KeyContext& key);
 
-// The content length L = S - P of a stored item, never more than `available` bytes.
-size_t stored_content_length(uint32_t stored, uint32_t pad, size_t available);
+// Walks the stored items that follow a record's header. Each item yields its content (the
+// S - P enciphered bytes), never reaching past the end of the chunk.
+class StoredItemReader {
+  public:
+    StoredItemReader(std::span<const uint8_t> chunk, size_t header_size)
+        : chunk_(chunk), pos_(header_size) {}
+    std::span<const uint8_t> next(uint32_t stored, uint32_t pad);
+
+  private:
+    std::span<const uint8_t> chunk_;
+    size_t pos_;
+};
 
 // Deciphers a stored text (up to its first zero unit, at most `max_units`).
 std::u16string decipher_text(std::span<const uint8_t> enciphered, const KeyContext& key,
                              size_t max_units = SIZE_MAX);
-Bytes decipher_data(std::span<const uint8_t> enciphered, const KeyContext& key);
 
 }  // namespace ks

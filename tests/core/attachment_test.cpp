@@ -5,17 +5,10 @@
 #include "core/stored_text.h"
 #include "platform/text.h"
 #include "support/test_support.h"
+#include "support/wallet_builder.h"
 
 namespace ks {
 namespace {
-
-KeyContext test_key() {
-    KeyContext key;
-    std::array<uint8_t, 16> k{};
-    k.fill(0x33);
-    key.prepare(k);
-    return key;
-}
 
 TEST(AttachmentNames, FormatsFromExtensions) {
     struct Case {
@@ -86,7 +79,7 @@ TEST(FileAttachmentTest, TimesFromFileAndClock) {
 
 TEST(AttachmentStorage, RoundTripsAndPadding) {
     test::DeterministicEnvironment env;
-    KeyContext key = test_key();
+    KeyContext key = test::key_filled_with(0x33);
     for (size_t n : {1u, 4u, 6u}) {
         Bytes data(n, 0x7F);
         PictureAttachment p;
@@ -124,7 +117,7 @@ TEST(AttachmentStorage, RoundTripsAndPadding) {
 }
 
 TEST(AttachmentStorage, ShortOrOverlongChunks) {
-    KeyContext key = test_key();
+    KeyContext key = test::key_filled_with(0x33);
     EXPECT_FALSE(PictureAttachment::parse(Bytes(47), key));
     EXPECT_FALSE(SoundAttachment::parse(Bytes(31), key));
     EXPECT_FALSE(FileAttachment::parse(Bytes(67), key));

@@ -6,17 +6,10 @@
 #include "platform/bytes.h"
 #include "platform/locale_format.h"
 #include "support/test_support.h"
+#include "support/wallet_builder.h"
 
 namespace ks {
 namespace {
-
-KeyContext test_key() {
-    KeyContext key;
-    std::array<uint8_t, 16> k{};
-    for (size_t i = 0; i < k.size(); ++i) k[i] = static_cast<uint8_t>(i * 7 + 1);
-    key.prepare(k);
-    return key;
-}
 
 FieldRecord text_field(std::u16string label, std::u16string value, uint16_t kind = 1) {
     FieldRecord f;
@@ -42,7 +35,7 @@ TEST(StoredText, PaddingRule) {
 }
 
 TEST(FieldRecordStorage, LabelPadsAreZeroAndPlain) {
-    KeyContext key = test_key();
+    KeyContext key = test::key_filled_with(0x07);
     for (auto [label, stored, pad] : {std::tuple{u"ab", 8u, 4u}, std::tuple{u"abc", 8u, 2u}}) {
         Bytes out = text_field(label, u"").serialize(key);
         ASSERT_EQ(out.size(), 72u + stored);
@@ -58,7 +51,7 @@ TEST(FieldRecordStorage, LabelPadsAreZeroAndPlain) {
 }
 
 TEST(FieldRecordStorage, ListStoredOnlyForListKinds) {
-    KeyContext key = test_key();
+    KeyContext key = test::key_filled_with(0x07);
     FieldRecord list;
     list.set_kind(11);
     list.clear_list();
@@ -73,7 +66,7 @@ TEST(FieldRecordStorage, ListStoredOnlyForListKinds) {
 }
 
 TEST(FieldRecordStorage, RoundTripKeepsEverything) {
-    KeyContext key = test_key();
+    KeyContext key = test::key_filled_with(0x07);
     FieldRecord f = text_field(u"Colour", u"Blue sky", 12);
     f.set_flags(kFieldFlagTextKindsOnly);
     f.set_label_colour(0x123456);
@@ -98,7 +91,7 @@ TEST(FieldRecordStorage, RoundTripKeepsEverything) {
 }
 
 TEST(FieldRecordStorage, DateValueRoundTrips) {
-    KeyContext key = test_key();
+    KeyContext key = test::key_filled_with(0x07);
     FieldRecord f;
     f.set_kind(10);
     DateTime when{2024, 2, 4, 29, 23, 59, 58, 0};
@@ -107,7 +100,7 @@ TEST(FieldRecordStorage, DateValueRoundTrips) {
 }
 
 TEST(FieldRecordStorage, EqualTextsEncipherEqually) {
-    KeyContext key = test_key();
+    KeyContext key = test::key_filled_with(0x07);
     Bytes a = text_field(u"Password", u"x").serialize(key);
     Bytes b = text_field(u"Password", u"y").serialize(key);
     auto label_bytes = [](const Bytes& b) { return Bytes(b.begin() + 72, b.begin() + 72 + 20); };
@@ -115,7 +108,7 @@ TEST(FieldRecordStorage, EqualTextsEncipherEqually) {
 }
 
 TEST(FieldRecordStorage, DamagedChunksNeverReadPastTheChunk) {
-    KeyContext key = test_key();
+    KeyContext key = test::key_filled_with(0x07);
     Bytes good = text_field(u"Label", u"Value").serialize(key);
     EXPECT_FALSE(FieldRecord::parse(std::span(good).first(71), key));
 
@@ -152,7 +145,7 @@ TEST(FieldRecordOperations, ListItemsLimitsAndSeparator) {
     g.set_kind(12);
     g.add_list_item(u"a^b");
     g.add_list_item(u"c");
-    KeyContext key = test_key();
+    KeyContext key = test::key_filled_with(0x07);
     auto parsed = FieldRecord::parse(g.serialize(key), key);
     EXPECT_EQ(parsed->list(), (std::vector<std::u16string>{u"a b", u"c"}));
     EXPECT_EQ(g.list_item(0, 3), u"a ");  // a buffer of three units holds two

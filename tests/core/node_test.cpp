@@ -4,6 +4,7 @@
 
 #include "core/cipher.h"
 #include "support/test_support.h"
+#include "support/wallet_builder.h"
 
 namespace ks {
 namespace {
@@ -17,14 +18,6 @@ class StutteringRandom final : public RandomSource {
     uint32_t values_[3] = {0x11223344, 0x11223344, 0x55667788};
     size_t n_ = 0;
 };
-
-KeyContext record_key() {
-    KeyContext key;
-    std::array<uint8_t, 16> k{};
-    k.fill(0x5A);
-    key.prepare(k);
-    return key;
-}
 
 TEST(NodeIdTest, LayoutFromRandomAndTime) {
     FixedClock clock(DateTime{2006, 3, 0, 5, 14, 7, 9, 0});
@@ -79,7 +72,7 @@ TEST(NodeHeaderTest, Validity) {
 
 TEST(TreeNodeTest, NewNodeStamps) {
     test::DeterministicEnvironment env;
-    KeyContext key = record_key();
+    KeyContext key = test::key_filled_with(0x5A);
     NodeId parent = new_node_id();
     TreeNode node = TreeNode::create(NodeKind::Card, parent, &key);
     EXPECT_TRUE(node.valid());
@@ -93,7 +86,7 @@ TEST(TreeNodeTest, NewNodeStamps) {
 
 TEST(TreeNodeTest, NameIsEncipheredAsAWhole) {
     test::DeterministicEnvironment env;
-    KeyContext key = record_key();
+    KeyContext key = test::key_filled_with(0x5A);
     TreeNode node = TreeNode::create(NodeKind::Folder, {}, &key);
     auto area = [&] { return std::span(node.header().bytes).subspan(format::node::kName, 512); };
     EXPECT_TRUE(all_zero(area()));

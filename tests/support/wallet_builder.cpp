@@ -6,6 +6,14 @@
 
 namespace ks::test {
 
+KeyContext key_filled_with(uint8_t fill) {
+    KeyContext key;
+    std::array<uint8_t, 16> bytes{};
+    bytes.fill(fill);
+    key.prepare(bytes);
+    return key;
+}
+
 void create_wallet(WalletStorage& storage, const std::filesystem::path& path,
                    std::optional<std::u16string_view> password,
                    std::optional<std::u16string_view> hint) {

@@ -12,6 +12,9 @@
 
 namespace ks::test {
 
+// A prepared key whose sixteen bytes all equal `fill`.
+KeyContext key_filled_with(uint8_t fill);
+
 // Creates a wallet at `path` (blocks only) and leaves it open for writing in `storage`.
 void create_wallet(WalletStorage& storage, const std::filesystem::path& path,
                    std::optional<std::u16string_view> password = u"secret",
