@@ -83,6 +83,7 @@ class FieldRecord {
     std::u16string display_text() const;
     size_t display_length() const;
     void clear_change_bits() { changes_ = 0; }
+    void mark_all_changed() { changes_ = 0xFFFFFFFF; }
 
     // Stored form: the 72-byte header and the enciphered label, value and list.
     size_t serialized_size() const;

@@ -96,7 +96,8 @@ StorageResult write_settings_block(File& file, WalletSettingsBlock& settings) {
 }
 
 StorageResult read_node(File& file, TreeNode& node, const KeyContext* record_key,
-                        uint64_t* consumed) {
+                        uint64_t* consumed, bool* image_whole) {
+    if (image_whole) *image_whole = true;
     node = TreeNode();
     node.set_record_key(record_key);
     const uint64_t start = file.position();
@@ -122,6 +123,7 @@ StorageResult read_node(File& file, TreeNode& node, const KeyContext* record_key
             file.seek(file.position() + available);
         }
         if (!whole) {
+            if (image_whole) *image_whole = false;
             node.drop_icon_image();
             header.set_icon(0);
         }

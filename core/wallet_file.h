@@ -23,9 +23,9 @@ StorageResult write_settings_block(File& file, WalletSettingsBlock& settings);
 
 // Reads a node header and its icon image (not the payload) into `node`, which gets
 // `record_key`. NotRecognised when the kind GUID is unknown. An icon image that cannot be read
-// whole is dropped (icon 0). `consumed` gets the bytes passed over.
+// whole is dropped (icon 0) and `image_whole` set false. `consumed` gets the bytes passed over.
 StorageResult read_node(File& file, TreeNode& node, const KeyContext* record_key,
-                        uint64_t* consumed = nullptr);
+                        uint64_t* consumed = nullptr, bool* image_whole = nullptr);
 // Writes the node's header, its icon image and `payload` in one transfer. NotRecognised when
 // the node is not valid.
 StorageResult write_node(File& file, TreeNode& node, std::span<const uint8_t> payload = {});

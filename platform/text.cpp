@@ -219,3 +219,35 @@ std::u16string to_lower_ascii(std::u16string_view text) {
 }
 
 }  // namespace ks
+
+namespace ks {
+
+bool is_white_space(char16_t c) {
+    return (c >= 9 && c <= 13) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
+           c == 0x205F || c == 0x3000;
+}
+
+char16_t to_lower(char16_t c) {
+    if (c < 0x80) return (c >= 'A' && c <= 'Z') ? static_cast<char16_t>(c + 32) : c;
+    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
+        (c >= 0x410 && c <= 0x42F))
+        return static_cast<char16_t>(c + 32);
+    if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 80);
+    if (c == 0x178) return 0xFF;
+    // Latin Extended-A pairs capitals and small letters as neighbours; the block shifts its
+    // parity at 0x139 and again at 0x179.
+    if (c >= 0x100 && c <= 0x137 && c != 0x130) return (c % 2 == 0) ? static_cast<char16_t>(c + 1) : c;
+    if (c >= 0x139 && c <= 0x148) return (c % 2 == 1) ? static_cast<char16_t>(c + 1) : c;
+    if (c >= 0x14A && c <= 0x177) return (c % 2 == 0) ? static_cast<char16_t>(c + 1) : c;
+    if (c >= 0x179 && c <= 0x17E) return (c % 2 == 1) ? static_cast<char16_t>(c + 1) : c;
+    return c;
+}
+
+std::u16string to_lower(std::u16string_view text) {
+    std::u16string out(text);
+    for (char16_t& c : out) c = to_lower(c);
+    return out;
+}
+
+}  // namespace ks

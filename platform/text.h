@@ -40,3 +40,16 @@ inline std::u16string u16(std::string_view utf8) {
 }
 
 }  // namespace ks
+
+namespace ks {
+
+// White space as the search and import treat it: ASCII controls 9-13 and space, and the
+// Unicode space separators.
+bool is_white_space(char16_t c);
+
+// Lower-case mapping independent of the process locale: ASCII, Latin-1, Latin Extended-A,
+// Greek and Cyrillic capitals. Other units are returned as they are.
+char16_t to_lower(char16_t c);
+std::u16string to_lower(std::u16string_view text);
+
+}  // namespace ks

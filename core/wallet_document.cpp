@@ -1,0 +1,633 @@
+#include "core/wallet_document.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include "core/keys.h"
+#include "core/stored_text.h"
+#include "core/wallet_file.h"
+#include "platform/clock.h"
+#include "platform/texts.h"
+
+namespace ks {
+namespace {
+
+namespace fn = format::node;
+namespace fp = format::payload;
+
+constexpr size_t kCopyNameUnits = 254;  // a copy's name keeps room for its "*"
+
+// Item offsets (stored length, pad) inside each chunk kind's header.
+struct ChunkLayout {
+    uint32_t type;
+    size_t header_size;
+    std::vector<size_t> items;
+};
+const ChunkLayout kChunkLayouts[] = {
+    {fp::kChunkField, fp::kFieldHeaderSize, {16, 40, 48}},
+    {fp::kChunkPicture, fp::kPictureHeaderSize, {16, 24}},
+    {fp::kChunkSound, fp::kSoundHeaderSize, {8, 16}},
+    {fp::kChunkFile, fp::kFileHeaderSize, {36, 44}},
+};
+
+// Moves every enciphered item of a payload from one key to the other, byte for byte, so that
+// its length and layout stay exactly as stored.
+void reencipher_payload(std::span<uint8_t> payload, const KeyContext& from, const KeyContext& to) {
+    size_t p = fp::kStyleSize;
+    while (payload.size() >= p && payload.size() - p >= fp::kChunkHeaderSize) {
+        const uint32_t type = get_u32(payload, p + 4);
+        const size_t length = std::min<size_t>(get_u32(payload, p + 8),
+                                               payload.size() - p - fp::kChunkHeaderSize);
+        auto chunk = payload.subspan(p + fp::kChunkHeaderSize, length);
+        for (const ChunkLayout& layout : kChunkLayouts) {
+            if (layout.type != type || chunk.size() < layout.header_size) continue;
+            StoredItemReader items(chunk, layout.header_size);
+            for (size_t offset : layout.items) {
+                auto item = items.next(get_u32(chunk, offset), get_u32(chunk, offset + 4));
+                auto writable = chunk.subspan(static_cast<size_t>(item.data() - chunk.data()), item.size());
+                if (item.empty()) continue;
+                from.transform(writable);
+                to.transform(writable);
+            }
+        }
+        p += fp::kChunkHeaderSize + length;
+    }
+}
+
+void reencipher_name(NodeHeader& header, const KeyContext& from, const KeyContext& to) {
+    auto name = std::span(header.bytes).subspan(fn::kName, fn::kNameSize);
+    if (all_zero(name)) return;
+    from.transform(name);
+    to.transform(name);
+}
+
+// Re-enciphers every record of `file` in place. False when a record cannot be read whole.
+bool reencipher_records(File& file, const KeyContext& from, const KeyContext& to) {
+    const uint64_t size = file.size().value_or(0);
+    uint64_t pos = format::kFirstNodeOffset;
+    NodeHeader header;
+    while (pos < size) {
+        IoResult r = file.read_at(pos, header.bytes);
+        if (r.failed() || r.bytes != fn::kHeaderSize || header.kind() == NodeKind::None) return false;
+        const uint64_t image = header.icon_image_length();
+        const uint64_t payload_at = pos + fn::kHeaderSize + image;
+        const uint32_t payload_length = header.payload_length();
+        if (payload_at + payload_length > size) return false;
+        reencipher_name(header, from, to);
+        IoResult w = file.write_at(pos, header.bytes);
+        if (w.failed() || w.bytes != fn::kHeaderSize) return false;
+        if (header.kind() == NodeKind::Card && payload_length >= fp::kStyleSize) {
+            SecureBytes payload(payload_length);
+            IoResult pr = file.read_at(payload_at, payload.span());
+            if (pr.failed() || pr.bytes != payload_length) return false;
+            reencipher_payload(payload.span(), from, to);
+            IoResult pw = file.write_at(payload_at, payload.span());
+            if (pw.failed() || pw.bytes != payload_length) return false;
+        }
+        pos = payload_at + payload_length;
+    }
+    return true;
+}
+
+bool copy_file_contents(const File& from, File& to) {
+    std::vector<uint8_t> buffer(1 << 20);
+    uint64_t offset = 0;
+    for (;;) {
+        IoResult r = from.read_at(offset, buffer);
+        if (r.failed()) return false;
+        if (r.bytes == 0) break;
+        IoResult w = to.write_at(offset, std::span(buffer).first(r.bytes));
+        if (w.failed() || w.bytes != r.bytes) return false;
+        offset += r.bytes;
+    }
+    secure_zero(std::span(buffer));
+    return from.size() == to.size();
+}
+
+// A new file beside `path`, readable by its owner only, with a name no other file has.
+File create_sibling(const std::filesystem::path& path, std::filesystem::path& made) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ".%08x.tmp", random_source().next_u32());
+        made = path;
+        made += suffix;
+        int error = 0;
+        File f = File::open(made, FileMode::CreateNew, &error);
+        if (f.is_open() || error != EEXIST) return f;
+    }
+    return File();
+}
+
+}  // namespace
+
+// Lifecycle -----------------------------------------------------------------------------------
+
+CreateResult WalletDocument::create(const std::filesystem::path& path,
+                                    std::optional<std::u16string_view> password,
+                                    std::optional<std::u16string_view> hint,
+                                    bool with_sample_folder) {
+    close();
+    if (!path_acceptable(path)) return CreateResult::BadPath;
+    if (!password) return CreateResult::NoPassword;
+    if (password->size() < kMinPasswordLength || password->size() > kMaxCreatePasswordLength)
+        return CreateResult::BadPasswordLength;
+    std::error_code ec;
+    if (std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found)
+        return CreateResult::Exists;
+    storage_.file = File::open(path, FileMode::CreateNew);
+    if (!storage_.file.is_open()) return CreateResult::CannotCreate;
+    storage_.file.try_lock_exclusive();
+    storage_.path = path;
+
+    // A file that could not be made whole is removed: it holds nothing of the user's yet.
+    auto fail = [&](CreateResult r) {
+        close();
+        std::filesystem::remove(path, ec);
+        return r;
+    };
+    if (!fill_new_wallet_blocks(storage_, password, hint)) return fail(CreateResult::KeysFailed);
+    BlockWriteFailure failure = write_leading_blocks(storage_, false);
+    if (failure.block >= 0) {
+        last_error_ = static_cast<int>(failure.result);
+        const CreateResult codes[] = {CreateResult::HeaderWriteFailed, CreateResult::InfoWriteFailed,
+                                      CreateResult::SettingsWriteFailed};
+        return fail(codes[failure.block]);
+    }
+    storage_.open = true;
+    if (with_sample_folder) {
+        TreeNode sample = new_folder({});
+        sample.set_name(loadString(kTextSampleFolder));
+        sample.set_icon(kSampleFolderIcon);
+        if (store_folder(sample) < 0) return fail(CreateResult::CannotCreate);
+    }
+    TreeNode my_forms = new_folder({}, true);
+    my_forms.set_name(loadString(kTextMyForms));
+    my_forms.set_icon(kMyFormsIcon);
+    if (store_folder(my_forms) < 0 || !sync_directory(path.parent_path()))
+        return fail(CreateResult::CannotCreate);
+    close();
+    return CreateResult::Created;
+}
+
+OpenResult WalletDocument::open(const std::filesystem::path& path,
+                                std::optional<std::u16string_view> password, bool read_only) {
+    close();
+    return open_wallet_storage(storage_, path, password, read_only);
+}
+
+OpenResult WalletDocument::load(const std::filesystem::path& path,
+                                std::optional<std::u16string_view> password) {
+    OpenResult opened = open(path, password, false);
+    if (opened != OpenResult::Opened) return opened;
+    File& file = storage_.file;
+    const uint64_t size = file.size().value_or(0);
+    skip_to_nodes(file);
+    for (;;) {
+        const uint64_t start = file.position();
+        TreeNode node;
+        uint64_t consumed = 0;
+        bool image_whole = true;
+        StorageResult r = read_node(file, node, &storage_.info.record_key, &consumed, &image_whole);
+        if (r == StorageResult::NothingTransferred) break;
+        if (r != StorageResult::Done) {
+            close();
+            return consumed > 0 ? OpenResult::Damaged : OpenResult::NodesUnreadable;
+        }
+        // A record that runs past the end of the file is cut short: damaged. Taking it as it
+        // is would let the next appended record fall inside it.
+        const uint64_t end = start + consumed + node.header().payload_length();
+        if (!image_whole || end > size) {
+            close();
+            return OpenResult::Damaged;
+        }
+        file.seek(end);
+        if (!node.deleted()) put_in_list(std::move(node));
+    }
+    return OpenResult::Opened;
+}
+
+SaveResult WalletDocument::save_blocks() {
+    if (!writable()) return SaveResult::Saved;
+    BlockWriteFailure failure = write_leading_blocks(storage_, true);
+    if (failure.block < 0 && durable()) return SaveResult::Saved;
+    last_error_ = static_cast<int>(failure.block >= 0 ? failure.result : StorageResult::CallFailed);
+    const SaveResult codes[] = {SaveResult::HeaderFailed, SaveResult::InfoFailed, SaveResult::SettingsFailed};
+    SaveResult result = codes[std::max(failure.block, 0)];
+    close();
+    return result;
+}
+
+void WalletDocument::close() {
+    for (TreeNode& node : nodes_) secure_zero(std::span(node.header().bytes));
+    nodes_.clear();
+    nodes_.shrink_to_fit();
+    storage_.close();
+}
+
+bool WalletDocument::change_password(std::optional<std::u16string_view> old_password,
+                                     std::u16string_view new_password,
+                                     std::optional<std::u16string_view> hint) {
+    if (!writable()) return false;
+    if (storage_.info.has_password() && !check_password(storage_.info, old_password)) return false;
+    if (new_password.size() < kMinPasswordLength || new_password.size() > kMaxPasswordLength) return false;
+
+    WalletInfoBlock info = storage_.info;
+    KeyContext old_key;
+    if (!set_password(info, new_password, &old_key) || !set_hint(info, hint)) return false;
+
+    // Build the re-enciphered wallet beside the old one, then put it in its place at once.
+    std::filesystem::path temp_path;
+    WalletStorage next;
+    next.file = create_sibling(storage_.path, temp_path);
+    if (!next.file.is_open()) return false;
+    std::error_code ec;
+    auto abandon = [&] {
+        next.file.close();
+        std::filesystem::remove(temp_path, ec);
+        return false;
+    };
+    if (!next.file.try_lock_exclusive() || !copy_file_contents(storage_.file, next.file)) return abandon();
+    next.header = storage_.header;
+    next.info = std::move(info);
+    next.settings = storage_.settings;
+    next.header.dirty = next.info.dirty = next.settings.dirty = true;
+    if (write_leading_blocks(next, false).block >= 0 ||
+        !reencipher_records(next.file, old_key, next.info.record_key) || !next.file.sync())
+        return abandon();
+    std::filesystem::rename(temp_path, storage_.path, ec);
+    if (ec) return abandon();
+    sync_directory(storage_.path.parent_path());
+
+    next.path = storage_.path;
+    next.open = true;
+    storage_.file.close();
+    storage_ = std::move(next);
+    for (TreeNode& node : nodes_) reencipher_name(node.header(), old_key, storage_.info.record_key);
+    return true;
+}
+
+RepairResult WalletDocument::repair(const std::filesystem::path& path,
+                                    std::optional<std::u16string_view> password, Prompt& prompt) {
+    close();
+    return repair_wallet(path, password, prompt);
+}
+
+// New items -----------------------------------------------------------------------------------
+
+TreeNode WalletDocument::new_folder(const NodeId& parent, bool my_forms) const {
+    return TreeNode::create(my_forms ? NodeKind::MyForms : NodeKind::Folder, parent,
+                            &storage_.info.record_key);
+}
+
+Card WalletDocument::new_card(const NodeId& parent) const {
+    Card card;
+    card.set_node(TreeNode::create(NodeKind::Card, parent, &storage_.info.record_key));
+    card.set_style(storage_.settings.default_card_style());
+    return card;
+}
+
+void WalletDocument::renew_as_copy(TreeNode& node, const NodeId& parent) const {
+    node.set_record_key(&storage_.info.record_key);
+    node.set_id(new_node_id());
+    node.header().set_parent(parent);
+    const DateTime now = clock().now();
+    node.header().set_time(fn::kCreatedTime, now);
+    node.header().set_time(fn::kModifiedTime, now);
+    node.header().set_change_bits(node_change::kCreated);
+    node.set_dirty(true);
+}
+
+std::optional<Card> WalletDocument::new_card_from_my_forms(const NodeId& parent, const FormId& form) {
+    const TreeNode* forms = my_forms_folder();
+    const TreeNode* listed = node(list_index_of(form));
+    if (!forms || !listed || listed->kind() != NodeKind::Card || listed->deleted() ||
+        listed->parent() != forms->id())
+        return std::nullopt;
+    auto card = load_card(form);
+    if (!card) return std::nullopt;
+    TreeNode& n = *card->node();
+    const std::u16string name = n.name();
+    renew_as_copy(n, parent);
+    n.set_name(name + u"*");
+    return card;
+}
+
+// Storing -------------------------------------------------------------------------------------
+
+bool WalletDocument::durable() { return storage_.file.sync(); }
+
+int WalletDocument::put_in_list(TreeNode node) {
+    node.set_record_key(&storage_.info.record_key);
+    const int existing = list_index_of(node.id());
+    if (existing >= 0) {
+        nodes_[static_cast<size_t>(existing)] = std::move(node);
+        if (observer_) observer_(ListEvent::Replaced, existing);
+        return existing;
+    }
+    nodes_.push_back(std::move(node));
+    const int index = static_cast<int>(nodes_.size() - 1);
+    if (observer_) observer_(ListEvent::Added, index);
+    return index;
+}
+
+int WalletDocument::store_record(TreeNode& node, std::span<const uint8_t> payload) {
+    if (!writable() || !node.valid()) return kNoIndex;
+    File& file = storage_.file;
+    const auto end = file.size();
+    if (!end || !file.seek(*end)) return kNoIndex;
+    node.header().set_payload_length(static_cast<uint32_t>(payload.size()));
+    node.header().set_u32(fn::kReserved744, 0);
+    if (write_node(file, node, payload) != StorageResult::Done) {
+        file.set_size(*end);  // no half record is left behind
+        return kNoIndex;
+    }
+    if (!durable()) return kNoIndex;
+    return put_in_list(node);
+}
+
+int WalletDocument::store_folder(const TreeNode& node) {
+    if (node.kind() != NodeKind::Folder && node.kind() != NodeKind::MyForms) return kNoIndex;
+    TreeNode copy = node;
+    return store_record(copy, {});
+}
+
+int WalletDocument::store_card(Card& card) {
+    if (!card.node() || card.node()->kind() != NodeKind::Card) return kNoIndex;
+    Bytes payload = card.payload(storage_.info.record_key);
+    if (payload.size() > UINT32_MAX) return kNoIndex;
+    const int index = store_record(*card.node(), payload);
+    secure_zero(std::span(payload));
+    if (index >= 0) card.set_dirty(false);
+    return index;
+}
+
+bool WalletDocument::cut_record(const NodeId& id, uint64_t expected_offset) {
+    auto old = find_node_record(storage_.file, id, RecordFilter::Any);
+    if (!old || old->offset != expected_offset) return false;
+    return cut_range(storage_.file, old->offset, old->header_and_image + old->payload_length) &&
+           durable();
+}
+
+int WalletDocument::update_folder(const TreeNode& node) {
+    if (!writable()) return kNoIndex;
+    auto old = find_node_record(storage_.file, node.id(), RecordFilter::Any);
+    const int index = store_folder(node);
+    // The new version is durable before the old one goes; a crash in between leaves both,
+    // and loading keeps the later.
+    if (index >= 0 && old) cut_record(node.id(), old->offset);
+    return index;
+}
+
+int WalletDocument::update_card(Card& card) {
+    if (!writable() || !card.node()) return kNoIndex;
+    auto old = find_node_record(storage_.file, card.node()->id(), RecordFilter::Any);
+    const int index = store_card(card);
+    if (index >= 0 && old) cut_record(card.node()->id(), old->offset);
+    return index;
+}
+
+std::optional<Card> WalletDocument::load_card(const NodeId& id) {
+    if (!storage_.open) return std::nullopt;
+    File& file = storage_.file;
+    if (!find_node_record(file, id, RecordFilter::LiveCard)) return std::nullopt;
+    TreeNode node;
+    if (read_node(file, node, &storage_.info.record_key) != StorageResult::Done) return std::nullopt;
+    Card card;
+    card.set_node(std::move(node));
+    if (!card.read(file, storage_.info.record_key)) return std::nullopt;
+    return card;
+}
+
+std::optional<Card> WalletDocument::load_card(int index) {
+    const TreeNode* n = node(index);
+    if (!n) return std::nullopt;
+    return load_card(n->id());
+}
+
+std::optional<TreeNode> WalletDocument::folder_copy(const NodeId& id) const {
+    const TreeNode* n = node(list_index_of(id));
+    if (!n || (n->kind() != NodeKind::Folder && n->kind() != NodeKind::MyForms)) return std::nullopt;
+    return *n;
+}
+
+bool WalletDocument::rewrite_node(const TreeNode& node) {
+    if (!writable()) return false;
+    File& file = storage_.file;
+    auto loc = find_node_record(file, node.id(), RecordFilter::NotDeleted);
+    if (!loc) return false;
+    TreeNode copy = node;
+    // Only the header and icon are rewritten: they must keep the stored length, and the
+    // payload length is the stored one.
+    if (fn::kHeaderSize + copy.icon_image().size() != loc->header_and_image) return false;
+    copy.header().set_payload_length(loc->payload_length);
+    if (write_node(file, copy, {}) != StorageResult::Done || !durable()) return false;
+    put_in_list(std::move(copy));
+    return true;
+}
+
+// Tree operations -----------------------------------------------------------------------------
+
+bool WalletDocument::rename(int index, std::u16string_view name) {
+    if (!writable()) return false;
+    if (index == kFavouritesEntry || index == kSearchResultsEntry || index == kThirdEntry) {
+        const int entry = index == kFavouritesEntry ? 1 : index == kSearchResultsEntry ? 2 : 3;
+        return set_caption(storage_.info, entry, name, -1) && save_blocks() == SaveResult::Saved;
+    }
+    const TreeNode* listed = node(index);
+    if (!listed || listed->deleted()) return false;
+    TreeNode changed = *listed;
+    changed.set_name(name);
+    return rewrite_node(changed);
+}
+
+bool WalletDocument::is_container(int index) const {
+    const TreeNode* n = node(index);
+    return n && !n->deleted() && (n->kind() == NodeKind::Folder || n->kind() == NodeKind::MyForms);
+}
+
+bool WalletDocument::move(int index, int new_parent) {
+    const TreeNode* listed = node(index);
+    if (!writable() || !listed || listed->deleted() || listed->kind() == NodeKind::MyForms) return false;
+    NodeId parent_id;
+    if (new_parent != kNoIndex) {
+        if (!is_container(new_parent)) return false;
+        // A folder cannot go below itself.
+        int up = new_parent;
+        for (size_t steps = 0; up != kNoIndex && steps <= nodes_.size(); ++steps) {
+            if (up == index) return false;
+            up = parent_folder_index_of(up);
+        }
+        parent_id = nodes_[static_cast<size_t>(new_parent)].id();
+    }
+    TreeNode changed = *listed;
+    changed.set_parent(parent_id);
+    return rewrite_node(changed);
+}
+
+int WalletDocument::copy_card_to_folder(int card_index, int folder_index) {
+    const TreeNode* source = node(card_index);
+    if (!writable() || !source || source->kind() != NodeKind::Card || !is_container(folder_index))
+        return kNoIndex;
+    auto card = load_card(source->id());
+    if (!card) return kNoIndex;
+    TreeNode& n = *card->node();
+    std::u16string name = n.name();
+    if (name.size() > kCopyNameUnits) name.resize(kCopyNameUnits);
+    renew_as_copy(n, nodes_[static_cast<size_t>(folder_index)].id());
+    n.set_name(name + u"*");
+    n.header().set_change_bits(node_change::kCreated);
+    return store_card(*card);
+}
+
+int WalletDocument::save_to_my_forms(int card_index) {
+    const TreeNode* source = node(card_index);
+    const TreeNode* forms = my_forms_folder();
+    if (!writable() || !source || source->kind() != NodeKind::Card || source->deleted() || !forms)
+        return kNoIndex;
+    const NodeId forms_id = forms->id();
+    auto card = load_card(source->id());
+    if (!card) return kNoIndex;
+    renew_as_copy(*card->node(), forms_id);
+    for (size_t i = 0; i < card->fields().size(); ++i) {
+        card->field(i).set_value(u"");
+        card->field(i).set_date(std::nullopt);
+    }
+    return store_card(*card);
+}
+
+bool WalletDocument::remove(int index) {
+    const TreeNode* listed = node(index);
+    if (!writable() || !listed || listed->deleted() || listed->kind() == NodeKind::MyForms) return false;
+
+    File& file = storage_.file;
+    auto loc = find_node_record(file, listed->id(), RecordFilter::NotDeleted);
+    if (!loc) return false;
+    NodeHeader header = loc->header;
+    const NodeHeader original = header;
+    header.set_deleted(true);
+    header.set_payload_length(0);
+    header.set_u32(fn::kReserved744, 0);
+    header.set_time(fn::kDeletedTime, clock().now());
+    header.set_change_bits(header.change_bits() | node_change::kDeleted);
+    IoResult w = file.write_at(loc->offset, header.bytes);
+    if (w.failed() || w.bytes != fn::kHeaderSize) {
+        file.write_at(loc->offset, original.bytes);
+        return false;
+    }
+    if (loc->payload_length != 0 &&
+        !cut_range(file, loc->offset + loc->header_and_image, loc->payload_length)) {
+        file.write_at(loc->offset, original.bytes);  // the node stays as it was
+        durable();
+        return false;
+    }
+    if (!durable()) return false;
+    TreeNode& entry = nodes_[static_cast<size_t>(index)];
+    remove_favourite(entry.id());
+    entry.header() = header;
+    entry.set_dirty(false);
+    if (observer_) observer_(ListEvent::Deleted, index);
+    return true;
+}
+
+// Queries -------------------------------------------------------------------------------------
+
+const TreeNode* WalletDocument::node(int index) const {
+    if (index < 0 || static_cast<size_t>(index) >= nodes_.size()) return nullptr;
+    return &nodes_[static_cast<size_t>(index)];
+}
+
+int WalletDocument::list_index_of(const NodeId& id) const {
+    if (id.is_none()) return kNoIndex;
+    for (size_t i = 0; i < nodes_.size(); ++i)
+        if (nodes_[i].id() == id) return static_cast<int>(i);
+    return kNoIndex;
+}
+
+const TreeNode* WalletDocument::parent_of(int index) const {
+    const TreeNode* n = node(index);
+    return n ? node(list_index_of(n->parent())) : nullptr;
+}
+
+int WalletDocument::parent_folder_index_of(int index) const {
+    const TreeNode* n = node(index);
+    if (!n) return kNoIndex;
+    const int parent = list_index_of(n->parent());
+    return is_container(parent) ? parent : kNoIndex;
+}
+
+const TreeNode* WalletDocument::my_forms_folder() const { return node(my_forms_index()); }
+
+int WalletDocument::my_forms_index() const {
+    for (size_t i = 0; i < nodes_.size(); ++i)
+        if (nodes_[i].kind() == NodeKind::MyForms && !nodes_[i].deleted()) return static_cast<int>(i);
+    return kNoIndex;
+}
+
+int WalletDocument::kind_of(int index) const {
+    if (index == kFavouritesEntry) return kFavouritesKind;
+    if (index == kSearchResultsEntry) return kSearchResultsKind;
+    if (index == kThirdEntry) return kThirdEntryKind;
+    const TreeNode* n = node(index);
+    return n ? static_cast<int>(n->kind()) : 0;
+}
+
+std::vector<int> WalletDocument::children_of(int index) const {
+    NodeId parent;
+    if (index != kNoIndex) {
+        const TreeNode* n = node(index);
+        if (!n) return {};
+        parent = n->id();
+    }
+    std::vector<int> children;
+    for (size_t i = 0; i < nodes_.size(); ++i)
+        if (!nodes_[i].deleted() && nodes_[i].parent() == parent && nodes_[i].id() != parent)
+            children.push_back(static_cast<int>(i));
+    return children;
+}
+
+// Favourites ----------------------------------------------------------------------------------
+
+bool WalletDocument::is_favourite(const NodeId& id) const {
+    if (id.is_none()) return false;
+    for (size_t slot = 0; slot < kFavouriteSlots; ++slot)
+        if (storage_.settings.favourite(slot) == id) return true;
+    return false;
+}
+
+size_t WalletDocument::favourites_count() const { return favourites().size(); }
+
+std::vector<NodeId> WalletDocument::favourites() const {
+    std::vector<NodeId> ids;
+    for (size_t slot = 0; slot < kFavouriteSlots; ++slot)
+        if (NodeId id = storage_.settings.favourite(slot); !id.is_none()) ids.push_back(id);
+    return ids;
+}
+
+bool WalletDocument::add_favourite(const NodeId& id) {
+    if (!storage_.open || id.is_none()) return false;
+    if (is_favourite(id)) return true;
+    for (size_t slot = 0; slot < kFavouriteSlots; ++slot) {
+        if (!storage_.settings.favourite(slot).is_none()) continue;
+        storage_.settings.set_favourite(slot, id);
+        storage_.settings.add_flags(format::settings::kFlagFavouritesChanged);
+        storage_.settings.stamp_modified();
+        return true;
+    }
+    return false;
+}
+
+void WalletDocument::remove_favourite(const NodeId& id) {
+    if (id.is_none()) return;
+    for (size_t slot = 0; slot < kFavouriteSlots; ++slot) {
+        if (storage_.settings.favourite(slot) != id) continue;
+        for (size_t later = slot; later + 1 < kFavouriteSlots; ++later)
+            storage_.settings.set_favourite(later, storage_.settings.favourite(later + 1));
+        storage_.settings.set_favourite(kFavouriteSlots - 1, NodeId{});
+        storage_.settings.add_flags(format::settings::kFlagFavouritesChanged);
+        storage_.settings.stamp_modified();
+        return;
+    }
+}
+
+}  // namespace ks

@@ -1,0 +1,369 @@
+#include "core/wallet_document.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "core/keys.h"
+#include "core/wallet_file.h"
+#include "support/test_support.h"
+#include "support/wallet_builder.h"
+
+namespace ks {
+namespace {
+
+class DocumentTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path = dir / "wallet.ks5";
+        ASSERT_EQ(doc.create(path, u"secret", u"hint", true), CreateResult::Created);
+        ASSERT_EQ(doc.load(path, u"secret"), OpenResult::Opened);
+    }
+
+    // Closes and loads the wallet again, as the next start of the program would.
+    void reload(std::u16string_view password = u"secret") {
+        ASSERT_EQ(doc.save_blocks(), SaveResult::Saved);
+        doc.close();
+        ASSERT_EQ(doc.load(path, password), OpenResult::Opened);
+    }
+
+    int add_card(std::u16string_view name, int folder, std::vector<test::FieldSpec> fields = {}) {
+        NodeId parent = folder == kNoIndex ? NodeId{} : doc.node(folder)->id();
+        Card card = doc.new_card(parent);
+        card.node()->set_name(name);
+        for (auto& [label, value] : fields) {
+            FieldRecord f;
+            f.set_label(label);
+            f.set_value(value);
+            card.insert_field(f);
+        }
+        return doc.store_card(card);
+    }
+
+    int add_folder(std::u16string_view name, int parent = kNoIndex) {
+        TreeNode folder = doc.new_folder(parent == kNoIndex ? NodeId{} : doc.node(parent)->id());
+        folder.set_name(name);
+        return doc.store_folder(folder);
+    }
+
+    int index_named(std::u16string_view name) const {
+        for (size_t i = 0; i < doc.nodes().size(); ++i)
+            if (doc.nodes()[i].name() == name && !doc.nodes()[i].deleted()) return static_cast<int>(i);
+        return kNoIndex;
+    }
+
+    test::DeterministicEnvironment env;
+    test::ScopedCoreTexts texts;
+    test::TempDir dir;
+    std::filesystem::path path;
+    WalletDocument doc;
+};
+
+TEST(DocumentCreate, Results) {
+    test::DeterministicEnvironment env;
+    test::TempDir dir;
+    test::write_file_bytes(dir / "existing.ks5", {1, 2, 3});
+    struct Case {
+        std::string what;
+        std::filesystem::path path;
+        std::optional<std::u16string> password;
+        CreateResult expected;
+    };
+    const std::vector<Case> cases = {
+        {"path of five characters", "a.ks5", u"secret", CreateResult::BadPath},
+        {"no password", dir / "a.ks5", std::nullopt, CreateResult::NoPassword},
+        {"two characters", dir / "b.ks5", u"ab", CreateResult::BadPasswordLength},
+        {"24 characters", dir / "c.ks5", std::u16string(24, u'p'), CreateResult::BadPasswordLength},
+        {"23 characters", dir / "d.ks5", std::u16string(23, u'p'), CreateResult::Created},
+        {"existing file", dir / "existing.ks5", u"secret", CreateResult::Exists},
+        {"missing folder", dir / "no" / "e.ks5", u"secret", CreateResult::CannotCreate},
+    };
+    for (const Case& c : cases) {
+        WalletDocument doc;
+        auto password = c.password ? std::optional<std::u16string_view>(*c.password) : std::nullopt;
+        EXPECT_EQ(doc.create(c.path, password, std::nullopt, false), c.expected) << c.what;
+        EXPECT_FALSE(doc.is_open()) << c.what;
+    }
+    EXPECT_EQ(test::read_file_bytes(dir / "existing.ks5"), (Bytes{1, 2, 3}));
+    // Without the sample folder: the blocks and one My Forms record.
+    EXPECT_EQ(std::filesystem::file_size(dir / "d.ks5"), format::kFirstNodeOffset + 748);
+    struct stat st{};
+    ASSERT_EQ(stat((dir / "d.ks5").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(DocumentTest, NewWalletContents) {
+    ASSERT_EQ(doc.nodes().size(), 2u);
+    EXPECT_EQ(doc.kind_of(0), 2);
+    EXPECT_EQ(doc.nodes()[0].icon(), kSampleFolderIcon);
+    EXPECT_EQ(doc.kind_of(1), 3);
+    EXPECT_EQ(doc.my_forms_index(), 1);
+    EXPECT_EQ(doc.my_forms_folder()->icon(), kMyFormsIcon);
+    EXPECT_EQ(doc.kind_of(kFavouritesEntry), 100);
+    EXPECT_EQ(doc.kind_of(kSearchResultsEntry), 200);
+    EXPECT_EQ(doc.kind_of(kThirdEntry), 300);
+    EXPECT_EQ(doc.kind_of(99), 0);
+    EXPECT_EQ(get_hint(doc.info()), u"hint");
+}
+
+TEST_F(DocumentTest, OpenChecksThePassword) {
+    doc.close();
+    EXPECT_EQ(doc.open(path, std::nullopt, true), OpenResult::WrongPassword);
+    EXPECT_EQ(doc.open(path, u"Secret", true), OpenResult::WrongPassword);
+    EXPECT_EQ(doc.open(path, u"secret", true), OpenResult::Opened);
+    EXPECT_TRUE(doc.read_only());
+    EXPECT_EQ(add_folder(u"refused"), kNoIndex);
+}
+
+TEST_F(DocumentTest, StoreUpdateAndLoadCards) {
+    const int bank = add_folder(u"Bank");
+    const int visa = add_card(u"Visa", bank, {{u"Number", u"4111"}});
+    ASSERT_GE(visa, 0);
+    EXPECT_EQ(doc.parent_folder_index_of(visa), bank);
+    EXPECT_EQ(doc.parent_of(visa), doc.node(bank));
+
+    auto card = doc.load_card(visa);
+    ASSERT_TRUE(card);
+    EXPECT_EQ(card->fields()[0].value(), u"4111");
+    card->field(0).set_value(u"5500");
+    const auto size_before = std::filesystem::file_size(path);
+    EXPECT_EQ(doc.update_card(*card), visa);
+    EXPECT_EQ(std::filesystem::file_size(path), size_before);  // cut out and appended
+    reload();
+    EXPECT_EQ(doc.load_card(index_named(u"Visa"))->fields()[0].value(), u"5500");
+}
+
+TEST_F(DocumentTest, ListEventsReachTheObserver) {
+    std::vector<std::pair<ListEvent, int>> events;
+    doc.set_observer([&](ListEvent e, int i) { events.emplace_back(e, i); });
+    const int folder = add_folder(u"F");
+    TreeNode changed = *doc.node(folder);
+    changed.set_icon(9);
+    doc.update_folder(changed);
+    doc.remove(folder);
+    EXPECT_EQ(events, (std::vector<std::pair<ListEvent, int>>{
+                          {ListEvent::Added, folder}, {ListEvent::Replaced, folder}, {ListEvent::Deleted, folder}}));
+}
+
+TEST_F(DocumentTest, CrashBetweenAppendAndCutKeepsTheLaterVersion) {
+    const int folder = add_folder(u"Old name");
+    TreeNode later = *doc.node(folder);
+    later.set_name(u"New name");
+    // What an update leaves when it stops after appending: both records.
+    ASSERT_GE(doc.store_folder(later), 0);
+    reload();
+    EXPECT_EQ(index_named(u"Old name"), kNoIndex);
+    EXPECT_NE(index_named(u"New name"), kNoIndex);
+    EXPECT_EQ(doc.nodes().size(), 3u);
+}
+
+TEST_F(DocumentTest, RenameMoveAndCycles) {
+    const int a = add_folder(u"A");
+    const int b = add_folder(u"B", a);
+    const int card = add_card(u"Card", kNoIndex);
+    const auto size = std::filesystem::file_size(path);
+    EXPECT_TRUE(doc.rename(card, u"Renamed"));
+    EXPECT_TRUE(doc.move(card, b));
+    EXPECT_FALSE(doc.move(a, b)) << "a folder cannot go below itself";
+    EXPECT_FALSE(doc.move(a, a));
+    EXPECT_FALSE(doc.move(a, card)) << "a card holds nothing";
+    EXPECT_FALSE(doc.move(doc.my_forms_index(), a));
+    EXPECT_TRUE(doc.move(b, kNoIndex));
+    EXPECT_EQ(std::filesystem::file_size(path), size) << "headers are rewritten in place";
+    EXPECT_TRUE(doc.rename(kSearchResultsEntry, u"Found"));
+    reload();
+    const int renamed = index_named(u"Renamed");
+    ASSERT_NE(renamed, kNoIndex);
+    EXPECT_EQ(doc.parent_folder_index_of(renamed), index_named(u"B"));
+    EXPECT_EQ(doc.parent_folder_index_of(index_named(u"B")), kNoIndex);
+    EXPECT_EQ(get_caption(doc.info(), 2).text, u"Found");
+}
+
+TEST_F(DocumentTest, CopyCardToFolder) {
+    const int folder = add_folder(u"Target");
+    const int source = add_card(u"Mail", kNoIndex, {{u"User", u"me"}});
+    const int copy = doc.copy_card_to_folder(source, folder);
+    ASSERT_GE(copy, 0);
+    const TreeNode& c = *doc.node(copy);
+    EXPECT_EQ(c.name(), u"Mail*");
+    EXPECT_NE(c.id(), doc.node(source)->id());
+    EXPECT_EQ(c.parent(), doc.node(folder)->id());
+    EXPECT_EQ(doc.node(source)->name(), u"Mail");
+    EXPECT_EQ(doc.load_card(copy)->fields()[0].value(), u"me");
+    EXPECT_EQ(doc.copy_card_to_folder(source, source), kNoIndex);
+    EXPECT_EQ(doc.copy_card_to_folder(folder, folder), kNoIndex);
+
+    const int long_name = add_card(std::u16string(255, u'n'), kNoIndex);
+    EXPECT_EQ(doc.node(doc.copy_card_to_folder(long_name, folder))->name(), std::u16string(254, u'n') + u"*");
+}
+
+TEST_F(DocumentTest, SaveToMyFormsAndNewCardFromIt) {
+    Card card = doc.new_card({});
+    card.node()->set_name(u"Bank");
+    FieldRecord list;
+    list.set_kind(12);
+    list.set_label(u"Type");
+    list.add_list_item(u"Savings");
+    list.set_value(u"Savings");
+    card.insert_field(list);
+    FieldRecord date;
+    date.set_kind(8);
+    date.set_label(u"Opened");
+    date.set_date(DateTime{2001, 1, 1, 1});
+    card.insert_field(date);
+    ASSERT_TRUE(card.picture().set_from_bytes(Bytes{1, 2, 3}, u"logo.bmp", std::nullopt));
+    const int source = doc.store_card(card);
+
+    const int form = doc.save_to_my_forms(source);
+    ASSERT_GE(form, 0);
+    EXPECT_EQ(doc.node(form)->parent(), doc.my_forms_folder()->id());
+    EXPECT_EQ(doc.node(form)->name(), u"Bank");
+    auto saved = doc.load_card(form);
+    ASSERT_EQ(saved->fields().size(), 2u);
+    EXPECT_EQ(saved->fields()[0].label(), u"Type");
+    EXPECT_EQ(saved->fields()[0].kind(), 12);
+    EXPECT_EQ(saved->fields()[0].list(), (std::vector<std::u16string>{u"Savings"}));
+    EXPECT_EQ(saved->fields()[0].value(), u"");
+    EXPECT_TRUE(saved->fields()[1].date().is_zero());
+    EXPECT_TRUE(saved->picture().has_data());
+
+    auto made = doc.new_card_from_my_forms({}, doc.node(form)->id());
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->node()->name(), u"Bank*");
+    EXPECT_NE(made->node()->id(), doc.node(form)->id());
+    EXPECT_FALSE(doc.new_card_from_my_forms({}, doc.node(source)->id())) << "not in My Forms";
+    EXPECT_EQ(doc.save_to_my_forms(doc.my_forms_index()), kNoIndex);
+}
+
+TEST_F(DocumentTest, DeleteKeepsADeletedHeader) {
+    const int card = add_card(u"Fav", kNoIndex, {{u"a", u"b"}});
+    const NodeId id = doc.node(card)->id();
+    ASSERT_TRUE(doc.add_favourite(id));
+    EXPECT_TRUE(doc.is_favourite(id));
+    const auto size = std::filesystem::file_size(path);
+    const uint32_t payload = doc.node(card)->header().payload_length();
+    ASSERT_TRUE(doc.remove(card));
+    EXPECT_FALSE(doc.is_favourite(id));
+    EXPECT_TRUE(doc.node(card)->deleted());
+    EXPECT_EQ(std::filesystem::file_size(path), size - payload);
+    EXPECT_FALSE(doc.remove(doc.my_forms_index()));
+    EXPECT_FALSE(doc.load_card(id));
+
+    reload();
+    EXPECT_EQ(doc.list_index_of(id), kNoIndex);
+    EXPECT_FALSE(doc.is_favourite(id));
+    File f = File::open(path, FileMode::ReadOnly);
+    auto loc = find_node_record(f, id, RecordFilter::Any);
+    ASSERT_TRUE(loc);
+    EXPECT_TRUE(loc->header.deleted());
+    EXPECT_EQ(loc->payload_length, 0u);
+}
+
+TEST_F(DocumentTest, Favourites) {
+    std::vector<NodeId> ids;
+    for (int i = 0; i < 33; ++i) ids.push_back(new_node_id());
+    for (int i = 0; i < 32; ++i) ASSERT_TRUE(doc.add_favourite(ids[static_cast<size_t>(i)]));
+    EXPECT_FALSE(doc.add_favourite(ids[32]));
+    EXPECT_EQ(doc.favourites_count(), 32u);
+    doc.remove_favourite(ids[3]);
+    EXPECT_EQ(doc.favourites()[3], ids[4]) << "later slots move down";
+    EXPECT_TRUE(doc.settings().flags() & format::settings::kFlagFavouritesChanged);
+    reload();
+    EXPECT_EQ(doc.favourites_count(), 31u);
+}
+
+TEST_F(DocumentTest, ChangePassword) {
+    add_card(u"Secret card", kNoIndex, {{u"PIN", u"1234"}});
+    const auto size = std::filesystem::file_size(path);
+    EXPECT_FALSE(doc.change_password(u"wrong", u"newpass", std::nullopt));
+    EXPECT_FALSE(doc.change_password(u"secret", u"no", std::nullopt));
+    ASSERT_TRUE(doc.change_password(u"secret", u"newpass", u"new hint"));
+    EXPECT_EQ(std::filesystem::file_size(path), size);
+    EXPECT_EQ(doc.node(index_named(u"Secret card"))->name(), u"Secret card");
+    // Files beside the wallet are gone.
+    size_t files = 0;
+    for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+    EXPECT_EQ(files, 1u);
+
+    doc.close();
+    EXPECT_EQ(doc.load(path, u"secret"), OpenResult::WrongPassword);
+    reload(u"newpass");
+    EXPECT_EQ(get_hint(doc.info()), u"new hint");
+    auto card = doc.load_card(index_named(u"Secret card"));
+    ASSERT_TRUE(card);
+    EXPECT_EQ(card->fields()[0].value(), u"1234");
+    EXPECT_GE(add_folder(u"After"), 0) << "the wallet stays writable and locked";
+    WalletDocument second;
+    EXPECT_EQ(second.open(path, u"newpass", false), OpenResult::CannotOpen);
+}
+
+TEST_F(DocumentTest, ChangePasswordFailureLeavesTheOldWallet) {
+    add_card(u"Card", kNoIndex, {{u"a", u"b"}});
+    // A damaged record makes the re-enciphering stop before anything is replaced.
+    File raw = File::open(path, FileMode::ReadWrite);
+    const uint64_t size = *raw.size();
+    Bytes junk(100, 0x41);
+    raw.write_at(size, junk);
+    const Bytes before = test::read_file_bytes(path);
+    EXPECT_FALSE(doc.change_password(u"secret", u"newpass", std::nullopt));
+    EXPECT_EQ(test::read_file_bytes(path), before);
+    doc.close();
+    WalletDocument again;
+    EXPECT_EQ(again.open(path, u"secret", true), OpenResult::Opened);
+}
+
+TEST_F(DocumentTest, DamagedWalksGiveDamaged) {
+    add_card(u"Card", kNoIndex, {{u"a", u"b"}});
+    doc.close();
+    const Bytes good = test::read_file_bytes(path);
+    struct Case {
+        std::string what;
+        size_t keep;
+        OpenResult expected;
+    };
+    const std::vector<Case> cases = {
+        {"last payload cut short", good.size() - 3, OpenResult::Damaged},
+        {"a header cut short", format::kFirstNodeOffset + 2 * 748 + 10, OpenResult::Damaged},
+        {"blocks only", format::kFirstNodeOffset, OpenResult::Opened},
+    };
+    for (const Case& c : cases) {
+        test::write_file_bytes(path, Bytes(good.begin(), good.begin() + static_cast<ptrdiff_t>(c.keep)));
+        EXPECT_EQ(doc.load(path, u"secret"), c.expected) << c.what;
+        EXPECT_EQ(doc.is_open(), c.expected == OpenResult::Opened) << c.what;
+        doc.close();
+    }
+    Bytes unknown = good;
+    unknown[format::kFirstNodeOffset] ^= 1;
+    test::write_file_bytes(path, unknown);
+    EXPECT_EQ(doc.load(path, u"secret"), OpenResult::Damaged);
+
+    test::ScriptedPrompt prompt({PromptAnswer::Yes, PromptAnswer::Ok, PromptAnswer::Ok});
+    test::write_file_bytes(path, Bytes(good.begin(), good.end() - 3));
+    EXPECT_EQ(doc.repair(path, u"secret", prompt).status, RepairStatus::Done);
+    EXPECT_EQ(doc.load(path, u"secret"), OpenResult::Opened);
+}
+
+TEST_F(DocumentTest, CloseWipesKeys) {
+    const KeyContext* key = &doc.record_key();
+    doc.close();
+    EXPECT_FALSE(key->valid());
+    EXPECT_TRUE(doc.nodes().empty());
+    EXPECT_TRUE(all_zero(doc.info().bytes.span()));
+}
+
+TEST_F(DocumentTest, NoPasswordWalletOpensAndGetsOne) {
+    doc.close();
+    WalletStorage s;
+    test::create_wallet(s, dir / "open.ks5", std::nullopt);
+    TreeNode forms = test::make_folder(s, u"My Forms", {}, NodeKind::MyForms);
+    test::append_node(s, forms);
+    s.close();
+    ASSERT_EQ(doc.load(dir / "open.ks5", std::nullopt), OpenResult::Opened);
+    ASSERT_TRUE(doc.change_password(std::nullopt, u"now set", std::nullopt));
+    doc.close();
+    EXPECT_EQ(doc.open(dir / "open.ks5", std::nullopt, true), OpenResult::WrongPassword);
+    EXPECT_EQ(doc.open(dir / "open.ks5", u"now set", true), OpenResult::Opened);
+}
+
+}  // namespace
+}  // namespace ks
