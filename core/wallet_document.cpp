@@ -37,15 +37,16 @@ void reencipher_payload(std::span<uint8_t> payload, const KeyContext& from, cons
     size_t p = fp::kStyleSize;
     while (payload.size() >= p && payload.size() - p >= fp::kChunkHeaderSize) {
         const uint32_t type = get_u32(payload, p + 4);
-        const size_t length = std::min<size_t>(get_u32(payload, p + 8),
-                                               payload.size() - p - fp::kChunkHeaderSize);
+        const size_t length =
+            std::min<size_t>(get_u32(payload, p + 8), payload.size() - p - fp::kChunkHeaderSize);
         auto chunk = payload.subspan(p + fp::kChunkHeaderSize, length);
         for (const ChunkLayout& layout : kChunkLayouts) {
             if (layout.type != type || chunk.size() < layout.header_size) continue;
             StoredItemReader items(chunk, layout.header_size);
             for (size_t offset : layout.items) {
                 auto item = items.next(get_u32(chunk, offset), get_u32(chunk, offset + 4));
-                auto writable = chunk.subspan(static_cast<size_t>(item.data() - chunk.data()), item.size());
+                auto writable =
+                    chunk.subspan(static_cast<size_t>(item.data() - chunk.data()), item.size());
                 if (item.empty()) continue;
                 from.transform(writable);
                 to.transform(writable);
@@ -69,7 +70,8 @@ bool reencipher_records(File& file, const KeyContext& from, const KeyContext& to
     NodeHeader header;
     while (pos < size) {
         IoResult r = file.read_at(pos, header.bytes);
-        if (r.failed() || r.bytes != fn::kHeaderSize || header.kind() == NodeKind::None) return false;
+        if (r.failed() || r.bytes != fn::kHeaderSize || header.kind() == NodeKind::None)
+            return false;
         const uint64_t image = header.icon_image_length();
         const uint64_t payload_at = pos + fn::kHeaderSize + image;
         const uint32_t payload_length = header.payload_length();
@@ -150,7 +152,8 @@ CreateResult WalletDocument::create(const std::filesystem::path& path,
     BlockWriteFailure failure = write_leading_blocks(storage_, false);
     if (failure.block >= 0) {
         last_error_ = static_cast<int>(failure.result);
-        const CreateResult codes[] = {CreateResult::HeaderWriteFailed, CreateResult::InfoWriteFailed,
+        const CreateResult codes[] = {CreateResult::HeaderWriteFailed,
+                                      CreateResult::InfoWriteFailed,
                                       CreateResult::SettingsWriteFailed};
         return fail(codes[failure.block]);
     }
@@ -212,7 +215,8 @@ SaveResult WalletDocument::save_blocks() {
     BlockWriteFailure failure = write_leading_blocks(storage_, true);
     if (failure.block < 0 && durable()) return SaveResult::Saved;
     last_error_ = static_cast<int>(failure.block >= 0 ? failure.result : StorageResult::CallFailed);
-    const SaveResult codes[] = {SaveResult::HeaderFailed, SaveResult::InfoFailed, SaveResult::SettingsFailed};
+    const SaveResult codes[] = {SaveResult::HeaderFailed, SaveResult::InfoFailed,
+                                SaveResult::SettingsFailed};
     SaveResult result = codes[std::max(failure.block, 0)];
     close();
     return result;
@@ -230,7 +234,8 @@ bool WalletDocument::change_password(std::optional<std::u16string_view> old_pass
                                      std::optional<std::u16string_view> hint) {
     if (!writable()) return false;
     if (storage_.info.has_password() && !check_password(storage_.info, old_password)) return false;
-    if (new_password.size() < kMinPasswordLength || new_password.size() > kMaxPasswordLength) return false;
+    if (new_password.size() < kMinPasswordLength || new_password.size() > kMaxPasswordLength)
+        return false;
 
     WalletInfoBlock info = storage_.info;
     KeyContext old_key;
@@ -247,7 +252,8 @@ bool WalletDocument::change_password(std::optional<std::u16string_view> old_pass
         std::filesystem::remove(temp_path, ec);
         return false;
     };
-    if (!next.file.try_lock_exclusive() || !copy_file_contents(storage_.file, next.file)) return abandon();
+    if (!next.file.try_lock_exclusive() || !copy_file_contents(storage_.file, next.file))
+        return abandon();
     next.header = storage_.header;
     next.info = std::move(info);
     next.settings = storage_.settings;
@@ -298,7 +304,8 @@ void WalletDocument::renew_as_copy(TreeNode& node, const NodeId& parent) const {
     node.set_dirty(true);
 }
 
-std::optional<Card> WalletDocument::new_card_from_my_forms(const NodeId& parent, const FormId& form) {
+std::optional<Card> WalletDocument::new_card_from_my_forms(const NodeId& parent,
+                                                           const FormId& form) {
     const TreeNode* forms = my_forms_folder();
     const TreeNode* listed = node(list_index_of(form));
     if (!forms || !listed || listed->kind() != NodeKind::Card || listed->deleted() ||
@@ -315,7 +322,9 @@ std::optional<Card> WalletDocument::new_card_from_my_forms(const NodeId& parent,
 
 // Storing -------------------------------------------------------------------------------------
 
-bool WalletDocument::durable() { return storage_.file.sync(); }
+bool WalletDocument::durable() {
+    return storage_.file.sync();
+}
 
 int WalletDocument::put_in_list(TreeNode node) {
     node.set_record_key(&storage_.info.record_key);
@@ -392,7 +401,8 @@ std::optional<Card> WalletDocument::load_card(const NodeId& id) {
     File& file = storage_.file;
     if (!find_node_record(file, id, RecordFilter::LiveCard)) return std::nullopt;
     TreeNode node;
-    if (read_node(file, node, &storage_.info.record_key) != StorageResult::Done) return std::nullopt;
+    if (read_node(file, node, &storage_.info.record_key) != StorageResult::Done)
+        return std::nullopt;
     Card card;
     card.set_node(std::move(node));
     if (!card.read(file, storage_.info.record_key)) return std::nullopt;
@@ -407,7 +417,8 @@ std::optional<Card> WalletDocument::load_card(int index) {
 
 std::optional<TreeNode> WalletDocument::folder_copy(const NodeId& id) const {
     const TreeNode* n = node(list_index_of(id));
-    if (!n || (n->kind() != NodeKind::Folder && n->kind() != NodeKind::MyForms)) return std::nullopt;
+    if (!n || (n->kind() != NodeKind::Folder && n->kind() != NodeKind::MyForms))
+        return std::nullopt;
     return *n;
 }
 
@@ -448,7 +459,8 @@ bool WalletDocument::is_container(int index) const {
 
 bool WalletDocument::move(int index, int new_parent) {
     const TreeNode* listed = node(index);
-    if (!writable() || !listed || listed->deleted() || listed->kind() == NodeKind::MyForms) return false;
+    if (!writable() || !listed || listed->deleted() || listed->kind() == NodeKind::MyForms)
+        return false;
     NodeId parent_id;
     if (new_parent != kNoIndex) {
         if (!is_container(new_parent)) return false;
@@ -498,7 +510,8 @@ int WalletDocument::save_to_my_forms(int card_index) {
 
 bool WalletDocument::remove(int index) {
     const TreeNode* listed = node(index);
-    if (!writable() || !listed || listed->deleted() || listed->kind() == NodeKind::MyForms) return false;
+    if (!writable() || !listed || listed->deleted() || listed->kind() == NodeKind::MyForms)
+        return false;
 
     File& file = storage_.file;
     auto loc = find_node_record(file, listed->id(), RecordFilter::NotDeleted);
@@ -556,11 +569,14 @@ int WalletDocument::parent_folder_index_of(int index) const {
     return is_container(parent) ? parent : kNoIndex;
 }
 
-const TreeNode* WalletDocument::my_forms_folder() const { return node(my_forms_index()); }
+const TreeNode* WalletDocument::my_forms_folder() const {
+    return node(my_forms_index());
+}
 
 int WalletDocument::my_forms_index() const {
     for (size_t i = 0; i < nodes_.size(); ++i)
-        if (nodes_[i].kind() == NodeKind::MyForms && !nodes_[i].deleted()) return static_cast<int>(i);
+        if (nodes_[i].kind() == NodeKind::MyForms && !nodes_[i].deleted())
+            return static_cast<int>(i);
     return kNoIndex;
 }
 
@@ -595,7 +611,9 @@ bool WalletDocument::is_favourite(const NodeId& id) const {
     return false;
 }
 
-size_t WalletDocument::favourites_count() const { return favourites().size(); }
+size_t WalletDocument::favourites_count() const {
+    return favourites().size();
+}
 
 std::vector<NodeId> WalletDocument::favourites() const {
     std::vector<NodeId> ids;

@@ -19,7 +19,7 @@ namespace ks {
 
 enum class CreateResult : int {
     Created = 0,
-    BadPath = 1,            // missing or shorter than 6 characters
+    BadPath = 1,  // missing or shorter than 6 characters
     NoPassword = 2,
     BadPasswordLength = 3,  // shorter than 3 or longer than 23 characters
     Exists = 4,
@@ -66,7 +66,7 @@ enum class ListEvent : int {
 using ListObserver = std::function<void(ListEvent event, int index)>;
 
 class WalletDocument {
-public:
+  public:
     WalletDocument() = default;
     ~WalletDocument() { close(); }
     WalletDocument(const WalletDocument&) = delete;
@@ -74,7 +74,8 @@ public:
 
     // Lifecycle -------------------------------------------------------------------------------
     // Creates a new wallet file (readable by its owner only) and leaves it closed.
-    CreateResult create(const std::filesystem::path& path, std::optional<std::u16string_view> password,
+    CreateResult create(const std::filesystem::path& path,
+                        std::optional<std::u16string_view> password,
                         std::optional<std::u16string_view> hint, bool with_sample_folder);
     OpenResult open(const std::filesystem::path& path, std::optional<std::u16string_view> password,
                     bool read_only);
@@ -153,7 +154,7 @@ public:
     bool add_favourite(const NodeId& id);
     void remove_favourite(const NodeId& id);
 
-private:
+  private:
     int put_in_list(TreeNode node);
     int store_record(TreeNode& node, std::span<const uint8_t> payload);
     bool cut_record(const NodeId& id, uint64_t expected_offset);

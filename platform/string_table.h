@@ -14,13 +14,13 @@
 namespace ks {
 
 class StringTable final : public TextSource {
-public:
+  public:
     std::optional<std::u16string> find(uint32_t id) const override;
     size_t size() const { return texts_.size(); }
     const std::map<uint32_t, std::u16string>& texts() const { return texts_; }
     void set(uint32_t id, std::u16string text) { texts_[id] = std::move(text); }
 
-private:
+  private:
     std::map<uint32_t, std::u16string> texts_;
 };
 

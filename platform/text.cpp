@@ -237,7 +237,8 @@ char16_t to_lower(char16_t c) {
     if (c == 0x178) return 0xFF;
     // Latin Extended-A pairs capitals and small letters as neighbours; the block shifts its
     // parity at 0x139 and again at 0x179.
-    if (c >= 0x100 && c <= 0x137 && c != 0x130) return (c % 2 == 0) ? static_cast<char16_t>(c + 1) : c;
+    if (c >= 0x100 && c <= 0x137 && c != 0x130)
+        return (c % 2 == 0) ? static_cast<char16_t>(c + 1) : c;
     if (c >= 0x139 && c <= 0x148) return (c % 2 == 1) ? static_cast<char16_t>(c + 1) : c;
     if (c >= 0x14A && c <= 0x177) return (c % 2 == 0) ? static_cast<char16_t>(c + 1) : c;
     if (c >= 0x179 && c <= 0x17E) return (c % 2 == 1) ? static_cast<char16_t>(c + 1) : c;

@@ -8,9 +8,10 @@ namespace ks {
 namespace {
 
 class SearchTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        ASSERT_EQ(doc.create(dir / "search.ks5", u"secret", std::nullopt, false), CreateResult::Created);
+        ASSERT_EQ(doc.create(dir / "search.ks5", u"secret", std::nullopt, false),
+                  CreateResult::Created);
         ASSERT_EQ(doc.load(dir / "search.ks5", u"secret"), OpenResult::Opened);
     }
 
@@ -88,7 +89,9 @@ TEST_F(SearchTest, DisplayTextsOfYesNoFields) {
 
 TEST_F(SearchTest, StopsAtFortyEightInFileOrder) {
     std::vector<int> all;
-    for (int i = 0; i < 50; ++i) all.push_back(add_card(u"match " + std::u16string(1, static_cast<char16_t>(u'A' + i % 26))));
+    for (int i = 0; i < 50; ++i)
+        all.push_back(
+            add_card(u"match " + std::u16string(1, static_cast<char16_t>(u'A' + i % 26))));
     auto hits = find(u"match");
     EXPECT_EQ(hits, std::vector<int>(all.begin(), all.begin() + 48));
     const std::u16string long_text = u"match" + std::u16string(200, u' ') + u"x";

@@ -13,7 +13,7 @@ namespace ks {
 namespace {
 
 class DocumentTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         path = dir / "wallet.ks5";
         ASSERT_EQ(doc.create(path, u"secret", u"hint", true), CreateResult::Created);
@@ -48,7 +48,8 @@ protected:
 
     int index_named(std::u16string_view name) const {
         for (size_t i = 0; i < doc.nodes().size(); ++i)
-            if (doc.nodes()[i].name() == name && !doc.nodes()[i].deleted()) return static_cast<int>(i);
+            if (doc.nodes()[i].name() == name && !doc.nodes()[i].deleted())
+                return static_cast<int>(i);
         return kNoIndex;
     }
 
@@ -87,7 +88,7 @@ TEST(DocumentCreate, Results) {
     EXPECT_EQ(test::read_file_bytes(dir / "existing.ks5"), (Bytes{1, 2, 3}));
     // Without the sample folder: the blocks and one My Forms record.
     EXPECT_EQ(std::filesystem::file_size(dir / "d.ks5"), format::kFirstNodeOffset + 748);
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(stat((dir / "d.ks5").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
@@ -141,8 +142,9 @@ TEST_F(DocumentTest, ListEventsReachTheObserver) {
     changed.set_icon(9);
     doc.update_folder(changed);
     doc.remove(folder);
-    EXPECT_EQ(events, (std::vector<std::pair<ListEvent, int>>{
-                          {ListEvent::Added, folder}, {ListEvent::Replaced, folder}, {ListEvent::Deleted, folder}}));
+    EXPECT_EQ(events, (std::vector<std::pair<ListEvent, int>>{{ListEvent::Added, folder},
+                                                              {ListEvent::Replaced, folder},
+                                                              {ListEvent::Deleted, folder}}));
 }
 
 TEST_F(DocumentTest, CrashBetweenAppendAndCutKeepsTheLaterVersion) {
@@ -194,7 +196,8 @@ TEST_F(DocumentTest, CopyCardToFolder) {
     EXPECT_EQ(doc.copy_card_to_folder(folder, folder), kNoIndex);
 
     const int long_name = add_card(std::u16string(255, u'n'), kNoIndex);
-    EXPECT_EQ(doc.node(doc.copy_card_to_folder(long_name, folder))->name(), std::u16string(254, u'n') + u"*");
+    EXPECT_EQ(doc.node(doc.copy_card_to_folder(long_name, folder))->name(),
+              std::u16string(254, u'n') + u"*");
 }
 
 TEST_F(DocumentTest, SaveToMyFormsAndNewCardFromIt) {
@@ -327,7 +330,8 @@ TEST_F(DocumentTest, DamagedWalksGiveDamaged) {
         {"blocks only", format::kFirstNodeOffset, OpenResult::Opened},
     };
     for (const Case& c : cases) {
-        test::write_file_bytes(path, Bytes(good.begin(), good.begin() + static_cast<ptrdiff_t>(c.keep)));
+        test::write_file_bytes(path,
+                               Bytes(good.begin(), good.begin() + static_cast<ptrdiff_t>(c.keep)));
         EXPECT_EQ(doc.load(path, u"secret"), c.expected) << c.what;
         EXPECT_EQ(doc.is_open(), c.expected == OpenResult::Opened) << c.what;
         doc.close();
