@@ -1,0 +1,33 @@
+#include "cli/commands/commands.h"
+#include "cli/context.h"
+#include "cli/items.h"
+
+namespace ks::cli {
+namespace {
+
+Status run(Context& context, const Args& args) {
+    if (Status s = context.open_wallet(args.positional[0], true); !s.ok()) return s;
+    WalletDocument& doc = context.document;
+    int index = kNoIndex;
+    if (Status s = resolve_item(doc, args.positional[1], index); !s.ok()) return s;
+    if (doc.kind_of(index) != static_cast<int>(NodeKind::Card))
+        return fail(Exit::Refused, "Files are attached to cards, not folders.");
+    auto card = doc.load_card(index);
+    if (!card) return fail(Exit::BadWallet, "The card \"" + args.positional[1] + "\" cannot be read.");
+    FileAttachment attachment;
+    if (!attachment.set_from_file(args.positional[2]))
+        return fail(Exit::IoFailure, "\"" + args.positional[2] + "\" cannot be read, or is empty.");
+    if (!card->add_file(std::move(attachment)))
+        return fail(Exit::Refused, "The card holds ten attached files already.");
+    if (doc.update_card(*card) < 0) return fail(Exit::IoFailure, "The card could not be written to the wallet.");
+    return Status::fine();
+}
+
+}  // namespace
+
+Command attach_command() {
+    return {"attach", "WALLET CARD FILE", "Attach a file to a card (at most ten per card).", {}, 3,
+            3, run};
+}
+
+}  // namespace ks::cli

@@ -1,0 +1,56 @@
+#include "cli/attachments.h"
+#include "cli/commands/commands.h"
+#include "cli/context.h"
+#include "cli/items.h"
+#include "platform/file.h"
+#include "platform/text.h"
+
+namespace ks::cli {
+namespace {
+
+Status run(Context& context, const Args& args) {
+    if (Status s = context.open_wallet(args.positional[0], false); !s.ok()) return s;
+    WalletDocument& doc = context.document;
+    int index = kNoIndex;
+    if (Status s = resolve_item(doc, args.positional[1], index); !s.ok()) return s;
+    if (doc.kind_of(index) != static_cast<int>(NodeKind::Card))
+        return fail(Exit::Refused, "\"" + args.positional[1] + "\" is a folder, not a card.");
+    auto card = doc.load_card(index);
+    if (!card) return fail(Exit::BadWallet, "The card \"" + args.positional[1] + "\" cannot be read.");
+    const AttachmentData* attachment = attachment_named(*card, from_utf8(args.positional[2]));
+    if (!attachment)
+        return fail(Exit::NotFound, "The card has no attachment \"" + args.positional[2] + "\".");
+
+    // The stored name has no folder part; "." and ".." are not file names to write to.
+    const std::string name = to_utf8(attachment->name());
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+        return fail(Exit::Refused, "The attachment's name \"" + name + "\" cannot be used as a file name.");
+    const std::filesystem::path target = std::filesystem::path(args.value("--to").value_or(".")) / name;
+    int error = 0;
+    File file = File::open(target, FileMode::CreateNew, &error);
+    if (!file.is_open()) {
+        if (error == EEXIST) return fail(Exit::Refused, "\"" + target.string() + "\" exists already.");
+        return fail(Exit::IoFailure, "\"" + target.string() + "\" cannot be created.");
+    }
+    auto data = attachment->data_view();
+    IoResult w = file.write(data);
+    if (w.failed() || w.bytes != data.size() || !file.sync()) {
+        file.close();
+        std::error_code ec;
+        std::filesystem::remove(target, ec);
+        return fail(Exit::IoFailure, "\"" + target.string() + "\" could not be written.");
+    }
+    context.io.out << target.string() << "\n";
+    return Status::fine();
+}
+
+}  // namespace
+
+Command extract_command() {
+    return {"extract", "WALLET CARD NAME",
+            "Write a card's attachment to a file of its name (readable by you only); an existing "
+            "file is never replaced.",
+            {{"--to", "DIR", "the folder to write into (default: the current folder)"}}, 3, 3, run};
+}
+
+}  // namespace ks::cli

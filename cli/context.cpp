@@ -1,0 +1,140 @@
+#include "cli/context.h"
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <iostream>
+
+#include "platform/text.h"
+
+namespace ks::cli {
+namespace {
+
+// Reads one line from a stream, without its line end.
+std::optional<std::string> read_line(std::istream& in) {
+    std::string line;
+    if (!std::getline(in, line)) return std::nullopt;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+// Echo stays off for the life of the object when standard input is a terminal.
+class EchoOff {
+public:
+    EchoOff() {
+        if (tcgetattr(STDIN_FILENO, &saved_) != 0) return;
+        termios quiet = saved_;
+        quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
+        active_ = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+    }
+    ~EchoOff() {
+        if (active_) tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_);
+    }
+    EchoOff(const EchoOff&) = delete;
+    EchoOff& operator=(const EchoOff&) = delete;
+
+private:
+    termios saved_{};
+    bool active_ = false;
+};
+
+}  // namespace
+
+std::optional<std::u16string> Context::read_password(std::string_view prompt) {
+    std::optional<std::string> line;
+    if (io.in_is_terminal) {
+        io.err << prompt << std::flush;
+        EchoOff quiet;
+        line = read_line(io.in);
+        io.err << "\n";
+    } else {
+        line = read_line(io.in);
+    }
+    if (!line) return std::nullopt;
+    std::u16string password = from_utf8(*line);
+    std::fill(line->begin(), line->end(), '\0');
+    return password;
+}
+
+Status Context::read_new_password(std::string_view prompt, std::u16string& password) {
+    auto first = read_password(prompt);
+    if (!first) return fail(Exit::Usage, "No password was given.");
+    if (io.in_is_terminal) {
+        auto again = read_password("Repeat the password: ");
+        if (!again || *again != *first) return fail(Exit::Usage, "The two passwords differ.");
+    }
+    password = std::move(*first);
+    return Status::fine();
+}
+
+std::filesystem::path wallet_path(const std::string& argument) {
+    std::error_code ec;
+    std::filesystem::path path = std::filesystem::absolute(argument, ec);
+    return ec ? std::filesystem::path(argument) : path.lexically_normal();
+}
+
+Status status_for_open(OpenResult result, const std::string& path) {
+    const std::string quoted = "\"" + path + "\"";
+    switch (result) {
+        case OpenResult::Opened:
+            return Status::fine();
+        case OpenResult::BadPath:
+            return fail(Exit::Usage, "The wallet path " + quoted + " is too short.");
+        case OpenResult::CannotOpen: {
+            std::error_code ec;
+            if (!std::filesystem::exists(path, ec))
+                return fail(Exit::IoFailure, "The wallet " + quoted + " does not exist.");
+            return fail(Exit::IoFailure, "The wallet " + quoted +
+                                             " cannot be opened: it is unreadable, or in use by "
+                                             "another program.");
+        }
+        case OpenResult::WrongPassword:
+            return fail(Exit::WrongPassword, "The password for " + quoted + " is wrong.");
+        case OpenResult::NotAWallet:
+        case OpenResult::WrongVersion:
+            return fail(Exit::BadWallet, quoted + " is not a wallet of this program's version.");
+        case OpenResult::BadInfoBlock:
+        case OpenResult::BadSettingsBlock:
+            return fail(Exit::BadWallet, "The leading blocks of " + quoted + " are damaged.");
+        case OpenResult::NoMemory:
+            return fail(Exit::Failure, "There is not enough memory to open " + quoted + ".");
+        case OpenResult::Damaged:
+        case OpenResult::NodesUnreadable:
+            return fail(Exit::BadWallet, "The wallet " + quoted +
+                                             " is damaged; \"keystash-cli repair\" can mend it.");
+    }
+    return fail(Exit::Failure, "The wallet " + quoted + " cannot be opened.");
+}
+
+Status Context::open_wallet(const std::string& argument, bool write) {
+    const std::filesystem::path path = wallet_path(argument);
+    OpenResult r = document.load(path, std::nullopt, !write);
+    if (r == OpenResult::WrongPassword) {
+        password_ = read_password("Password for " + argument + ": ");
+        if (!password_) return fail(Exit::WrongPassword, "No password was given.");
+        r = document.load(path, *password_, !write);
+    }
+    return status_for_open(r, argument);
+}
+
+Status Context::save() {
+    if (document.save_blocks() != SaveResult::Saved)
+        return fail(Exit::IoFailure, "The wallet's changes could not be written; it was closed.");
+    return Status::fine();
+}
+
+PromptAnswer TerminalPrompt::ask(const PromptMessage& message) {
+    const bool yes_no =
+        message.buttons == PromptButtons::YesNo || message.buttons == PromptButtons::YesNoCancel;
+    const PromptAnswer positive = yes_no ? PromptAnswer::Yes : PromptAnswer::Ok;
+    const PromptAnswer negative = yes_no ? PromptAnswer::No : PromptAnswer::Cancel;
+    io_.err << to_utf8(message.text) << "\n";
+    if (message.buttons == PromptButtons::Ok) return PromptAnswer::Ok;
+    if (yes_) return positive;
+    if (!io_.in_is_terminal) return negative;  // nobody to ask
+    io_.err << (yes_no ? "[y/N] " : "Continue? [y/N] ") << std::flush;
+    auto line = read_line(io_.in);
+    return (line && (*line == "y" || *line == "Y" || *line == "yes")) ? positive : negative;
+}
+
+}  // namespace ks::cli

@@ -1,0 +1,23 @@
+#include <unistd.h>
+
+#include <clocale>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "platform/string_table.h"
+#include "platform/texts.h"
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    // The program's texts; without a table, built-in names show as "*".
+    auto table = ks::load_string_table(ks::data_directory() / ks::language_module_name(0x409));
+    if (table.table) ks::set_text_source(&*table.table);
+
+    std::vector<std::string> args(argv + 1, argv + argc);
+    ks::cli::Io io{std::cin, std::cout, std::cerr, isatty(STDIN_FILENO) == 1};
+    const int code = ks::cli::run_cli(args, io);
+    ks::set_text_source(nullptr);
+    return code;
+}
