@@ -252,3 +252,12 @@ std::u16string to_lower(std::u16string_view text) {
 }
 
 }  // namespace ks
+
+namespace ks {
+
+void safeFileName(std::u16string& text) {
+    for (char16_t& c : text)
+        if (std::u16string_view(u"\\/:*?\"<>|").find(c) != std::u16string_view::npos) c = u'_';
+}
+
+}  // namespace ks

@@ -53,3 +53,10 @@ char16_t to_lower(char16_t c);
 std::u16string to_lower(std::u16string_view text);
 
 }  // namespace ks
+
+namespace ks {
+
+// Makes a text usable as a file name: every \ / : * ? " < > | becomes "_".
+void safeFileName(std::u16string& text);
+
+}  // namespace ks
