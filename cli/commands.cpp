@@ -9,6 +9,8 @@ std::span<const Command> commands() {
         edit_command(),      rename_command(), mv_command(),     cp_command(),
         rm_command(),        save_form_command(), fav_command(), attach_command(),
         detach_command(),    extract_command(), passwd_command(), repair_command(),
+        export_command(),    export_form_command(), import_command(), import_form_command(),
+        convert_command(),
     };
     return table;
 }

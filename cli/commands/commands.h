@@ -24,5 +24,10 @@ Command detach_command();
 Command extract_command();
 Command passwd_command();
 Command repair_command();
+Command export_command();
+Command export_form_command();
+Command import_command();
+Command import_form_command();
+Command convert_command();
 
 }  // namespace ks::cli
