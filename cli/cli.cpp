@@ -98,10 +98,12 @@ std::string usage_text() {
         std::string head = "  " + std::string(c.name);
         s << head << std::string(head.size() < 14 ? 14 - head.size() : 1, ' ') << c.summary << "\n";
     }
-    s << "\nItems are named by their path from the top level, \"/\"-separated (\"Bank/Visa\", a \"/\""
+    s << "\nItems are named by their path from the top level, \"/\"-separated (\"Bank/Visa\", a "
+         "\"/\""
          " inside a\nname written \"\\/\"), or by their id in GUID form ({...}).\n"
          "Run \"keystash-cli COMMAND --help\" for a command's arguments and options.\n\n"
-      << kPasswords << "\n" << kExitCodes;
+      << kPasswords << "\n"
+      << kExitCodes;
     return s.str();
 }
 
@@ -155,7 +157,8 @@ int run_cli(std::span<const std::string> argv, Io& io) {
     }
     const size_t n = args->positional.size();
     if (n < command->min_positional || n > command->max_positional)
-        return usage_error(std::string(command->name) + " takes " + std::string(command->arguments));
+        return usage_error(std::string(command->name) + " takes " +
+                           std::string(command->arguments));
 
     Context context(io, args->has("--json"));
     Status status = command->run(context, *args);

@@ -14,13 +14,13 @@ namespace ks::cli {
 // Exit codes, documented in --help, the manual page and the README.
 enum class Exit : int {
     Ok = 0,
-    Failure = 1,        // anything else that went wrong
-    Usage = 2,          // bad command line, or a path that names several items
+    Failure = 1,  // anything else that went wrong
+    Usage = 2,    // bad command line, or a path that names several items
     WrongPassword = 3,
-    NotFound = 4,       // no such item, field or attachment
-    BadWallet = 5,      // not a wallet, or damaged (try repair)
-    Refused = 6,        // the operation is not allowed (exists already, full, My Forms...)
-    IoFailure = 7,      // a file could not be read or written
+    NotFound = 4,   // no such item, field or attachment
+    BadWallet = 5,  // not a wallet, or damaged (try repair)
+    Refused = 6,    // the operation is not allowed (exists already, full, My Forms...)
+    IoFailure = 7,  // a file could not be read or written
 };
 
 // An outcome with a one-sentence message for stderr.
@@ -31,7 +31,9 @@ struct Status {
     bool ok() const { return code == Exit::Ok; }
     static Status fine() { return {}; }
 };
-inline Status fail(Exit code, std::string message) { return {code, std::move(message)}; }
+inline Status fail(Exit code, std::string message) {
+    return {code, std::move(message)};
+}
 
 // The process's streams and terminal; tests give string streams.
 struct Io {

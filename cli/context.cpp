@@ -20,7 +20,7 @@ std::optional<std::string> read_line(std::istream& in) {
 
 // Echo stays off for the life of the object when standard input is a terminal.
 class EchoOff {
-public:
+  public:
     EchoOff() {
         if (tcgetattr(STDIN_FILENO, &saved_) != 0) return;
         termios quiet = saved_;
@@ -33,7 +33,7 @@ public:
     EchoOff(const EchoOff&) = delete;
     EchoOff& operator=(const EchoOff&) = delete;
 
-private:
+  private:
     termios saved_{};
     bool active_ = false;
 };

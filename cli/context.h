@@ -32,17 +32,17 @@ struct Context {
     // Writes the favourites and other leading-block changes.
     Status save();
 
-private:
+  private:
     std::optional<std::u16string> password_;
 };
 
 // A prompt that asks on the terminal (y/n, OK/Cancel) or answers yes to all.
 class TerminalPrompt final : public Prompt {
-public:
+  public:
     TerminalPrompt(Io& io, bool yes_to_all) : io_(io), yes_(yes_to_all) {}
     PromptAnswer ask(const PromptMessage& message) override;
 
-private:
+  private:
     Io& io_;
     bool yes_;
 };

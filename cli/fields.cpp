@@ -11,6 +11,12 @@ namespace {
 
 constexpr size_t kAlwaysShowPinsStyle = 9;  // style value at byte 36
 
+int days_in_month(int year, int month) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
 std::optional<DateTime> parse_date_time(const std::string& text, uint16_t kind) {
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
     char tail = 0;
@@ -23,24 +29,29 @@ std::optional<DateTime> parse_date_time(const std::string& text, uint16_t kind) 
         y = today.year, mo = today.month, d = today.day;
     } else {
         ok = std::sscanf(text.c_str(), "%d-%d-%d%c", &y, &mo, &d, &tail) == 3 ||
-             (kind == 10 && (std::sscanf(text.c_str(), "%d-%d-%d %d:%d%c", &y, &mo, &d, &h, &mi, &tail) == 5 ||
-                             std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &s, &tail) == 6));
+             (kind == 10 &&
+              (std::sscanf(text.c_str(), "%d-%d-%d %d:%d%c", &y, &mo, &d, &h, &mi, &tail) == 5 ||
+               std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &s, &tail) ==
+                   6));
     }
-    if (!ok || y < 1601 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 ||
-        mi < 0 || mi > 59 || s < 0 || s > 59)
+    if (!ok || y < 1601 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > days_in_month(y, mo) ||
+        h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59)
         return std::nullopt;
     // Day of week by Zeller's congruence (0 = Sunday).
     int m = mo, yy = y;
     if (m < 3) m += 12, yy -= 1;
     const int dow = (d + 13 * (m + 1) / 5 + yy + yy / 4 - yy / 100 + yy / 400 + 6) % 7;
-    return DateTime{static_cast<uint16_t>(y), static_cast<uint16_t>(mo), static_cast<uint16_t>(dow),
-                    static_cast<uint16_t>(d), static_cast<uint16_t>(h), static_cast<uint16_t>(mi),
-                    static_cast<uint16_t>(s), 0};
+    return DateTime{static_cast<uint16_t>(y),   static_cast<uint16_t>(mo),
+                    static_cast<uint16_t>(dow), static_cast<uint16_t>(d),
+                    static_cast<uint16_t>(h),   static_cast<uint16_t>(mi),
+                    static_cast<uint16_t>(s),   0};
 }
 
 }  // namespace
 
-bool card_shows_pins(const Card& card) { return card.style()[kAlwaysShowPinsStyle] != 0; }
+bool card_shows_pins(const Card& card) {
+    return card.style()[kAlwaysShowPinsStyle] != 0;
+}
 
 std::u16string shown_value(const FieldRecord& field, bool show_pins) {
     std::u16string text = field.display_text();
@@ -97,6 +108,8 @@ Status set_field_text(FieldRecord& field, std::u16string_view text) {
     return Status::fine();
 }
 
-std::string kind_name(uint16_t kind) { return to_utf8(loadString(field_kind_name_id(kind))); }
+std::string kind_name(uint16_t kind) {
+    return to_utf8(loadString(field_kind_name_id(kind)));
+}
 
 }  // namespace ks::cli

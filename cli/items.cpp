@@ -30,8 +30,8 @@ std::vector<std::u16string> split_item_path(std::string_view path) {
     std::vector<std::u16string> parts;
     std::string current;
     for (size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == '\\' && i + 1 < path.size() && path[i + 1] == '/') {
-            current += '/';
+        if (path[i] == '\\' && i + 1 < path.size() && (path[i + 1] == '/' || path[i + 1] == '\\')) {
+            current += path[i + 1];
             ++i;
         } else if (path[i] == '/') {
             if (!current.empty()) parts.push_back(from_utf8(current));
@@ -47,7 +47,7 @@ std::vector<std::u16string> split_item_path(std::string_view path) {
 std::string escape_name(std::u16string_view name) {
     std::string out;
     for (char c : to_utf8(name)) {
-        if (c == '/') out += '\\';
+        if (c == '/' || c == '\\') out += '\\';
         out += c;
     }
     return out;
@@ -60,7 +60,8 @@ std::string item_path(const WalletDocument& document, int index) {
         index = document.parent_folder_index_of(index);
     }
     std::string path;
-    for (auto it = parts.rbegin(); it != parts.rend(); ++it) path += (path.empty() ? "" : "/") + *it;
+    for (auto it = parts.rbegin(); it != parts.rend(); ++it)
+        path += (path.empty() ? "" : "/") + *it;
     return path;
 }
 
@@ -72,7 +73,8 @@ std::vector<int> sorted_children(const WalletDocument& document, int parent) {
         if (name.size() > kSortedNameUnits) name.resize(kSortedNameUnits);
         return std::pair(sort_rank(n), name);
     };
-    std::stable_sort(children.begin(), children.end(), [&](int a, int b) { return key(a) < key(b); });
+    std::stable_sort(children.begin(), children.end(),
+                     [&](int a, int b) { return key(a) < key(b); });
     return children;
 }
 
@@ -98,7 +100,8 @@ Status resolve_item(const WalletDocument& document, std::string_view text, int& 
         }
         level = std::move(next);
     }
-    if (level.empty()) return fail(Exit::NotFound, "No item is named \"" + std::string(text) + "\".");
+    if (level.empty())
+        return fail(Exit::NotFound, "No item is named \"" + std::string(text) + "\".");
     if (level.size() > 1)
         return fail(Exit::Usage, "Several items are named \"" + std::string(text) +
                                      "\"; name one by its id: " + list_ids(document, level) + ".");
@@ -116,6 +119,10 @@ Status resolve_folder(const WalletDocument& document, std::string_view text, int
     if (!is_container(*document.node(index)))
         return fail(Exit::Refused, "\"" + std::string(text) + "\" is a card, not a folder.");
     return s;
+}
+
+bool is_my_forms(const WalletDocument& document, int folder) {
+    return folder != kNoIndex && document.kind_of(folder) == static_cast<int>(NodeKind::MyForms);
 }
 
 Status resolve_new_item(const WalletDocument& document, std::string_view text, int& parent,

@@ -1,6 +1,6 @@
 #pragma once
 // Naming wallet items on the command line: "/"-separated paths from the top level ("\/" is a
-// slash inside a name), or a NodeId in GUID form.
+// slash and "\\" a backslash inside a name), or a NodeId in GUID form.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +21,8 @@ Status resolve_item(const WalletDocument& document, std::string_view text, int& 
 // A folder (or My Forms); "/" and "" are the top level (kNoIndex).
 Status resolve_folder(const WalletDocument& document, std::string_view text, int& index);
 // PATH of a new item: its existing parent folder and its name.
+// Whether `folder` is the My Forms folder, which holds forms (cards) only.
+bool is_my_forms(const WalletDocument& document, int folder);
 Status resolve_new_item(const WalletDocument& document, std::string_view text, int& parent,
                         std::u16string& name);
 

@@ -11,7 +11,8 @@ namespace ks::cli {
 namespace {
 
 // --form NUMBER (a built-in form) or NAME (a form of that name, the wallet's own first).
-Status choose_form(const WalletDocument& doc, const std::optional<std::string>& given, FormId& form) {
+Status choose_form(const WalletDocument& doc, const std::optional<std::string>& given,
+                   FormId& form) {
     if (!given) {
         form = builtin_form_id(0);
         return Status::fine();
@@ -30,7 +31,8 @@ Status choose_form(const WalletDocument& doc, const std::optional<std::string>& 
         form = e.id;
         return Status::fine();
     }
-    return fail(Exit::NotFound, "No form is named \"" + *given + "\"; \"keystash-cli forms\" lists them.");
+    return fail(Exit::NotFound,
+                "No form is named \"" + *given + "\"; \"keystash-cli forms\" lists them.");
 }
 
 Status run(Context& context, const Args& args) {
@@ -41,14 +43,16 @@ Status run(Context& context, const Args& args) {
     if (Status s = resolve_new_item(doc, args.positional[1], parent, name); !s.ok()) return s;
     FormId form;
     if (Status s = choose_form(doc, args.value("--form"), form); !s.ok()) return s;
-    auto card = new_card_from_form(doc, parent == kNoIndex ? NodeId{} : doc.node(parent)->id(), form);
+    auto card =
+        new_card_from_form(doc, parent == kNoIndex ? NodeId{} : doc.node(parent)->id(), form);
     if (!card) return fail(Exit::BadWallet, "The form could not be read from the wallet.");
     card->node()->set_name(name);
     for (const std::string& assignment : args.values("--set")) {
         std::u16string label, value;
         if (Status s = split_assignment(assignment, label, value); !s.ok()) return s;
         auto field = field_by_label(*card, label);
-        if (!field) return fail(Exit::NotFound, "The form has no field \"" + to_utf8(label) + "\".");
+        if (!field)
+            return fail(Exit::NotFound, "The form has no field \"" + to_utf8(label) + "\".");
         if (Status s = set_field_text(card->field(*field), value); !s.ok()) return s;
     }
     const int index = doc.store_card(*card);
@@ -60,12 +64,15 @@ Status run(Context& context, const Args& args) {
 }  // namespace
 
 Command add_command() {
-    return {"add", "WALLET PATH",
+    return {"add",
+            "WALLET PATH",
             "Create a card from a form; the last part of PATH is its name, the rest an existing "
             "folder.",
             {{"--form", "NUMBER|NAME", "built-in form 0-42, or the form of that name (default 0)"},
              {"--set", "LABEL=VALUE", "fill the field with that label", true}},
-            2, 2, run};
+            2,
+            2,
+            run};
 }
 
 }  // namespace ks::cli

@@ -8,7 +8,8 @@ namespace {
 Status run(Context& context, const Args& args) {
     const std::string& wallet = args.positional[0];
     std::u16string password;
-    if (Status s = context.read_new_password("New password for " + wallet + ": ", password); !s.ok())
+    if (Status s = context.read_new_password("New password for " + wallet + ": ", password);
+        !s.ok())
         return s;
     std::optional<std::u16string> hint;
     if (auto h = args.value("--hint")) hint = from_utf8(*h);
@@ -33,10 +34,14 @@ Status run(Context& context, const Args& args) {
 }  // namespace
 
 Command create_command() {
-    return {"create", "WALLET", "Create a new wallet (the password is asked twice on a terminal).",
+    return {"create",
+            "WALLET",
+            "Create a new wallet (the password is asked twice on a terminal).",
             {{"--hint", "TEXT", "a password hint, kept in the wallet"},
              {"--no-sample-folder", "", "leave out the sample folder"}},
-            1, 1, run};
+            1,
+            1,
+            run};
 }
 
 }  // namespace ks::cli

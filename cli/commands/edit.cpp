@@ -15,11 +15,16 @@ Status run(Context& context, const Args& args) {
     if (doc.kind_of(index) != static_cast<int>(NodeKind::Card))
         return fail(Exit::Refused, "\"" + args.positional[1] + "\" is a folder, not a card.");
     auto card = doc.load_card(index);
-    if (!card) return fail(Exit::BadWallet, "The card \"" + args.positional[1] + "\" cannot be read.");
-    if (auto name = args.value("--name")) card->node()->set_name(from_utf8(*name));
+    if (!card)
+        return fail(Exit::BadWallet, "The card \"" + args.positional[1] + "\" cannot be read.");
+    if (auto name = args.value("--name")) {
+        if (name->empty()) return fail(Exit::Usage, "The new name is empty.");
+        card->node()->set_name(from_utf8(*name));
+    }
     auto set = [&](std::u16string_view label, std::u16string_view value) -> Status {
         auto field = field_by_label(*card, label);
-        if (!field) return fail(Exit::NotFound, "The card has no field \"" + to_utf8(label) + "\".");
+        if (!field)
+            return fail(Exit::NotFound, "The card has no field \"" + to_utf8(label) + "\".");
         return set_field_text(card->field(*field), value);
     };
     for (const std::string& assignment : args.values("--set")) {
@@ -29,18 +34,23 @@ Status run(Context& context, const Args& args) {
     }
     for (const std::string& label : args.values("--unset"))
         if (Status s = set(from_utf8(label), u""); !s.ok()) return s;
-    if (doc.update_card(*card) < 0) return fail(Exit::IoFailure, "The card could not be written to the wallet.");
+    if (doc.update_card(*card) < 0)
+        return fail(Exit::IoFailure, "The card could not be written to the wallet.");
     return Status::fine();
 }
 
 }  // namespace
 
 Command edit_command() {
-    return {"edit", "WALLET CARD", "Change a card's name and field values.",
+    return {"edit",
+            "WALLET CARD",
+            "Change a card's name and field values.",
             {{"--name", "NEW", "the card's new name"},
              {"--set", "LABEL=VALUE", "set the field with that label", true},
              {"--unset", "LABEL", "empty the field with that label", true}},
-            2, 2, run};
+            2,
+            2,
+            run};
 }
 
 }  // namespace ks::cli

@@ -16,7 +16,8 @@ Status run(Context& context, const Args& args) {
     if (doc.kind_of(index) != static_cast<int>(NodeKind::Card))
         return fail(Exit::Refused, "\"" + args.positional[1] + "\" is a folder, not a card.");
     auto card = doc.load_card(index);
-    if (!card) return fail(Exit::BadWallet, "The card \"" + args.positional[1] + "\" cannot be read.");
+    if (!card)
+        return fail(Exit::BadWallet, "The card \"" + args.positional[1] + "\" cannot be read.");
     const AttachmentData* attachment = attachment_named(*card, from_utf8(args.positional[2]));
     if (!attachment)
         return fail(Exit::NotFound, "The card has no attachment \"" + args.positional[2] + "\".");
@@ -24,12 +25,15 @@ Status run(Context& context, const Args& args) {
     // The stored name has no folder part; "." and ".." are not file names to write to.
     const std::string name = to_utf8(attachment->name());
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
-        return fail(Exit::Refused, "The attachment's name \"" + name + "\" cannot be used as a file name.");
-    const std::filesystem::path target = std::filesystem::path(args.value("--to").value_or(".")) / name;
+        return fail(Exit::Refused,
+                    "The attachment's name \"" + name + "\" cannot be used as a file name.");
+    const std::filesystem::path target =
+        std::filesystem::path(args.value("--to").value_or(".")) / name;
     int error = 0;
     File file = File::open(target, FileMode::CreateNew, &error);
     if (!file.is_open()) {
-        if (error == EEXIST) return fail(Exit::Refused, "\"" + target.string() + "\" exists already.");
+        if (error == EEXIST)
+            return fail(Exit::Refused, "\"" + target.string() + "\" exists already.");
         return fail(Exit::IoFailure, "\"" + target.string() + "\" cannot be created.");
     }
     auto data = attachment->data_view();
@@ -47,10 +51,14 @@ Status run(Context& context, const Args& args) {
 }  // namespace
 
 Command extract_command() {
-    return {"extract", "WALLET CARD NAME",
+    return {"extract",
+            "WALLET CARD NAME",
             "Write a card's attachment to a file of its name (readable by you only); an existing "
             "file is never replaced.",
-            {{"--to", "DIR", "the folder to write into (default: the current folder)"}}, 3, 3, run};
+            {{"--to", "DIR", "the folder to write into (default: the current folder)"}},
+            3,
+            3,
+            run};
 }
 
 }  // namespace ks::cli

@@ -25,9 +25,11 @@ Status run(Context& context, const Args& args) {
     if (p[1] == "add") {
         if (doc.kind_of(index) != static_cast<int>(NodeKind::Card))
             return fail(Exit::Refused, "Only cards can be favourites.");
-        if (!doc.add_favourite(id)) return fail(Exit::Refused, "The favourites are full (32 cards).");
+        if (!doc.add_favourite(id))
+            return fail(Exit::Refused, "The favourites are full (32 cards).");
     } else {
-        if (!doc.is_favourite(id)) return fail(Exit::NotFound, "\"" + p[2] + "\" is not a favourite.");
+        if (!doc.is_favourite(id))
+            return fail(Exit::NotFound, "\"" + p[2] + "\" is not a favourite.");
         doc.remove_favourite(id);
     }
     return context.save();
@@ -36,8 +38,13 @@ Status run(Context& context, const Args& args) {
 }  // namespace
 
 Command fav_command() {
-    return {"fav", "WALLET [add|rm CARD]",
-            "List the favourite cards, or add a card to them or remove one.", {}, 1, 3, run};
+    return {"fav",
+            "WALLET [add|rm CARD]",
+            "List the favourite cards, or add a card to them or remove one.",
+            {},
+            1,
+            3,
+            run};
 }
 
 }  // namespace ks::cli

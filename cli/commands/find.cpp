@@ -20,7 +20,8 @@ Status run(Context& context, const Args& args) {
     if (context.json) {
         nlohmann::json hits = nlohmann::json::array();
         for (int index : results.indexes)
-            hits.push_back({{"path", item_path(doc, index)}, {"id", doc.node(index)->id().to_string()}});
+            hits.push_back(
+                {{"path", item_path(doc, index)}, {"id", doc.node(index)->id().to_string()}});
         context.io.out << hits.dump(2) << "\n";
     } else {
         for (int index : results.indexes) context.io.out << item_path(doc, index) << "\n";
@@ -31,10 +32,15 @@ Status run(Context& context, const Args& args) {
 }  // namespace
 
 Command find_command_def() {
-    return {"find", "WALLET TEXT",
+    return {"find",
+            "WALLET TEXT",
             "Search the names, field labels and values of every card (at most 48 hits, in file "
             "order); prints the hits' paths.",
-            {}, 2, 2, run, true};
+            {},
+            2,
+            2,
+            run,
+            true};
 }
 
 }  // namespace ks::cli

@@ -14,11 +14,13 @@ Status run(Context& context, const Args& args) {
     for (const FormEntry& e : form_chooser_entries(context.document)) {
         auto builtin = is_builtin_form(e.id);
         if (context.json) {
-            nlohmann::json j = {{"name", to_utf8(e.name)}, {"id", e.id.to_string()}, {"user", e.user_form}};
+            nlohmann::json j = {
+                {"name", to_utf8(e.name)}, {"id", e.id.to_string()}, {"user", e.user_form}};
             if (builtin) j["number"] = *builtin;
             list.push_back(j);
         } else if (builtin) {
-            context.io.out << (*builtin < 10 ? " " : "") << *builtin << "  " << to_utf8(e.name) << "\n";
+            context.io.out << (*builtin < 10 ? " " : "") << *builtin << "  " << to_utf8(e.name)
+                           << "\n";
         } else {
             context.io.out << e.id.to_string() << "  " << to_utf8(e.name) << "\n";
         }
@@ -30,10 +32,15 @@ Status run(Context& context, const Args& args) {
 }  // namespace
 
 Command forms_command() {
-    return {"forms", "WALLET",
+    return {"forms",
+            "WALLET",
             "List the forms a new card can be made from, as the card type chooser shows them: "
             "the wallet's own forms (by id), then the built-in forms (by number).",
-            {}, 1, 1, run, true};
+            {},
+            1,
+            1,
+            run,
+            true};
 }
 
 }  // namespace ks::cli

@@ -43,7 +43,9 @@ Status run(Context& context, const Args& args) {
     nlohmann::json j = {
         {"path", wallet_path(args.positional[0]).string()},
         {"signature", header_text(std::span(header.bytes).first(format::kSignatureSize))},
-        {"version", header_text(std::span(header.bytes).subspan(format::kVersionOffset, format::kVersionSize))},
+        {"version",
+         header_text(
+             std::span(header.bytes).subspan(format::kVersionOffset, format::kVersionSize))},
         {"created", iso_time(doc.info().creation_time())},
         {"modified", iso_time(doc.info().modified_time())},
         {"password", doc.info().has_password()},
@@ -58,7 +60,8 @@ Status run(Context& context, const Args& args) {
         return Status::fine();
     }
     auto local = [](const DateTime& t) {
-        return to_utf8(format_date(t, short_date_format4()) + u" " + format_time(t, locale_formats().time));
+        return to_utf8(format_date(t, short_date_format4()) + u" " +
+                       format_time(t, locale_formats().time));
     };
     std::ostream& out = context.io.out;
     out << "Wallet:      " << j["path"].get<std::string>() << "\n"
@@ -79,7 +82,8 @@ Status run(Context& context, const Args& args) {
 
 Command info_command() {
     return {"info", "WALLET", "Show a wallet's signature, times, password state and counts.",
-            {}, 1, 1, run, true};
+            {},     1,        1,
+            run,    true};
 }
 
 }  // namespace ks::cli

@@ -10,9 +10,12 @@ namespace {
 
 const char* kind_word(NodeKind kind) {
     switch (kind) {
-        case NodeKind::Card: return "card";
-        case NodeKind::MyForms: return "my-forms";
-        default: return "folder";
+        case NodeKind::Card:
+            return "card";
+        case NodeKind::MyForms:
+            return "my-forms";
+        default:
+            return "folder";
     }
 }
 
@@ -24,7 +27,8 @@ nlohmann::json to_json(const WalletDocument& doc, int index, bool recursive) {
                         {"path", item_path(doc, index)}};
     if (n.kind() != NodeKind::Card && recursive) {
         j["children"] = nlohmann::json::array();
-        for (int child : sorted_children(doc, index)) j["children"].push_back(to_json(doc, child, true));
+        for (int child : sorted_children(doc, index))
+            j["children"].push_back(to_json(doc, child, true));
     }
     return j;
 }
@@ -48,7 +52,8 @@ Status run(Context& context, const Args& args) {
     const bool recursive = args.has("-R");
     if (context.json) {
         nlohmann::json items = nlohmann::json::array();
-        for (int child : sorted_children(doc, folder)) items.push_back(to_json(doc, child, recursive));
+        for (int child : sorted_children(doc, folder))
+            items.push_back(to_json(doc, child, recursive));
         context.io.out << items.dump(2) << "\n";
     } else {
         print(context.io.out, doc, folder, recursive, 0);
@@ -59,10 +64,15 @@ Status run(Context& context, const Args& args) {
 }  // namespace
 
 Command ls_command() {
-    return {"ls", "WALLET [FOLDER]",
+    return {"ls",
+            "WALLET [FOLDER]",
             "List the folders and cards of the top level or of FOLDER, as the tree sorts them "
             "(folders end in \"/\").",
-            {{"-R", "", "list everything below, indented"}}, 1, 2, run, true};
+            {{"-R", "", "list everything below, indented"}},
+            1,
+            2,
+            run,
+            true};
 }
 
 }  // namespace ks::cli

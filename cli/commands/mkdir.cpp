@@ -11,6 +11,8 @@ Status run(Context& context, const Args& args) {
     int parent = kNoIndex;
     std::u16string name;
     if (Status s = resolve_new_item(doc, args.positional[1], parent, name); !s.ok()) return s;
+    if (is_my_forms(doc, parent))
+        return fail(Exit::Refused, "My Forms holds forms only, no folders.");
     TreeNode folder = doc.new_folder(parent == kNoIndex ? NodeId{} : doc.node(parent)->id());
     folder.set_name(name);
     const int index = doc.store_folder(folder);
@@ -22,9 +24,13 @@ Status run(Context& context, const Args& args) {
 }  // namespace
 
 Command mkdir_command() {
-    return {"mkdir", "WALLET PATH",
-            "Create a folder; the last part of PATH is its name, the rest an existing folder.", {},
-            2, 2, run};
+    return {"mkdir",
+            "WALLET PATH",
+            "Create a folder; the last part of PATH is its name, the rest an existing folder.",
+            {},
+            2,
+            2,
+            run};
 }
 
 }  // namespace ks::cli

@@ -9,7 +9,8 @@ Status run(Context& context, const Args& args) {
     const std::string& wallet = args.positional[0];
     if (Status s = context.open_wallet(wallet, true); !s.ok()) return s;
     std::u16string password;
-    if (Status s = context.read_new_password("New password for " + wallet + ": ", password); !s.ok())
+    if (Status s = context.read_new_password("New password for " + wallet + ": ", password);
+        !s.ok())
         return s;
     if (password.size() < 3 || password.size() > 24)
         return fail(Exit::Usage, "A password has 3 to 24 characters.");
@@ -24,10 +25,14 @@ Status run(Context& context, const Args& args) {
 }  // namespace
 
 Command passwd_command() {
-    return {"passwd", "WALLET",
+    return {"passwd",
+            "WALLET",
             "Change a wallet's password: the current one is asked (when it has one), then the new "
             "one. The wallet is re-enciphered as a whole; without --hint it keeps no hint.",
-            {{"--hint", "TEXT", "the new password hint"}}, 1, 1, run};
+            {{"--hint", "TEXT", "the new password hint"}},
+            1,
+            1,
+            run};
 }
 
 }  // namespace ks::cli

@@ -13,7 +13,8 @@ Status run(Context& context, const Args& args) {
     if (Status s = resolve_item(doc, args.positional[1], index); !s.ok()) return s;
     const std::u16string name = from_utf8(args.positional[2]);
     if (name.empty()) return fail(Exit::Usage, "The new name is empty.");
-    if (!doc.rename(index, name)) return fail(Exit::IoFailure, "The item could not be renamed in the wallet.");
+    if (!doc.rename(index, name))
+        return fail(Exit::IoFailure, "The item could not be renamed in the wallet.");
     context.io.out << item_path(doc, index) << "\n";
     return Status::fine();
 }

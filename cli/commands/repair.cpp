@@ -23,24 +23,30 @@ Status run(Context& context, const Args& args) {
         case RepairStatus::Done:
             return Status::fine();
         case RepairStatus::Declined:
-            return fail(Exit::Refused, context.io.in_is_terminal
-                                           ? "The repair was not made."
-                                           : "The repair was not made: give --yes to repair without questions.");
+            return fail(Exit::Refused,
+                        context.io.in_is_terminal
+                            ? "The repair was not made."
+                            : "The repair was not made: give --yes to repair without questions.");
         case RepairStatus::OpenFailed:
             return status_for_open(r.open_result, wallet);
         case RepairStatus::IoFailed:
             break;
     }
-    return fail(Exit::IoFailure, "The repair stopped on a read or write error; the parts already mended stay.");
+    return fail(Exit::IoFailure,
+                "The repair stopped on a read or write error; the parts already mended stay.");
 }
 
 }  // namespace
 
 Command repair_command() {
-    return {"repair", "WALLET",
+    return {"repair",
+            "WALLET",
             "Mend a damaged wallet: cut-short and broken records are cut out, whole records are "
             "kept. Asks twice before it starts.",
-            {{"--yes", "", "answer yes to the questions"}}, 1, 1, run};
+            {{"--yes", "", "answer yes to the questions"}},
+            1,
+            1,
+            run};
 }
 
 }  // namespace ks::cli

@@ -23,15 +23,21 @@ Status run(Context& context, const Args& args) {
         return fail(Exit::Refused, "\"" + args.positional[1] +
                                        "\" is a folder with items in it; add --recursive to delete "
                                        "them all.");
-    if (!remove_tree(doc, index)) return fail(Exit::IoFailure, "The item could not be deleted from the wallet.");
+    if (!remove_tree(doc, index))
+        return fail(Exit::IoFailure, "The item could not be deleted from the wallet.");
     return context.save();  // the favourites may have changed
 }
 
 }  // namespace
 
 Command rm_command() {
-    return {"rm", "WALLET ITEM", "Delete a card or an empty folder.",
-            {{"--recursive", "", "delete a folder with everything below it"}}, 2, 2, run};
+    return {"rm",
+            "WALLET ITEM",
+            "Delete a card or an empty folder.",
+            {{"--recursive", "", "delete a folder with everything below it"}},
+            2,
+            2,
+            run};
 }
 
 }  // namespace ks::cli

@@ -23,9 +23,15 @@ Status run(Context& context, const Args& args) {
 }  // namespace
 
 Command save_form_command() {
-    return {"save-form", "WALLET CARD",
-            "Save a card to My Forms as a form: labels, kinds and lists are kept, values dropped.",
-            {}, 2, 2, run};
+    return {
+        "save-form",
+        "WALLET CARD",
+        "Save a card to My Forms as a form: labels, kinds, lists and attachments are kept, field "
+        "values dropped.",
+        {},
+        2,
+        2,
+        run};
 }
 
 }  // namespace ks::cli

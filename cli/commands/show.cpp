@@ -31,7 +31,8 @@ Status run(Context& context, const Args& args) {
     if (doc.kind_of(index) != static_cast<int>(NodeKind::Card))
         return fail(Exit::Refused, "\"" + args.positional[1] + "\" is a folder, not a card.");
     auto card = doc.load_card(index);
-    if (!card) return fail(Exit::BadWallet, "The card \"" + args.positional[1] + "\" cannot be read.");
+    if (!card)
+        return fail(Exit::BadWallet, "The card \"" + args.positional[1] + "\" cannot be read.");
     const bool show_pins = args.has("--show-pins") || card_shows_pins(*card);
 
     if (context.json) {
@@ -46,7 +47,9 @@ Status run(Context& context, const Args& args) {
         }
         nlohmann::json files = nlohmann::json::array();
         for (const auto& a : attachments(*card))
-            files.push_back({{"name", to_utf8(a.data->name())}, {"kind", a.kind}, {"size", a.data->data_view().size()}});
+            files.push_back({{"name", to_utf8(a.data->name())},
+                             {"kind", a.kind},
+                             {"size", a.data->data_view().size()}});
         nlohmann::json j = {{"name", to_utf8(card->node()->name())},
                             {"id", card->node()->id().to_string()},
                             {"path", item_path(doc, index)},
@@ -62,22 +65,28 @@ Status run(Context& context, const Args& args) {
     for (const FieldRecord& f : card->fields()) {
         const std::u16string value = shown_value(f, show_pins);
         if (value.empty()) continue;
-        out << "  " << (f.label().empty() ? "*" : to_utf8(f.label())) << ": " << to_utf8(value) << "\n";
+        out << "  " << (f.label().empty() ? "*" : to_utf8(f.label())) << ": " << to_utf8(value)
+            << "\n";
     }
     const auto files = attachments(*card);
     if (!files.empty()) out << "Attachments:\n";
     for (const auto& a : files)
-        out << "  " << to_utf8(a.data->name()) << " (" << a.kind << ", " << a.data->data_view().size()
-            << " bytes)\n";
+        out << "  " << to_utf8(a.data->name()) << " (" << a.kind << ", "
+            << a.data->data_view().size() << " bytes)\n";
     return Status::fine();
 }
 
 }  // namespace
 
 Command show_command() {
-    return {"show", "WALLET CARD",
+    return {"show",
+            "WALLET CARD",
             "Show a card's fields in order, as the card view shows them, and its attachments.",
-            {{"--show-pins", "", "show PIN values instead of \"**********\""}}, 2, 2, run, true};
+            {{"--show-pins", "", "show PIN values instead of \"**********\""}},
+            2,
+            2,
+            run,
+            true};
 }
 
 }  // namespace ks::cli
