@@ -128,13 +128,20 @@ PromptAnswer TerminalPrompt::ask(const PromptMessage& message) {
         message.buttons == PromptButtons::YesNo || message.buttons == PromptButtons::YesNoCancel;
     const PromptAnswer positive = yes_no ? PromptAnswer::Yes : PromptAnswer::Ok;
     const PromptAnswer negative = yes_no ? PromptAnswer::No : PromptAnswer::Cancel;
+    if (message.buttons == PromptButtons::Ok) {  // a report: always shown
+        io_.err << to_utf8(message.text) << "\n";
+        return PromptAnswer::Ok;
+    }
+    if (yes_) return positive;  // answered without showing the question
     io_.err << to_utf8(message.text) << "\n";
-    if (message.buttons == PromptButtons::Ok) return PromptAnswer::Ok;
-    if (yes_) return positive;
     if (!io_.in_is_terminal) return negative;  // nobody to ask
-    io_.err << (yes_no ? "[y/N] " : "Continue? [y/N] ") << std::flush;
+    const bool can_cancel = message.buttons == PromptButtons::YesNoCancel;
+    io_.err << (can_cancel ? "[y/n/C] " : yes_no ? "[y/N] " : "Continue? [y/N] ") << std::flush;
     auto line = read_line(io_.in);
-    return (line && (*line == "y" || *line == "Y" || *line == "yes")) ? positive : negative;
+    if (line && (*line == "y" || *line == "Y" || *line == "yes")) return positive;
+    if (can_cancel && (!line || (*line != "n" && *line != "N" && *line != "no")))
+        return PromptAnswer::Cancel;
+    return negative;
 }
 
 }  // namespace ks::cli

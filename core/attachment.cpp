@@ -95,7 +95,7 @@ void AttachmentData::assign(std::span<const uint8_t> data, std::u16string_view n
     dirty_ = true;
 }
 
-void AttachmentData::wipe() {
+void AttachmentData::clear_data() {
     data_.clear();
     name_.clear();
     dirty_ = true;
@@ -122,7 +122,7 @@ bool PictureAttachment::set_from_bytes(std::span<const uint8_t> data,
 }
 
 void PictureAttachment::clear() {
-    wipe();
+    clear_data();
     setting_ = 0;
     format_ = ImageFormat::Other;
     reserved4_ = {};
@@ -164,7 +164,7 @@ bool SoundAttachment::set_from_bytes(std::span<const uint8_t> data, std::u16stri
 }
 
 void SoundAttachment::clear() {
-    wipe();
+    clear_data();
     format_ = SoundFormat::Other;
     play_when_viewed_ = 0;
     reserved24_ = {};
@@ -212,7 +212,7 @@ bool FileAttachment::set_from_bytes(std::span<const uint8_t> data, std::u16strin
 }
 
 void FileAttachment::clear() {
-    wipe();
+    clear_data();
     file_time_ = {};
     time_attached_ = {};
     reserved0_ = {};

@@ -37,6 +37,8 @@ class AttachmentData {
     // Stored length and pad of the data (pad 1..4), as kept in the chunk header.
     uint32_t data_stored_length() const;
     uint32_t data_pad() const;
+    // Drops the data and the name; nothing of the attachment is written any more.
+    void clear_data();
 
   protected:
     // The stored form after a kind's header of `header_size` bytes: the enciphered data, then
@@ -47,7 +49,6 @@ class AttachmentData {
     void parse_body(std::span<const uint8_t> chunk, size_t header_size, size_t data_offset,
                     size_t name_offset, const KeyContext& key);
     void assign(std::span<const uint8_t> data, std::u16string_view name);
-    void wipe();
 
     SecureBytes data_;
     std::u16string name_;

@@ -180,8 +180,8 @@ OpenResult WalletDocument::open(const std::filesystem::path& path,
 }
 
 OpenResult WalletDocument::load(const std::filesystem::path& path,
-                                std::optional<std::u16string_view> password) {
-    OpenResult opened = open(path, password, false);
+                                std::optional<std::u16string_view> password, bool read_only) {
+    OpenResult opened = open(path, password, read_only);
     if (opened != OpenResult::Opened) return opened;
     File& file = storage_.file;
     const uint64_t size = file.size().value_or(0);
@@ -347,11 +347,13 @@ int WalletDocument::store_record(TreeNode& node, std::span<const uint8_t> payloa
     if (!end || !file.seek(*end)) return kNoIndex;
     node.header().set_payload_length(static_cast<uint32_t>(payload.size()));
     node.header().set_u32(fn::kReserved744, 0);
-    if (write_node(file, node, payload) != StorageResult::Done) {
-        file.set_size(*end);  // no half record is left behind
+    // A record that was not written whole, or not made durable, is taken out again: a store
+    // reported as failed must not reappear at the next load.
+    if (write_node(file, node, payload) != StorageResult::Done || !durable()) {
+        file.set_size(*end);
+        file.sync();
         return kNoIndex;
     }
-    if (!durable()) return kNoIndex;
     return put_in_list(node);
 }
 

@@ -81,7 +81,9 @@ class WalletDocument {
                     bool read_only);
     // Opens for writing and lists every node: Opened, an open result, or Damaged /
     // NodesUnreadable when the walk stopped inside a record. Closed after any failure.
-    OpenResult load(const std::filesystem::path& path, std::optional<std::u16string_view> password);
+    // `read_only` lists the nodes of a wallet opened for reading only, for viewers.
+    OpenResult load(const std::filesystem::path& path, std::optional<std::u16string_view> password,
+                    bool read_only = false);
     // Writes the leading blocks that changed; a failure closes the wallet.
     SaveResult save_blocks();
     // Closes the file and wipes keys, blocks and the node list. Unsaved block changes are lost:
@@ -99,6 +101,7 @@ class WalletDocument {
     bool is_open() const { return storage_.open; }
     bool read_only() const { return storage_.read_only; }
     const std::filesystem::path& path() const { return storage_.path; }
+    const WalletHeader& header() const { return storage_.header; }
     const WalletInfoBlock& info() const { return storage_.info; }
     WalletInfoBlock& info() { return storage_.info; }
     const WalletSettingsBlock& settings() const { return storage_.settings; }

@@ -1,5 +1,6 @@
-// Writes the sample wallet that is installed with the program.
-// Usage: make-sample-wallet LANGUAGE_TABLE OUTPUT
+// Writes the samples that are installed with the program: "Sample Wallet.ks5",
+// "Form Sample.ksx" and "Import Sample.txt".
+// Usage: make-sample-wallet LANGUAGE_TABLE OUTPUT_FOLDER
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -8,11 +9,13 @@
 
 #include "platform/string_table.h"
 #include "platform/texts.h"
+#include "resources/form_sample.h"
+#include "resources/import_sample.h"
 #include "resources/sample_wallet.h"
 
 namespace {
 
-int run(const std::filesystem::path& table_path, const std::filesystem::path& output) {
+int run(const std::filesystem::path& table_path, const std::filesystem::path& folder) {
     ks::StringTableParse parsed = ks::load_string_table(table_path);
     if (parsed.error || !parsed.table) {
         const size_t line = parsed.error ? parsed.error->line : 0;
@@ -24,15 +27,19 @@ int run(const std::filesystem::path& table_path, const std::filesystem::path& ou
     ks::ScopedTextSource texts(&*parsed.table);
 
     // A wallet is never created over an existing file, so the previous output goes first.
+    const std::filesystem::path wallet = folder / "Sample Wallet.ks5";
     std::error_code ec;
-    std::filesystem::remove(output, ec);
+    std::filesystem::create_directories(folder, ec);
+    std::filesystem::remove(wallet, ec);
     if (ec) {
-        std::fprintf(stderr, "make-sample-wallet: cannot remove %s: %s\n", output.c_str(),
+        std::fprintf(stderr, "make-sample-wallet: cannot remove %s: %s\n", wallet.c_str(),
                      ec.message().c_str());
         return 1;
     }
     std::string error;
-    if (!ks::write_sample_wallet(output, &error)) {
+    if (!ks::write_sample_wallet(wallet, &error) ||
+        !ks::write_form_sample(folder / "Form Sample.ksx", &error) ||
+        !ks::write_import_sample(folder / std::string(ks::kImportSampleFileName), &error)) {
         std::fprintf(stderr, "make-sample-wallet: %s\n", error.c_str());
         return 1;
     }
@@ -43,7 +50,7 @@ int run(const std::filesystem::path& table_path, const std::filesystem::path& ou
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: make-sample-wallet LANGUAGE_TABLE OUTPUT\n");
+        std::fprintf(stderr, "usage: make-sample-wallet LANGUAGE_TABLE OUTPUT_FOLDER\n");
         return 2;
     }
     try {

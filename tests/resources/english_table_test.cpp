@@ -9,7 +9,11 @@
 #include "core/wallet_document.h"
 #include "core/wallet_open.h"
 #include "forms/builtin_forms.h"
+#include "forms/form_file.h"
 #include "forms/forms.h"
+#include "forms/legacy_conversion.h"
+#include "forms/text_export.h"
+#include "forms/text_import.h"
 #include "platform/string_table.h"
 #include "platform/text.h"
 
@@ -45,6 +49,21 @@ TEST(EnglishTable, HasEveryTextTheCodeUses) {
         kTextSampleFolder,  kTextYes,          kTextNo,       kTextNewCard,  kTextRepairAsk,
         kTextRepairConfirm, kTextRepairReport, 24516};
     for (uint16_t kind = 0; kind <= 17; ++kind) used.insert(field_kind_name_id(kind));
+    namespace it = import_texts;
+    namespace et = export_texts;
+    namespace ff = form_file;
+    for (uint32_t id :
+         {it::kProductName, it::kErrorTitle, it::kConfirmTitle, it::kCardNameLabel, it::kQuestion,
+          it::kFolderName, it::kUnreadable, it::kNotACardList, it::kPreviewHead, it::kMoreColumns,
+          it::kAskOnce, it::kImported, it::kWriteFailed, et::kFolderLabel, et::kSeparator, et::kHead,
+          et::kWallet, et::kWalletPath, et::kDate, et::kFinished, et::kOpenQuestion,
+          et::kCardWithoutFields, et::kAttachmentSaved, ff::kTextErrorTitle, ff::kTextImportTitle,
+          ff::kTextExportTitle, ff::kTextExported, ff::kTextImportQuestion, ff::kTextNameLabel,
+          ff::kTextDescriptionLabel, ff::kTextAuthorLabel, ff::kTextDateLabel, ff::kTextExportFailed,
+          kTextConvertAsk, kTextConvertDetail, kTextConvertWrongPassword, kTextConvertNotReadable,
+          kTextConvertCannotCreate, kTextConvertExists, kTextConvertNoFolders, kTextConverted,
+          kTextConvertDamaged, kTextConvertNoCustomForms})
+        used.insert(id);
     for (const BuiltInForm& form : builtin_forms()) {
         used.insert(form.name_text);
         for (const BuiltInFormField& field : form.fields) used.insert(field.label_text);
@@ -62,6 +81,18 @@ TEST(EnglishTable, FormatsTakeTheArgumentsTheCodeGives) {
         {kTextRepairAsk, "s"},
         {kTextRepairConfirm, ""},
         {kTextRepairReport, "ds"},
+        {import_texts::kQuestion, "s"},
+        {import_texts::kMoreColumns, "d"},
+        {import_texts::kAskOnce, "d"},
+        {import_texts::kImported, "d"},
+        {export_texts::kWallet, "s"},
+        {export_texts::kWalletPath, "s"},
+        {export_texts::kDate, "s"},
+        {export_texts::kAttachmentSaved, "s"},
+        {form_file::kTextExported, "ss"},
+        {kTextConvertDetail, "ss"},
+        {kTextConverted, "s"},
+        {kTextConvertNoCustomForms, "s"},
     };
     for (const auto& [id, expected] : formats) {
         auto text = table.find(id);

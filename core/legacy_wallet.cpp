@@ -1,0 +1,377 @@
+#include "core/legacy_wallet.h"
+
+#include <algorithm>
+
+#include "core/format.h"
+#include "platform/text.h"
+
+namespace ks {
+namespace {
+
+namespace lf = legacy_format;
+
+// The header's signature must start like the current wallet signature.
+static_assert(format::kSignature.size() >= lf::kSignatureCompared);
+
+std::u16string record_text(std::span<const uint8_t> record, size_t offset, size_t size) {
+    return utf16le_decode(record.subspan(offset, size), size / 2);
+}
+
+// The file key is the digest with its sixteen bytes in reverse order (key byte i is digest
+// byte 15 - i).
+Digest key_from_digest(const Digest& digest) {
+    Digest key;
+    std::reverse_copy(digest.begin(), digest.end(), key.begin());
+    return key;
+}
+
+// Reads `out.size()` bytes at an offset; the count actually read.
+using ReadAt = std::function<size_t(uint64_t offset, std::span<uint8_t> out)>;
+
+// The record walk shared by the file reader and the byte-span parser.
+void walk_records(const ReadAt& read_at, const std::function<bool(const PreviousRecord&)>& visit) {
+    uint64_t offset = lf::kHeaderSize;
+    std::array<uint8_t, lf::kRecordSize> bytes{};
+    while (true) {
+        if (read_at(offset, bytes) != bytes.size()) return;
+        const uint32_t magic = get_u32(bytes, lf::kRecordMagic);
+        PreviousRecord record;
+        if (magic == lf::kFolderMagic) {
+            record.folder.emplace();
+            record.folder->bytes = bytes;
+            offset += lf::kRecordSize;
+        } else if (magic == lf::kItemMagic) {
+            record.item.emplace();
+            record.item->bytes = bytes;
+            record.item->data_offset = offset + lf::kRecordSize;
+            // 64-bit sum of 32-bit values: the offset only grows and cannot wrap.
+            offset = record.item->data_offset + record.item->data_length();
+        } else {
+            return;
+        }
+        if (!visit(record)) return;
+    }
+}
+
+}  // namespace
+
+// Records --------------------------------------------------------------------------------------
+
+uint32_t PreviousFolderRecord::id() const {
+    return get_u32(bytes, lf::kRecordId);
+}
+int32_t PreviousFolderRecord::default_form() const {
+    return get_i32(bytes, lf::folder::kDefaultForm);
+}
+int32_t PreviousFolderRecord::icon() const {
+    return get_i32(bytes, lf::folder::kIcon);
+}
+std::u16string PreviousFolderRecord::name() const {
+    return record_text(bytes, lf::folder::kName, lf::folder::kNameSize);
+}
+
+uint32_t PreviousItemRecord::id() const {
+    return get_u32(bytes, lf::kRecordId);
+}
+bool PreviousItemRecord::enciphered() const {
+    return get_u32(bytes, lf::item::kEnciphered) == 1;
+}
+uint32_t PreviousItemRecord::folder_id() const {
+    return get_u32(bytes, lf::item::kFolderId);
+}
+int32_t PreviousItemRecord::form_code() const {
+    return get_i32(bytes, lf::item::kFormCode);
+}
+int32_t PreviousItemRecord::icon() const {
+    return get_i32(bytes, lf::item::kIcon);
+}
+uint32_t PreviousItemRecord::style1() const {
+    return get_u32(bytes, lf::item::kStyle1);
+}
+uint32_t PreviousItemRecord::style2() const {
+    return get_u32(bytes, lf::item::kStyle2);
+}
+uint32_t PreviousItemRecord::data_length() const {
+    return get_u32(bytes, lf::item::kDataLength);
+}
+bool PreviousItemRecord::has_picture() const {
+    return get_u16(bytes, lf::item::kHasPicture) != 0;
+}
+uint8_t PreviousItemRecord::flags() const {
+    return bytes[lf::item::kFlags] & 0x03;
+}
+bool PreviousItemRecord::has_sound() const {
+    return (bytes[lf::item::kSoundFlags] & 0x01) != 0;
+}
+std::u16string PreviousItemRecord::name() const {
+    return record_text(bytes, lf::item::kName, lf::item::kNameSize);
+}
+
+// Parsing on bytes -----------------------------------------------------------------------------
+
+bool previous_header_accepted(std::span<const uint8_t> header) {
+    if (header.size() < lf::kHeaderSize) return false;
+    const auto expected = format::kSignature.substr(0, lf::kSignatureCompared);
+    return std::equal(expected.begin(), expected.end(), header.begin(),
+                      [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; }) &&
+           get_u32(header, lf::kMagic1Offset) == lf::kMagic1 &&
+           get_u32(header, lf::kMagic2Offset) == lf::kMagic2;
+}
+
+bool previous_header_has_custom_forms(std::span<const uint8_t> header) {
+    return header.size() >= lf::kHeaderSize && get_u32(header, lf::kCustomFormsFlag) != 0;
+}
+
+std::u16string previous_header_custom_forms_name(std::span<const uint8_t> header) {
+    if (header.size() < lf::kHeaderSize) return {};
+    return utf16le_decode(header.subspan(lf::kCustomFormsName, lf::kCustomFormsNameUnits * 2),
+                          lf::kCustomFormsNameUnits);
+}
+
+PreviousWalletValues previous_header_values(std::span<const uint8_t> header) {
+    PreviousWalletValues values{};
+    if (header.size() < lf::kHeaderSize) return values;
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = get_u32(header, lf::kWalletValues + 4 * i);
+    return values;
+}
+
+Bytes previous_password_bytes(std::u16string_view password) {
+    if (password.empty()) return {};
+    std::string ansi = to_cp1252(password);
+    if (ansi.size() > lf::kMaxPasswordBytes - 1) ansi.resize(lf::kMaxPasswordBytes - 1);
+    Bytes bytes(ansi.begin(), ansi.end());
+    bytes.push_back(0);
+    secure_zero(ansi.data(), ansi.size());
+    return bytes;
+}
+
+std::optional<Digest> previous_check_password(std::span<const uint8_t> header,
+                                              std::u16string_view password) {
+    if (password.empty() || !previous_header_accepted(header)) return std::nullopt;
+    SecureBytes input(header.subspan(lf::kSalt, lf::kSaltSize));
+    Bytes ansi = previous_password_bytes(password);
+    const size_t salt_size = input.size();
+    input.resize(salt_size + ansi.size());
+    std::copy(ansi.begin(), ansi.end(), input.data() + salt_size);
+    secure_zero(std::span(ansi));
+    Digest digest = md5(input.span());
+    Digest key = key_from_digest(digest);
+
+    std::array<uint8_t, lf::kPasswordCheckSize> check{};
+    std::copy_n(header.begin() + lf::kPasswordCheck, check.size(), check.begin());
+    Rc4(key).apply(check);
+    const bool matches = std::equal(check.begin(), check.end(), digest.begin());
+    secure_zero(std::span(check));
+    secure_zero(std::span(digest));
+    if (!matches) {
+        secure_zero(std::span(key));
+        return std::nullopt;
+    }
+    return key;
+}
+
+std::vector<PreviousRecord> previous_walk_records(std::span<const uint8_t> image) {
+    std::vector<PreviousRecord> records;
+    const ReadAt read_at = [image](uint64_t offset, std::span<uint8_t> out) -> size_t {
+        if (offset >= image.size()) return 0;
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(out.size(), image.size() - offset));
+        std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(offset), n, out.begin());
+        return n;
+    };
+    walk_records(read_at, [&](const PreviousRecord& r) {
+        records.push_back(r);
+        return true;
+    });
+    return records;
+}
+
+namespace {
+
+// Calls `visit` for each entry of item data until it returns false. An entry's head must lie
+// wholly inside the data; its value is cut to the bytes present.
+template <typename Visit>
+void walk_tags(std::span<const uint8_t> data, Visit visit) {
+    if (data.size() < lf::kTagHeadSize) return;
+    uint64_t at = 0;
+    while (true) {
+        const uint32_t tag = get_u32(data, static_cast<size_t>(at));
+        const uint32_t length = get_u32(data, static_cast<size_t>(at) + 4);
+        const uint64_t value = at + lf::kTagHeadSize;
+        const uint64_t end = std::min<uint64_t>(value + length, data.size());
+        if (!visit(PreviousTagEntry{
+                tag, data.subspan(static_cast<size_t>(value), static_cast<size_t>(end - value))}))
+            return;
+        const uint64_t next = value + length;
+        if (next + lf::kTagHeadSize > data.size()) return;
+        at = next;
+    }
+}
+
+}  // namespace
+
+std::optional<std::span<const uint8_t>> previous_find_tag(std::span<const uint8_t> data,
+                                                          uint32_t tag) {
+    std::optional<std::span<const uint8_t>> found;
+    walk_tags(data, [&](const PreviousTagEntry& entry) {
+        if (entry.tag != tag) return true;
+        if (!entry.value.empty()) found = entry.value;
+        return false;
+    });
+    return found;
+}
+
+std::vector<PreviousTagEntry> previous_tag_entries(std::span<const uint8_t> data) {
+    std::vector<PreviousTagEntry> entries;
+    walk_tags(data, [&](const PreviousTagEntry& entry) {
+        entries.push_back(entry);
+        return true;
+    });
+    return entries;
+}
+
+std::u16string previous_tag_text(std::span<const uint8_t> data, uint32_t tag, size_t max_units) {
+    auto bytes = previous_find_tag(data, tag);
+    if (!bytes) return {};
+    return utf16le_decode(*bytes, max_units);
+}
+
+// The reader ------------------------------------------------------------------------------------
+
+void PreviousWalletReader::set_locked(bool locked) {
+    locked_ = locked;
+    if (observer_) observer_(locked);
+}
+
+PreviousWalletReader::~PreviousWalletReader() {
+    observer_ = nullptr;
+    close();
+}
+
+void PreviousWalletReader::reset() {
+    path_.clear();
+    file_ = File();
+    secure_zero(std::span(header_));
+    key_.clear();
+    set_locked(true);
+}
+
+void PreviousWalletReader::close() {
+    file_.close();
+    reset();
+}
+
+PreviousOpenResult PreviousWalletReader::open(const std::filesystem::path& path,
+                                              std::u16string_view password,
+                                              PreviousWalletValues* values) {
+    reset();
+    // The reader never writes, so the file is opened for reading only.
+    file_ = File::open(path, FileMode::ReadOnly);
+    if (!file_.is_open()) {
+        close();
+        return PreviousOpenResult::CannotOpen;
+    }
+    if (!check_header()) {
+        close();
+        return PreviousOpenResult::NotPreviousWallet;
+    }
+    if (values) *values = previous_header_values(header_);
+    std::optional<Digest> key = previous_check_password(header_, password);
+    if (!key) {
+        close();
+        return PreviousOpenResult::WrongPassword;
+    }
+    key_.prepare(*key);
+    secure_zero(std::span(*key));
+    path_ = path;
+    set_locked(false);
+    return PreviousOpenResult::Opened;
+}
+
+bool PreviousWalletReader::check_header() {
+    if (!file_.is_open()) return false;
+    const auto size = file_.size();
+    if (!size || *size < lf::kHeaderSize) return false;
+    // Positional read: the file's current position stays where it was.
+    const IoResult r = file_.read_at(0, header_);
+    if (r.failed() || r.bytes != header_.size()) return false;
+    return previous_header_accepted(header_);
+}
+
+void PreviousWalletReader::walk(const std::function<bool(const PreviousRecord&)>& visit) {
+    if (!file_.is_open()) return;
+    const ReadAt read_at = [this](uint64_t offset, std::span<uint8_t> out) -> size_t {
+        const IoResult r = file_.read_at(offset, out);
+        return r.failed() ? 0 : r.bytes;
+    };
+    walk_records(read_at, visit);
+}
+
+PreviousWalletReader::RecordCounts PreviousWalletReader::count_records() {
+    RecordCounts counts;
+    walk([&](const PreviousRecord& r) {
+        (r.folder ? counts.folders : counts.items) += 1;
+        return true;
+    });
+    return counts;
+}
+
+std::vector<PreviousFolderRecord> PreviousWalletReader::list_folders() {
+    std::vector<PreviousFolderRecord> folders;
+    walk([&](const PreviousRecord& r) {
+        if (r.folder) folders.push_back(*r.folder);
+        return true;
+    });
+    return folders;
+}
+
+std::vector<PreviousItemRecord> PreviousWalletReader::list_items(uint32_t folder_id) {
+    std::vector<PreviousItemRecord> items;
+    walk([&](const PreviousRecord& r) {
+        if (r.item && r.item->folder_id() == folder_id) items.push_back(*r.item);
+        return true;
+    });
+    return items;
+}
+
+size_t PreviousWalletReader::count_items(uint32_t folder_id) {
+    size_t count = 0;
+    walk([&](const PreviousRecord& r) {
+        if (r.item && r.item->folder_id() == folder_id) ++count;
+        return true;
+    });
+    return count;
+}
+
+std::optional<SecureBytes> PreviousWalletReader::read_item_data(const PreviousItemRecord& record) {
+    if (!file_.is_open()) return std::nullopt;
+    const uint32_t length = record.data_length();
+    if (length == 0) return SecureBytes();
+    if (record.enciphered() && !key_.valid()) return std::nullopt;
+    // The stored length is trusted only as far as the file reaches.
+    const auto size = file_.size();
+    if (!size || record.data_offset > *size || length > *size - record.data_offset)
+        return std::nullopt;
+    SecureBytes data(length);
+    const IoResult r = file_.read_at(record.data_offset, data.span());
+    if (r.failed() || r.bytes != length) return std::nullopt;
+    if (record.enciphered()) key_.transform(data.span());
+    return data;
+}
+
+std::optional<PreviousItem> PreviousWalletReader::read_item(uint32_t item_id) {
+    std::optional<PreviousItemRecord> found;
+    walk([&](const PreviousRecord& r) {
+        if (r.item && r.item->id() == item_id) {
+            found = *r.item;
+            return false;
+        }
+        return true;
+    });
+    if (!found) return std::nullopt;
+    auto data = read_item_data(*found);
+    if (!data) return std::nullopt;
+    return PreviousItem{*found, std::move(*data)};
+}
+
+}  // namespace ks

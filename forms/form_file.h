@@ -1,0 +1,177 @@
+#pragma once
+// Form files (".ksx"): one card form carried between wallets. A 468-byte header (signature,
+// version, description, author, date) is followed by the card stored as a card node is stored in
+// a wallet, with every enciphered text under the fixed form-file key.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/card.h"
+#include "core/wallet_document.h"
+#include "platform/datetime.h"
+#include "platform/file.h"
+#include "platform/prompt.h"
+
+namespace ks {
+
+namespace form_file {
+constexpr size_t kHeaderSize = 468;
+constexpr size_t kSignatureSize = 64;
+constexpr size_t kVersionOffset = 64;
+constexpr size_t kDescriptionOffset = 68;
+constexpr size_t kDescriptionSize = 256;
+constexpr size_t kAuthorOffset = 324;
+constexpr size_t kAuthorSize = 128;
+constexpr size_t kDateOffset = 452;
+constexpr uint32_t kVersion = 1;
+constexpr size_t kMaxDescriptionLength = 127;
+constexpr size_t kMaxAuthorLength = 63;
+// "Brightloom® Keystash® Pro Form" in Windows-1252 (0xAE is the ® sign).
+constexpr std::string_view kSignature = "Brightloom\xAE Keystash\xAE Pro Form";
+static_assert(kSignature.size() < kSignatureSize);
+// Names shown in the import question and the summary are cut to this many characters.
+constexpr size_t kShownNameLength = 28;
+// The summary lists this many field labels before it adds "...".
+constexpr size_t kSummaryFieldCount = 15;
+// Where more forms can be found.
+constexpr std::string_view kFormsWebAddress = "https://keystash.invalid/forms";
+
+// Texts of the form-file messages.
+constexpr uint32_t kTextErrorTitle = 20500;
+constexpr uint32_t kTextImportTitle = 20504;
+constexpr uint32_t kTextExportTitle = 20505;
+constexpr uint32_t kTextExported = 22020;  // format: the folder, the file name
+constexpr uint32_t kTextImportQuestion = 22025;
+constexpr uint32_t kTextNameLabel = 22026;
+constexpr uint32_t kTextDescriptionLabel = 22027;
+constexpr uint32_t kTextAuthorLabel = 22028;
+constexpr uint32_t kTextDateLabel = 22029;
+constexpr uint32_t kTextExportFailed = 23017;
+}  // namespace form_file
+
+// Results of write_form_file: these, or the StorageResult code (as int) of writing the card
+// record after the header; any value but kFormFileWritten is a failure.
+constexpr int kFormFileWritten = 0;
+constexpr int kFormFileHeaderFailed = 1;
+constexpr int kFormFileNoCard = 6;
+
+struct FormFileHeader {
+    std::u16string description;
+    std::u16string author;
+    DateTime written;  // local date and time the file was written
+};
+
+// Writes the header and the card record at the file's current position. The card is loaded
+// whole, its name under its node's key. Unless `keep_values`, every field value is cleared and
+// the attached files are left out: they are the card's data, not its form. The card itself is
+// not changed. The author is cut to 63 characters, the description to 127.
+int write_form_file(const Card& card, File& file, bool keep_values,
+                    std::optional<std::u16string_view> author,
+                    std::optional<std::u16string_view> description);
+
+// "Visa_05032006.ksx": the card's name made usable as a file name, and the day, month and year.
+std::u16string form_file_name(std::u16string_view card_name, const DateTime& date);
+
+// Writes the form file `target` whole: it is built in a new file beside the target and takes the
+// target's place only when complete, so a failure leaves any earlier file as it was. The result
+// is that of write_form_file, or kFormFileHeaderFailed when the new file cannot be made or put
+// in place.
+int save_form_file(const Card& card, const std::filesystem::path& target, bool keep_values,
+                   std::optional<std::u16string_view> author,
+                   std::optional<std::u16string_view> description);
+
+struct FormExportResult {
+    bool written = false;
+    std::filesystem::path file;
+    int code = kFormFileWritten;
+};
+
+// The "Export" of a card as a form file: the card `id` is loaded whole and written to `folder`
+// (the documents folder when empty; created when missing) under form_file_name with today's
+// date. With a prompt, the outcome is reported through it (the file, or the failure).
+FormExportResult export_form_file(WalletDocument& document, const NodeId& id,
+                                  const std::filesystem::path& folder, bool keep_values,
+                                  std::optional<std::u16string_view> author,
+                                  std::optional<std::u16string_view> description,
+                                  Prompt* prompt = nullptr);
+PromptMessage form_exported_message(const std::filesystem::path& folder,
+                                    std::u16string_view file_name);
+PromptMessage form_export_failed_message();
+
+enum class FormReadError {
+    None,
+    CannotOpen,    // missing or unreadable
+    NotAFormFile,  // shorter than the header, another signature or another version
+    Damaged,       // the card record after the header is broken or cut short
+};
+
+struct FormFileContents {
+    FormFileHeader header;
+    Card card;  // no id, parent or form; its name under the key given to read_form_file
+};
+
+// Reads a form file from its start. Every length is bounded by the file; a file whose card
+// record is damaged in any way is refused whole. The card's name is re-enciphered from the
+// form-file key to `wallet_key`, which the card's node keeps referring to.
+std::optional<FormFileContents> read_form_file(File& file, const KeyContext& wallet_key,
+                                               FormReadError* error = nullptr);
+std::optional<FormFileContents> read_form_file(const std::filesystem::path& path,
+                                               const KeyContext& wallet_key,
+                                               FormReadError* error = nullptr);
+
+// The question asked before a form is imported, and the summary of a form file (its name,
+// description, author, date and field labels).
+PromptMessage import_form_question(const FormFileContents& form);
+PromptMessage form_file_summary(const FormFileContents& form);
+// The summary of the file at `path`; nothing when it is not a readable form file.
+std::optional<PromptMessage> form_file_summary(const std::filesystem::path& path);
+
+enum class FormImportStatus {
+    Imported,
+    CannotOpen,
+    NotAFormFile,
+    Damaged,
+    NoMyForms,
+    Declined,
+    StoreFailed,
+};
+
+struct FormImportResult {
+    FormImportStatus status = FormImportStatus::CannotOpen;
+    int index = kNoIndex;  // the new card's list index when imported
+};
+
+// "Import Form": reads the file, asks import_form_question through `prompt` and on Yes stores
+// the card in My Forms as a new card (new id, times now). Nothing changes otherwise.
+FormImportResult import_form_file(WalletDocument& document, const std::filesystem::path& path,
+                                  Prompt& prompt);
+
+// A file that replaces `target` only when it is whole: created new (mode 0600) beside the
+// target, and renamed over it by commit. Dropped uncommitted, the new file is removed.
+class ReplacementFile {
+  public:
+    explicit ReplacementFile(std::filesystem::path target);
+    ~ReplacementFile();
+    ReplacementFile(const ReplacementFile&) = delete;
+    ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+    bool is_open() const { return file_.is_open(); }
+    File& file() { return file_; }
+    // Flushes the new file to disk, closes it and puts it in the target's place.
+    bool commit();
+
+  private:
+    void discard();
+
+    std::filesystem::path target_;
+    std::filesystem::path temporary_;
+    File file_;
+    bool committed_ = false;
+};
+
+// Writes `bytes` as the whole of `target` through a ReplacementFile.
+bool replace_file_contents(const std::filesystem::path& target, std::span<const uint8_t> bytes);
+
+}  // namespace ks

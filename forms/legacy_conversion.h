@@ -1,0 +1,91 @@
+#pragma once
+// Conversion of a previous-version wallet (".wal") into a new wallet of the same name (".ks5")
+// in the same folder under the same password. The previous file is only read.
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/legacy_wallet.h"
+#include "platform/prompt.h"
+
+namespace ks {
+
+// Texts of the conversion.
+constexpr uint32_t kTextConvertTitle = 20001;
+constexpr uint32_t kTextConvertErrorCode = 20500;
+constexpr uint32_t kTextConvertAsk = 22012;
+constexpr uint32_t kTextConvertDetail = 22013;  // %s file name, %s its folder
+constexpr uint32_t kTextConvertWrongPassword = 22014;
+constexpr uint32_t kTextConvertNotReadable = 22015;
+constexpr uint32_t kTextConvertCannotCreate = 22016;
+constexpr uint32_t kTextConvertExists = 22017;
+constexpr uint32_t kTextConvertNoFolders = 22018;
+constexpr uint32_t kTextConverted = 22019;  // %s new file name
+constexpr uint32_t kTextConvertDamaged = 22021;
+constexpr uint32_t kTextConvertNoCustomForms = 22022;  // %s folder to copy the file to
+constexpr uint32_t kTextConvertNotesLabel = 24516;
+
+// Used when the language table lacks a usable text 22022.
+inline constexpr std::u16string_view kNoCustomFormsFallback =
+    u"Could not find associated custom form (*.ccd) definition file for conversion.\n\nPlease "
+    u"copy to the %s folder and try again.";
+
+constexpr size_t kConvertedValueMaxLength = 2047;
+
+enum class ConversionResult : int {
+    Converted = 0,
+    Cancelled = 1,  // the question or the password was declined; nothing was done
+    WrongPassword = 2,
+    CannotOpen = 3,
+    NotPreviousWallet = 4,
+    Damaged = 5,  // an item's data runs past the end of the file or cannot be read
+    TargetExists = 7,
+    CannotCreate = 8,
+    NoFolders = 9,
+    NoCustomForms = 10,
+};
+
+// A path of more than five characters whose text from its last "." on is ".wal" in any case.
+bool is_legacy_wallet_path(const std::filesystem::path& path);
+// The path with the text from its last "." on replaced by ".ks5".
+std::filesystem::path converted_wallet_path(const std::filesystem::path& legacy);
+
+// Asks for the previous wallet's password; `caption` is the file's name without folder and
+// extension. Nothing when the user cancels.
+using PasswordRequest = std::function<std::optional<std::u16string>(std::u16string_view caption)>;
+
+struct ConversionOptions {
+    // Searched first for the custom-forms file; empty means the program's data folder. The
+    // previous wallet's own folder is searched next.
+    std::filesystem::path program_folder;
+    // Report the outcome through the prompt (the command line reports it itself).
+    bool show_messages = true;
+};
+
+struct ConversionOutcome {
+    ConversionResult result = ConversionResult::Cancelled;
+    std::filesystem::path legacy_path;
+    std::filesystem::path new_path;
+    std::filesystem::path program_folder;
+    std::vector<std::filesystem::path> custom_forms_searched;
+    PreviousWalletValues values{};
+    size_t folders = 0;
+    size_t cards = 0;
+};
+
+// Asks whether to convert, asks for the password, and converts. The new wallet is built under
+// a temporary name beside the target and takes the target name only when it is complete: a
+// failure leaves no new file, the previous file is never changed and an existing target is
+// never replaced.
+ConversionOutcome convert_legacy_wallet(const std::filesystem::path& legacy, Prompt& prompt,
+                                        const PasswordRequest& ask_password,
+                                        const ConversionOptions& options = {});
+
+// The message that reports an outcome; nothing for a cancelled conversion.
+std::optional<PromptMessage> conversion_message(const ConversionOutcome& outcome);
+
+}  // namespace ks

@@ -1,0 +1,276 @@
+#include "forms/text_export.h"
+
+#include <algorithm>
+#include <set>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "forms/form_file.h"
+#include "platform/bytes.h"
+#include "platform/clock.h"
+#include "platform/locale_format.h"
+#include "platform/message_format.h"
+#include "platform/text.h"
+#include "platform/texts.h"
+#include "platform/user_dirs.h"
+
+namespace ks {
+namespace {
+
+constexpr std::u16string_view kLineEnd = u"\r\n";
+constexpr size_t kSortedNameUnits = 64;
+
+bool is_container(const TreeNode* n) {
+    return n && !n->deleted() && (n->kind() == NodeKind::Folder || n->kind() == NodeKind::MyForms);
+}
+
+bool is_card(const TreeNode* n) {
+    return n && !n->deleted() && n->kind() == NodeKind::Card;
+}
+
+// The tree's order within one level: cards, then folders, each by name without regard to case
+// (the first 64 characters), My Forms last.
+std::vector<int> display_children(const WalletDocument& document, int parent) {
+    std::vector<int> children = document.children_of(parent);
+    auto key = [&](int i) {
+        const TreeNode& n = *document.node(i);
+        const int rank = n.kind() == NodeKind::MyForms ? 2 : n.kind() == NodeKind::Card ? 0 : 1;
+        std::u16string name = to_lower(n.name());
+        if (name.size() > kSortedNameUnits) name.resize(kSortedNameUnits);
+        return std::pair(rank, std::move(name));
+    };
+    std::stable_sort(children.begin(), children.end(),
+                     [&](int a, int b) { return key(a) < key(b); });
+    return children;
+}
+
+std::u16string displayed_value(const FieldRecord& field, bool show_pin) {
+    std::u16string value = field.display_text();
+    if (!value.empty() && !show_pin && field.kind() == static_cast<uint16_t>(FieldKind::Pin))
+        return std::u16string(kHiddenPin);
+    return value;
+}
+
+void wipe(std::u16string& text) {
+    secure_zero(text.data(), text.size() * sizeof(char16_t));
+    text.clear();
+}
+
+class TextExporter {
+  public:
+    TextExporter(WalletDocument& document, const TextExportOptions& options,
+                 std::filesystem::path folder, TextExportResult& result)
+        : document_(document),
+          options_(options),
+          folder_(std::move(folder)),
+          result_(result),
+          separator_(loadString(export_texts::kSeparator)),
+          number_(options.scope == ExportScope::Card ? 0 : 1) {}
+    ~TextExporter() { wipe(text_); }
+    TextExporter(const TextExporter&) = delete;
+    TextExporter& operator=(const TextExporter&) = delete;
+
+    const std::u16string& text() const { return text_; }
+
+    void head(const DateTime& now) {
+        const std::u16string when = format_date(now, locale_formats().short_date) + u"  " +
+                                    format_time(now, time_format_no_seconds());
+        line(loadString(export_texts::kHead));
+        line(format_message(loadString(export_texts::kWallet), {wallet_name(document_.path())}));
+        line(format_message(loadString(export_texts::kWalletPath),
+                            {from_utf8(document_.path().string())}));
+        line(format_message(loadString(export_texts::kDate), {when}), 3);
+    }
+
+    void card_block(int index) {
+        auto card = document_.load_card(index);
+        if (!card || !card->node()) return;  // a card that cannot be read is left out
+        line(separator_);
+        line(card->node()->name());
+        line(separator_);
+        bool any_field = false;
+        for (const FieldRecord& field : card->fields()) {
+            std::u16string value = displayed_value(field, options_.show_pin_values);
+            if (value.empty()) continue;
+            line(field.label() + u": " + value);
+            wipe(value);
+            any_field = true;
+        }
+        line(any_field ? u"" : loadString(export_texts::kCardWithoutFields));
+
+        bool saved_any = false;
+        if (options_.include_attachments) {
+            for (const FileAttachment& file : card->files()) {
+                if (!file.has_data()) continue;
+                std::u16string name = file.name();
+                safeFileName(name);
+                const std::u16string saved = format_message(u"%03d_%s", {int64_t{number_}, name});
+                // A file that cannot be written is passed over and keeps its number free.
+                if (!replace_file_contents(folder_ / to_utf8(saved), file.data_view())) continue;
+                line(format_message(loadString(export_texts::kAttachmentSaved), {saved}));
+                ++number_;
+                ++result_.attachments;
+                saved_any = true;
+            }
+        }
+        if (!saved_any) line(u"");
+        ++result_.cards;
+    }
+
+    // The folder's header, then its cards and folders in the tree's order.
+    void folder(int index) {
+        if (!visited_.insert(index).second) return;
+        folder_header(index);
+        for (int child : display_children(document_, index)) {
+            const TreeNode* n = document_.node(child);
+            if (is_card(n))
+                card_block(child);
+            else if (is_container(n))
+                folder(child);
+        }
+    }
+
+    void whole_wallet() {
+        // Cards at the top level have no folder header; they come first, as the tree shows them.
+        for (int child : display_children(document_, kNoIndex)) {
+            const TreeNode* n = document_.node(child);
+            if (is_card(n))
+                card_block(child);
+            else if (is_container(n))
+                folder(child);
+        }
+    }
+
+  private:
+    void line(std::u16string_view text, int line_ends = 1) {
+        text_ += text;
+        for (int i = 0; i < line_ends; ++i) text_ += kLineEnd;
+    }
+
+    void folder_header(int index) {
+        std::vector<std::u16string> ancestors;
+        int up = document_.parent_folder_index_of(index);
+        for (size_t level = 0; level < kMaxFolderPathLevels && up != kNoIndex; ++level) {
+            ancestors.push_back(document_.node(up)->name());
+            up = document_.parent_folder_index_of(up);
+        }
+        std::u16string path;
+        for (auto it = ancestors.rbegin(); it != ancestors.rend(); ++it) path += *it + u" > ";
+        path += document_.node(index)->name();
+        line(u"");
+        line(separator_);
+        line(loadString(export_texts::kFolderLabel) + u": " + path);
+        line(separator_);
+    }
+
+    WalletDocument& document_;
+    const TextExportOptions& options_;
+    std::filesystem::path folder_;
+    TextExportResult& result_;
+    std::u16string separator_;
+    std::u16string text_;
+    int number_;
+    std::set<int> visited_;
+};
+
+}  // namespace
+
+std::u16string wallet_name(const std::filesystem::path& wallet_path) {
+    const std::u16string file = from_utf8(wallet_path.filename().string());
+    const size_t dot = file.rfind(u'.');
+    if (dot == std::u16string::npos || dot == 0) return file;
+    return file.substr(0, dot);
+}
+
+std::u16string export_file_name(std::u16string_view base, const DateTime& date) {
+    std::u16string name(base);
+    safeFileName(name);
+    return format_message(u"%s_%02d%02d%d.txt",
+                          {name, int64_t{date.day}, int64_t{date.month}, int64_t{date.year}});
+}
+
+TextExportResult export_text(WalletDocument& document, const TextExportOptions& options,
+                             int selected, Prompt* prompt) {
+    TextExportResult result;
+    if (!document.is_open()) return result;
+    const TreeNode* chosen = document.node(selected);
+    std::u16string base;
+    switch (options.scope) {
+        case ExportScope::Card:
+            if (!is_card(chosen)) return result;
+            base = chosen->name();
+            break;
+        case ExportScope::Folder:
+            if (!is_container(chosen)) return result;
+            base = chosen->name();
+            break;
+        case ExportScope::WholeWallet:
+            base = wallet_name(document.path());
+            break;
+    }
+
+    result.status = TextExportStatus::CannotCreate;
+    const std::filesystem::path output =
+        options.output_folder.empty() ? documents_directory() : options.output_folder;
+    if (output.empty()) return result;
+    const std::filesystem::path folder =
+        output / std::filesystem::path(to_utf8(wallet_name(document.path())));
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (!std::filesystem::is_directory(folder, ec)) return result;
+
+    const DateTime now = clock().now();
+    result.file = folder / std::filesystem::path(to_utf8(export_file_name(base, now)));
+    ReplacementFile out(result.file);
+    if (!out.is_open()) return result;
+
+    TextExporter exporter(document, options, folder, result);
+    exporter.head(now);
+    switch (options.scope) {
+        case ExportScope::Card:
+            exporter.card_block(selected);
+            break;
+        case ExportScope::Folder:
+            exporter.folder(selected);
+            break;
+        case ExportScope::WholeWallet:
+            exporter.whole_wallet();
+            break;
+    }
+
+    Bytes bytes = {0xFF, 0xFE};
+    Bytes body = utf16le_encode(exporter.text());
+    bytes.insert(bytes.end(), body.begin(), body.end());
+    IoResult w = out.file().write(bytes);
+    const bool whole = !w.failed() && w.bytes == bytes.size();
+    secure_zero(std::span(bytes));
+    secure_zero(std::span(body));
+    if (!whole || !out.commit()) {
+        result.status = TextExportStatus::WriteFailed;
+        return result;
+    }
+    result.status = TextExportStatus::Written;
+
+    if (prompt) {
+        const PromptMessage question{
+            loadString(export_texts::kFinished) + u"\n\n" + loadString(export_texts::kOpenQuestion),
+            loadString(kTextProductName), PromptButtons::YesNo, PromptIcon::Information};
+        result.open_requested = prompt->ask(question) == PromptAnswer::Yes;
+    }
+    return result;
+}
+
+std::u16string card_as_text(const Card& card) {
+    std::u16string text;
+    if (card.node()) text = card.node()->name();
+    text += u"\r\n\r\n";
+    for (const FieldRecord& field : card.fields()) {
+        const std::u16string value = field.display_text();
+        if (value.empty()) continue;
+        text += format_message(u"%s: %s\r\n\r\n", {field.label(), value});
+    }
+    return text;
+}
+
+}  // namespace ks

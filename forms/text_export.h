@@ -1,0 +1,82 @@
+#pragma once
+// Text export: the readable contents of a card, a folder or the whole wallet written to a UTF-16
+// text file (byte-order mark, UTF-16LE, CR LF line ends), with attached files saved beside it on
+// request; and the text of one card for the clipboard.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "core/card.h"
+#include "core/wallet_document.h"
+#include "platform/datetime.h"
+#include "platform/prompt.h"
+
+namespace ks {
+
+// Texts of the export file and of the question that follows it.
+namespace export_texts {
+constexpr uint32_t kFolderLabel = 20516;
+constexpr uint32_t kSeparator = 22138;
+constexpr uint32_t kHead = 22142;
+constexpr uint32_t kWallet = 22143;      // format: the wallet's name
+constexpr uint32_t kWalletPath = 22144;  // format: the wallet file's full path
+constexpr uint32_t kDate = 22145;        // format: date and time
+constexpr uint32_t kFinished = 22146;
+constexpr uint32_t kOpenQuestion = 22147;
+constexpr uint32_t kCardWithoutFields = 22149;
+constexpr uint32_t kAttachmentSaved = 22150;  // format: the saved file's name
+}  // namespace export_texts
+
+// What a PIN field shows in an export that does not show PIN values.
+inline constexpr std::u16string_view kHiddenPin = u"********";
+// Folder headers name at most this many ancestors of the folder.
+constexpr size_t kMaxFolderPathLevels = 8;
+
+enum class ExportScope : int32_t {
+    WholeWallet = 0,
+    Folder = 1,
+    Card = 2,
+};
+
+struct TextExportOptions {
+    ExportScope scope = ExportScope::WholeWallet;
+    // Where the export folder (named after the wallet) is made; the documents folder when empty.
+    std::filesystem::path output_folder;
+    bool include_attachments = false;  // save attached files next to the text file
+    bool show_pin_values = false;      // write PIN values instead of "********"
+};
+
+enum class TextExportStatus {
+    Written,
+    NotExportable,  // the selection does not fit the scope, or the wallet is not open
+    CannotCreate,   // the export folder or the text file could not be made; nothing written
+    WriteFailed,    // the text could not be written whole; no text file was left behind
+};
+
+struct TextExportResult {
+    TextExportStatus status = TextExportStatus::NotExportable;
+    std::filesystem::path file;   // the text file
+    int cards = 0;                // card blocks written
+    int attachments = 0;          // attached files saved
+    bool open_requested = false;  // the user asked to open the file
+};
+
+// Exports `selected` (a card for the card scope, a folder or My Forms for the folder scope;
+// ignored for the whole wallet). The text file "<wallet>/<name>_DDMMYYYY.txt" inside the output
+// folder replaces an earlier one only when it is whole; attached files are saved as
+// "NNN_<name>", readable by their owner only. With a prompt, the user is then asked whether to
+// open the file; the answer is in `open_requested`.
+TextExportResult export_text(WalletDocument& document, const TextExportOptions& options,
+                             int selected, Prompt* prompt = nullptr);
+
+// "Personal" for "/home/me/Personal.ks5": the file name without its last extension.
+std::u16string wallet_name(const std::filesystem::path& wallet_path);
+// "Visa_05032006.txt": `base` made usable as a file name, and the day, month and year.
+std::u16string export_file_name(std::u16string_view base, const DateTime& date);
+
+// The text of one card as it is copied: its name, a blank line, then "label: value" and a blank
+// line for every field with a value; PIN values are written as they are.
+std::u16string card_as_text(const Card& card);
+
+}  // namespace ks

@@ -1,0 +1,359 @@
+#include "forms/text_import.h"
+
+#include <algorithm>
+#include <system_error>
+#include <utility>
+
+#include "core/card.h"
+#include "core/field.h"
+#include "platform/bytes.h"
+#include "platform/clock.h"
+#include "platform/file.h"
+#include "platform/locale_format.h"
+#include "platform/message_format.h"
+#include "platform/text.h"
+#include "platform/texts.h"
+
+namespace ks {
+namespace {
+
+// Wipes a text that held wallet data before its memory is released.
+void wipe(std::u16string& text) {
+    secure_zero(text.data(), text.size() * sizeof(char16_t));
+    text.clear();
+}
+
+bool is_high_surrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+
+// The first `units` units of `text`, one fewer when the cut would split a surrogate pair.
+std::u16string_view head(std::u16string_view text, size_t units) {
+    if (text.size() <= units) return text;
+    if (units > 0 && is_high_surrogate(text[units - 1])) --units;
+    return text.substr(0, units);
+}
+
+// Appends `text` to `out` with every line break (CR LF, CR or LF) written as CR LF, the line
+// break of wallet texts.
+void append_with_crlf(std::u16string& out, std::u16string_view text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        const size_t brk = std::min(text.find_first_of(u"\r\n", i), text.size());
+        out.append(text.substr(i, brk - i));
+        if (brk == text.size()) break;
+        out += u"\r\n";
+        i = brk + ((text[brk] == u'\r' && brk + 1 < text.size() && text[brk + 1] == u'\n') ? 2 : 1);
+    }
+}
+
+// Reads the cell that starts at `pos` into `out`, leaving `pos` on the TAB, CR or LF that ends
+// it, or at the end of the text. Returns where in `out` the cell starts.
+size_t read_cell(std::u16string_view text, size_t& pos, std::u16string& out) {
+    const size_t start = out.size();
+    const size_t n = text.size();
+    if (pos < n && text[pos] == u'"') {
+        size_t i = pos + 1;
+        bool closed = false;
+        while (i < n) {
+            const size_t quote = std::min(text.find(u'"', i), n);
+            append_with_crlf(out, text.substr(i, quote - i));
+            i = quote;
+            if (i == n) break;
+            if (i + 1 < n && text[i + 1] == u'"') {  // "" stands for one quote
+                out += u'"';
+                i += 2;
+                continue;
+            }
+            closed = true;
+            ++i;
+            break;
+        }
+        if (closed) {
+            pos = i;
+        } else {
+            // Never closed: the quote is an ordinary character and the cell ends as any other.
+            // Only the first such cell can scan to the end: after it every quote that opens a
+            // cell closes within its own run of quotes, so reading stays linear.
+            out.resize(start);
+        }
+    }
+    const size_t end = std::min(text.find_first_of(u"\t\r\n", pos), n);
+    out.append(text.substr(pos, end - pos));
+    pos = end;
+    return start;
+}
+
+PromptAnswer tell(Prompt& prompt, std::u16string text, uint32_t title, PromptIcon icon) {
+    return prompt.ask({std::move(text), loadString(title), PromptButtons::Ok, icon});
+}
+
+}  // namespace
+
+TabTextTable::~TabTextTable() {
+    wipe(text_);
+}
+
+TabTextTable& TabTextTable::operator=(TabTextTable&& other) noexcept {
+    if (this != &other) {
+        wipe(text_);
+        text_ = std::move(other.text_);
+        cells_ = std::move(other.cells_);
+        row_first_ = std::move(other.row_first_);
+        columns_ = std::exchange(other.columns_, 0);
+    }
+    return *this;
+}
+
+std::u16string_view TabTextTable::cell(size_t row, size_t column) const {
+    if (row >= row_first_.size() || column >= stored_cells(row)) return {};
+    const Span& s = cells_[row_first_[row] + column];
+    return std::u16string_view(text_).substr(s.start, s.length);
+}
+
+size_t TabTextTable::stored_cells(size_t row) const {
+    if (row >= row_first_.size()) return 0;
+    const size_t next = row + 1 < row_first_.size() ? row_first_[row + 1] : cells_.size();
+    return next - row_first_[row];
+}
+
+std::u16string decode_import_text(std::span<const uint8_t> bytes) {
+    std::u16string text;
+    const bool le = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+    const bool be = bytes.size() >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF;
+    if (le || be) {
+        const size_t units = (bytes.size() - 2) / 2;
+        text.reserve(units);
+        for (size_t i = 0; i < units; ++i) {
+            const uint8_t a = bytes[2 + 2 * i];
+            const uint8_t b = bytes[3 + 2 * i];
+            const auto c = static_cast<char16_t>(le ? (a | (b << 8)) : ((a << 8) | b));
+            if (c != 0) text += c;
+        }
+        return text;
+    }
+    std::string_view s(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (s.starts_with("\xEF\xBB\xBF")) {
+        text = from_utf8(s.substr(3));
+    } else {
+        text = from_ansi(s);
+    }
+    std::erase(text, u'\0');
+    return text;
+}
+
+TabTextTable split_tab_text(std::u16string_view text) {
+    TabTextTable table;
+    const size_t n = text.size();
+    size_t keep = SIZE_MAX;  // cells kept per row: the first row's count, once it is known
+    size_t pos = 0;
+    while (pos < n) {
+        const size_t first = table.cells_.size();
+        table.row_first_.push_back(first);
+        size_t column = 0;
+        for (;;) {
+            const size_t start = read_cell(text, pos, table.text_);
+            if (column < keep) {
+                table.cells_.push_back({start, table.text_.size() - start});
+            } else {
+                table.text_.resize(start);  // a cell with no column in the first row
+            }
+            ++column;
+            if (pos == n) break;
+            const char16_t c = text[pos++];
+            if (c == u'\t') continue;
+            if (c == u'\r' && pos < n && text[pos] == u'\n') ++pos;
+            break;
+        }
+        // Trailing empty cells read as empty anyway; not keeping them keeps a blank row free.
+        while (table.cells_.size() > first && table.cells_.back().length == 0)
+            table.cells_.pop_back();
+        if (keep == SIZE_MAX) keep = table.columns_ = column;
+    }
+    return table;
+}
+
+std::optional<TabTextTable> parse_tab_text(std::span<const uint8_t> bytes) {
+    if (bytes.size() > kMaxImportFileBytes) return std::nullopt;
+    std::u16string text = decode_import_text(bytes);
+    TabTextTable table = split_tab_text(text);
+    wipe(text);
+    return table;
+}
+
+std::optional<TabTextTable> read_tab_text_file(const std::filesystem::path& path,
+                                               TabTextReadError* error) {
+    auto failed = [&](TabTextReadError e) -> std::optional<TabTextTable> {
+        if (error) *error = e;
+        return std::nullopt;
+    };
+    if (error) *error = TabTextReadError::None;
+    // Only a regular file: a pipe or device would block or never end.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec) || ec)
+        return failed(TabTextReadError::CannotOpen);
+    File file = File::open(path, FileMode::ReadOnly);
+    if (!file.is_open()) return failed(TabTextReadError::CannotOpen);
+    const auto size = file.size();
+    if (!size) return failed(TabTextReadError::ReadFailed);
+    if (*size > kMaxImportFileBytes) return failed(TabTextReadError::TooLarge);
+    if (*size == 0) return failed(TabTextReadError::Empty);
+    SecureBytes bytes(static_cast<size_t>(*size));
+    const IoResult read = file.read_at(0, bytes.span());
+    if (read.failed() || read.bytes != bytes.size()) return failed(TabTextReadError::ReadFailed);
+    std::u16string text = decode_import_text(bytes.span());
+    if (text.empty()) return failed(TabTextReadError::Empty);
+    TabTextTable table = split_tab_text(text);
+    wipe(text);
+    return table;
+}
+
+std::optional<size_t> import_data_rows(const TabTextTable& table) {
+    if (table.columns() < 2 || table.columns() > kMaxImportColumns) return std::nullopt;
+    const std::u16string_view first = table.cell(0, 0);
+    if (!iequals_ascii(first, u"CardName") && !iequals_ascii(first, u"Card Name"))
+        return std::nullopt;
+    size_t end = table.rows();
+    while (end > 1 && table.stored_cells(end - 1) == 0) --end;
+    if (end < 2) return std::nullopt;
+    return end - 1;
+}
+
+std::u16string import_preview(const TabTextTable& table, size_t row) {
+    std::u16string text = loadString(import_texts::kPreviewHead) + u"\n\n";
+    const size_t columns = table.columns();
+    for (size_t i = 0; i < columns; ++i) {
+        const std::u16string label =
+            i == 0 ? loadString(import_texts::kCardNameLabel) : std::u16string(table.cell(0, i));
+        text += head(label, kPreviewLabelLimit);
+        text += label.size() > kPreviewLabelLimit ? u"...: " : u": ";
+        const std::u16string_view value = table.cell(row, i);
+        text += head(value, kPreviewValueLimit);
+        if (value.size() > kPreviewValueLimit) text += u"...";
+        text += u'\n';
+        if (i + 1 == kPreviewColumns && columns > kPreviewColumns) {
+            text += format_message(loadString(import_texts::kMoreColumns),
+                                   {static_cast<int64_t>(columns - kPreviewColumns)});
+            break;
+        }
+    }
+    if (text.size() > kPreviewMaxLength) {
+        const size_t length = head(text, kPreviewMaxLength).size();
+        secure_zero(text.data() + length, (text.size() - length) * sizeof(char16_t));
+        text.resize(length);
+    }
+    return text;
+}
+
+bool confirm_text_import(Prompt& prompt) {
+    const std::u16string folder = loadString(import_texts::kFolderName);
+    const PromptMessage question{format_message(loadString(import_texts::kQuestion), {folder}),
+                                 loadString(import_texts::kConfirmTitle), PromptButtons::YesNo,
+                                 PromptIcon::None};
+    return prompt.ask(question) == PromptAnswer::Yes;
+}
+
+TextImportResult import_tab_table(WalletDocument& document, const TabTextTable& table,
+                                  Prompt& prompt) {
+    TextImportResult result;
+    const auto write_failed = [&] {
+        result.status = TextImportStatus::WriteFailed;
+        tell(prompt, loadString(import_texts::kWriteFailed), import_texts::kErrorTitle,
+             PromptIcon::Error);
+        return result;
+    };
+    if (!document.is_open() || document.read_only()) return write_failed();
+    const std::optional<size_t> data_rows = import_data_rows(table);
+    if (!data_rows) {
+        result.status = TextImportStatus::NotACardList;
+        tell(prompt, loadString(import_texts::kNotACardList), import_texts::kErrorTitle,
+             PromptIcon::Error);
+        return result;
+    }
+
+    const size_t columns = table.columns();
+    bool all = false;
+    bool asked_once = false;
+    NodeId folder;
+    for (size_t n = 0; n < *data_rows; ++n) {
+        const size_t row = n + 1;
+        if (!all && !asked_once && n == kAskOnceAfter && *data_rows >= kAskOnceMinRows) {
+            asked_once = true;
+            const PromptAnswer answer =
+                prompt.ask({format_message(loadString(import_texts::kAskOnce),
+                                           {static_cast<int64_t>(*data_rows - n)}),
+                            loadString(import_texts::kConfirmTitle), PromptButtons::YesNoCancel,
+                            PromptIcon::None});
+            if (answer == PromptAnswer::Cancel) {
+                result.cancelled = true;
+                break;
+            }
+            all = answer == PromptAnswer::Yes;
+        }
+        if (!all) {
+            std::u16string preview = import_preview(table, row);
+            const PromptAnswer answer =
+                prompt.ask({preview, loadString(import_texts::kConfirmTitle),
+                            PromptButtons::YesNoCancel, PromptIcon::None});
+            wipe(preview);
+            if (answer == PromptAnswer::Cancel) {
+                result.cancelled = true;
+                break;
+            }
+            if (answer != PromptAnswer::Yes) continue;
+        }
+
+        if (result.folder == kNoIndex) {
+            TreeNode node = document.new_folder(NodeId{});
+            const std::u16string date = format_date(clock().now(), locale_formats().short_date);
+            node.set_name(format_message(u"%s %s", {loadString(import_texts::kFolderName), date}));
+            node.set_icon(kImportFolderIcon);
+            result.folder = document.store_folder(node);
+            if (result.folder == kNoIndex) return write_failed();
+            folder = node.id();
+        }
+
+        Card card = document.new_card(folder);
+        card.node()->set_name(table.cell(row, 0));
+        card.node()->set_icon(kImportedCardIcon);
+        for (size_t i = 1; i < columns; ++i) {
+            FieldRecord field;
+            field.set_kind(kImportedFieldKind);
+            field.set_label(table.cell(0, i));
+            field.set_value(table.cell(row, i));
+            card.insert_field(std::move(field));
+        }
+        if (document.store_card(card) >= 0) {
+            ++result.imported;
+        } else {
+            ++result.failed;  // skipped; the closing messages tell
+        }
+    }
+
+    if (result.imported > 0) {
+        tell(prompt,
+             format_message(loadString(import_texts::kImported),
+                            {static_cast<int64_t>(result.imported)}),
+             import_texts::kProductName, PromptIcon::Information);
+    }
+    if (result.failed > 0) {
+        tell(prompt, loadString(import_texts::kWriteFailed), import_texts::kErrorTitle,
+             PromptIcon::Error);
+    }
+    return result;
+}
+
+TextImportResult import_text_file(WalletDocument& document, const std::filesystem::path& path,
+                                  Prompt& prompt) {
+    std::optional<TabTextTable> table = read_tab_text_file(path);
+    if (!table) {
+        tell(prompt, loadString(import_texts::kUnreadable), import_texts::kErrorTitle,
+             PromptIcon::Error);
+        TextImportResult result;
+        result.status = TextImportStatus::Unreadable;
+        return result;
+    }
+    return import_tab_table(document, *table, prompt);
+}
+
+}  // namespace ks
