@@ -5,6 +5,7 @@
 
 #include <iostream>
 
+#include "cli/items.h"
 #include "platform/text.h"
 
 namespace ks::cli {
@@ -115,6 +116,18 @@ Status Context::open_wallet(const std::string& argument, bool write) {
         r = document.load(path, *password_, !write);
     }
     return status_for_open(r, argument);
+}
+
+Status Context::open_card(const std::string& wallet, const std::string& item, bool write,
+                          int& index, std::optional<Card>* card) {
+    if (Status s = open_wallet(wallet, write); !s.ok()) return s;
+    if (Status s = resolve_item(document, item, index); !s.ok()) return s;
+    if (document.kind_of(index) != static_cast<int>(NodeKind::Card))
+        return fail(Exit::Refused, "\"" + item + "\" is a folder, not a card.");
+    if (!card) return Status::fine();
+    *card = document.load_card(index);
+    if (!*card) return fail(Exit::BadWallet, "The card \"" + item + "\" cannot be read.");
+    return Status::fine();
 }
 
 Status Context::save() {

@@ -29,6 +29,11 @@ struct Context {
     // The password that opened the wallet, when one was asked.
     const std::optional<std::u16string>& password() const { return password_; }
 
+    // Opens WALLET and finds the card named by CARD (a path or {id}); `card`, when given, receives
+    // it loaded.
+    Status open_card(const std::string& wallet, const std::string& item, bool write, int& index,
+                     std::optional<Card>* card = nullptr);
+
     // Writes the favourites and other leading-block changes.
     Status save();
 

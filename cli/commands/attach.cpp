@@ -7,15 +7,12 @@ namespace ks::cli {
 namespace {
 
 Status run(Context& context, const Args& args) {
-    if (Status s = context.open_wallet(args.positional[0], true); !s.ok()) return s;
-    WalletDocument& doc = context.document;
     int index = kNoIndex;
-    if (Status s = resolve_item(doc, args.positional[1], index); !s.ok()) return s;
-    if (doc.kind_of(index) != static_cast<int>(NodeKind::Card))
-        return fail(Exit::Refused, "Files are attached to cards, not folders.");
-    auto card = doc.load_card(index);
-    if (!card)
-        return fail(Exit::BadWallet, "The card \"" + args.positional[1] + "\" cannot be read.");
+    std::optional<Card> card;
+    if (Status s = context.open_card(args.positional[0], args.positional[1], true, index, &card);
+        !s.ok())
+        return s;
+    WalletDocument& doc = context.document;
     FileAttachment attachment;
     if (!attachment.set_from_file(args.positional[2]))
         return fail(Exit::IoFailure, "\"" + args.positional[2] + "\" cannot be read, or is empty.");

@@ -9,15 +9,11 @@ namespace ks::cli {
 namespace {
 
 Status run(Context& context, const Args& args) {
-    if (Status s = context.open_wallet(args.positional[0], false); !s.ok()) return s;
-    WalletDocument& doc = context.document;
     int index = kNoIndex;
-    if (Status s = resolve_item(doc, args.positional[1], index); !s.ok()) return s;
-    if (doc.kind_of(index) != static_cast<int>(NodeKind::Card))
-        return fail(Exit::Refused, "\"" + args.positional[1] + "\" is a folder, not a card.");
-    auto card = doc.load_card(index);
-    if (!card)
-        return fail(Exit::BadWallet, "The card \"" + args.positional[1] + "\" cannot be read.");
+    std::optional<Card> card;
+    if (Status s = context.open_card(args.positional[0], args.positional[1], false, index, &card);
+        !s.ok())
+        return s;
     const AttachmentData* attachment = attachment_named(*card, from_utf8(args.positional[2]));
     if (!attachment)
         return fail(Exit::NotFound, "The card has no attachment \"" + args.positional[2] + "\".");
