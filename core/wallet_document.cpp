@@ -205,7 +205,12 @@ OpenResult WalletDocument::load(const std::filesystem::path& path,
             return OpenResult::Damaged;
         }
         file.seek(end);
-        if (!node.deleted()) put_in_list(std::move(node));
+        if (!node.deleted()) {
+            put_in_list(std::move(node));
+        } else if (const int listed = list_index_of(node.id()); listed != kNoIndex) {
+            // A later deleted record of a listed id: the node was deleted after it was written.
+            nodes_.erase(nodes_.begin() + listed);
+        }
     }
     return OpenResult::Opened;
 }
@@ -261,8 +266,7 @@ bool WalletDocument::change_password(std::optional<std::u16string_view> old_pass
     if (write_leading_blocks(next, false).block >= 0 ||
         !reencipher_records(next.file, old_key, next.info.record_key) || !next.file.sync())
         return abandon();
-    std::filesystem::rename(temp_path, storage_.path, ec);
-    if (ec) return abandon();
+    if (!rename_file(temp_path, storage_.path)) return abandon();
     sync_directory(storage_.path.parent_path());
 
     next.path = storage_.path;
@@ -373,11 +377,15 @@ int WalletDocument::store_card(Card& card) {
     return index;
 }
 
-bool WalletDocument::cut_record(const NodeId& id, uint64_t expected_offset) {
-    auto old = find_node_record(storage_.file, id, RecordFilter::Any);
-    if (!old || old->offset != expected_offset) return false;
-    return cut_range(storage_.file, old->offset, old->header_and_image + old->payload_length) &&
-           durable();
+bool WalletDocument::cut_record(const NodeId& id, uint64_t offset) {
+    // The old version stands where the walk found it before the new one was appended.
+    NodeHeader header;
+    IoResult r = storage_.file.read_at(offset, header.bytes);
+    if (r.failed() || r.bytes != fn::kHeaderSize || !header.valid() || header.id() != id)
+        return false;
+    const uint64_t length =
+        fn::kHeaderSize + uint64_t{header.icon_image_length()} + header.payload_length();
+    return cut_range(storage_.file, offset, length);
 }
 
 int WalletDocument::update_folder(const TreeNode& node) {
@@ -434,7 +442,9 @@ bool WalletDocument::rewrite_node(const TreeNode& node) {
     // payload length is the stored one.
     if (fn::kHeaderSize + copy.icon_image().size() != loc->header_and_image) return false;
     copy.header().set_payload_length(loc->payload_length);
-    if (write_node(file, copy, {}) != StorageResult::Done || !durable()) return false;
+    auto record = node_record_bytes(copy);
+    if (!record || !write_protected(file, loc->offset, *record)) return false;
+    copy.set_dirty(false);
     put_in_list(std::move(copy));
     return true;
 }
@@ -519,24 +529,15 @@ bool WalletDocument::remove(int index) {
     auto loc = find_node_record(file, listed->id(), RecordFilter::NotDeleted);
     if (!loc) return false;
     NodeHeader header = loc->header;
-    const NodeHeader original = header;
     header.set_deleted(true);
     header.set_payload_length(0);
     header.set_u32(fn::kReserved744, 0);
     header.set_time(fn::kDeletedTime, clock().now());
     header.set_change_bits(header.change_bits() | node_change::kDeleted);
-    IoResult w = file.write_at(loc->offset, header.bytes);
-    if (w.failed() || w.bytes != fn::kHeaderSize) {
-        file.write_at(loc->offset, original.bytes);
+    // The deleted header and the removal of the payload are one journaled change.
+    if (!cut_range(file, loc->offset + loc->header_and_image, loc->payload_length, header.bytes,
+                   loc->offset))
         return false;
-    }
-    if (loc->payload_length != 0 &&
-        !cut_range(file, loc->offset + loc->header_and_image, loc->payload_length)) {
-        file.write_at(loc->offset, original.bytes);  // the node stays as it was
-        durable();
-        return false;
-    }
-    if (!durable()) return false;
     TreeNode& entry = nodes_[static_cast<size_t>(index)];
     remove_favourite(entry.id());
     entry.header() = header;

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <vector>
 
+#include "core/cipher.h"
 #include "core/keys.h"
 #include "platform/clock.h"
 
@@ -134,8 +136,8 @@ StorageResult read_node(File& file, TreeNode& node, const KeyContext* record_key
     return StorageResult::Done;
 }
 
-StorageResult write_node(File& file, TreeNode& node, std::span<const uint8_t> payload) {
-    if (!node.valid()) return StorageResult::NotRecognised;
+std::optional<Bytes> node_record_bytes(TreeNode& node, std::span<const uint8_t> payload) {
+    if (!node.valid()) return std::nullopt;
     NodeHeader& header = node.header();
     const bool has_image = header.icon() == kCustomIcon && !node.icon_image().empty();
     if (!has_image) {
@@ -153,8 +155,14 @@ StorageResult write_node(File& file, TreeNode& node, std::span<const uint8_t> pa
     record.insert(record.end(), header.bytes.begin(), header.bytes.end());
     record.insert(record.end(), node.icon_image().begin(), node.icon_image().end());
     record.insert(record.end(), payload.begin(), payload.end());
-    StorageResult r = write_exact(file, record);
-    secure_zero(std::span(record));
+    return record;
+}
+
+StorageResult write_node(File& file, TreeNode& node, std::span<const uint8_t> payload) {
+    auto record = node_record_bytes(node, payload);
+    if (!record) return StorageResult::NotRecognised;
+    StorageResult r = write_exact(file, *record);
+    secure_zero(std::span(*record));
     if (r == StorageResult::Done) node.set_dirty(false);
     return r;
 }
@@ -163,31 +171,159 @@ bool skip_to_nodes(File& file) {
     return file.seek(format::kFirstNodeOffset);
 }
 
-bool cut_range(File& file, uint64_t offset, uint64_t length) {
-    auto size = file.size();
-    if (!size || offset > *size) return false;
-    length = std::min(length, *size - offset);
-    std::vector<uint8_t> buffer;
-    for (size_t want = 1 << 20; buffer.empty(); want /= 2) {
-        if (want < 2048) return false;
-        try {
-            buffer.resize(want);
-        } catch (const std::bad_alloc&) {
+namespace {
+
+// The journal of a cut, written and made durable before the wallet is touched, so that an
+// interrupted cut is finished (redone) at the next open instead of leaving the records after
+// it half moved. Layout: magic, offset, length, old size, tail length, patch offset, patch
+// length, reserved, MD5 of all that precedes it plus patch and tail; then the patch; then the
+// tail (the bytes that follow the cut range).
+constexpr char kJournalMagic[8] = {'K', 'S', 'C', 'U', 'T', '1', 0, 0};
+constexpr size_t kJournalFields = 56;
+constexpr size_t kJournalHeader = kJournalFields + 16;
+constexpr size_t kCopyChunk = 1 << 20;
+
+struct CutJournal {
+    uint64_t offset = 0;
+    uint64_t length = 0;
+    uint64_t old_size = 0;
+    uint64_t tail = 0;
+    uint64_t patch_offset = 0;
+    uint32_t patch_length = 0;
+};
+
+void put_u64(std::span<uint8_t> b, size_t at, uint64_t v) {
+    put_u32(b, at, static_cast<uint32_t>(v));
+    put_u32(b, at + 4, static_cast<uint32_t>(v >> 32));
+}
+
+uint64_t get_u64(std::span<const uint8_t> b, size_t at) {
+    return get_u32(b, at) | (static_cast<uint64_t>(get_u32(b, at + 4)) << 32);
+}
+
+std::filesystem::path journal_path(const File& file) {
+    std::filesystem::path p = file.path();
+    p += ".cut";
+    return p;
+}
+
+// Copies n bytes between files in chunks, feeding `digest` when given.
+bool copy_bytes(const File& from, uint64_t source, File* to, uint64_t destination, uint64_t n,
+                Md5* digest) {
+    std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(n, kCopyChunk)));
+    while (n > 0) {
+        const size_t step = static_cast<size_t>(std::min<uint64_t>(buffer.size(), n));
+        auto chunk = std::span(buffer).first(step);
+        IoResult in = from.read_at(source, chunk);
+        if (in.failed() || in.bytes != step) return false;
+        if (digest) digest->update(chunk);
+        if (to) {
+            IoResult out = to->write_at(destination, chunk);
+            if (out.failed() || out.bytes != step) return false;
         }
-    }
-    uint64_t source = offset + length;
-    uint64_t destination = offset;
-    while (source < *size) {
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(buffer.size(), *size - source));
-        IoResult in = file.read_at(source, std::span(buffer).first(n));
-        if (in.failed() || in.bytes != n) return false;
-        IoResult out = file.write_at(destination, std::span(buffer).first(n));
-        if (out.failed() || out.bytes != n) return false;
-        source += n;
-        destination += n;
+        source += step;
+        destination += step;
+        n -= step;
     }
     secure_zero(std::span(buffer));
-    return file.set_size(destination);
+    return true;
+}
+
+// Patches, moves the tail down from the journal and sets the end: the same result however
+// often it is repeated.
+bool apply_cut(File& file, const File& journal, const CutJournal& j) {
+    if (j.patch_length != 0 &&
+        !copy_bytes(journal, kJournalHeader, &file, j.patch_offset, j.patch_length, nullptr))
+        return false;
+    return copy_bytes(journal, kJournalHeader + j.patch_length, &file, j.offset, j.tail, nullptr) &&
+           file.set_size(j.offset + j.tail) && file.sync();
+}
+
+bool drop_journal(const std::filesystem::path& path) {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    return !ec && sync_directory(path.parent_path());
+}
+
+}  // namespace
+
+bool cut_range(File& file, uint64_t offset, uint64_t length, std::span<const uint8_t> patch,
+               uint64_t patch_offset) {
+    auto size = file.size();
+    if (!size || offset > *size || file.path().empty()) return false;
+    length = std::min(length, *size - offset);
+    const CutJournal j{offset,       length,
+                       *size,        *size - offset - length,
+                       patch_offset, static_cast<uint32_t>(patch.size())};
+    const std::filesystem::path path = journal_path(file);
+    if (!drop_journal(path)) return false;  // a journal left from before was recovered at open
+    File journal = File::open(path, FileMode::CreateNew);
+    if (!journal.is_open()) return false;
+
+    std::array<uint8_t, kJournalHeader> header{};
+    std::copy(std::begin(kJournalMagic), std::end(kJournalMagic), header.begin());
+    put_u64(header, 8, j.offset);
+    put_u64(header, 16, j.length);
+    put_u64(header, 24, j.old_size);
+    put_u64(header, 32, j.tail);
+    put_u64(header, 40, j.patch_offset);
+    put_u32(header, 48, j.patch_length);
+    Md5 digest;
+    digest.update(std::span(header).first(kJournalFields));
+    digest.update(patch);
+    bool ok = journal.write_at(kJournalHeader, patch).bytes == patch.size();
+    // The tail goes into the journal while its digest is taken.
+    ok = ok && copy_bytes(file, offset + length, &journal, kJournalHeader + patch.size(), j.tail,
+                          &digest);
+    if (ok) {
+        const Digest d = digest.finish();
+        std::copy(d.begin(), d.end(), header.begin() + kJournalFields);
+        ok = journal.write_at(0, header).bytes == header.size() && journal.sync() &&
+             sync_directory(path.parent_path());
+    }
+    if (!ok) {  // the wallet was not touched
+        journal.close();
+        drop_journal(path);
+        return false;
+    }
+    ok = apply_cut(file, journal, j);
+    journal.close();
+    // A failed apply leaves the journal, so that the next open finishes the cut.
+    return ok && drop_journal(path);
+}
+
+bool write_protected(File& file, uint64_t offset, std::span<const uint8_t> bytes) {
+    auto size = file.size();
+    return size && cut_range(file, *size, 0, bytes, offset);
+}
+
+bool recover_interrupted_cut(File& file) {
+    const std::filesystem::path path = journal_path(file);
+    std::error_code ec;
+    if (file.path().empty() || !std::filesystem::exists(path, ec)) return true;
+    File journal = File::open(path, FileMode::ReadOnly);
+    if (!journal.is_open()) return false;
+    std::array<uint8_t, kJournalHeader> header{};
+    CutJournal j;
+    bool whole = journal.read_at(0, header).bytes == header.size() &&
+                 std::equal(std::begin(kJournalMagic), std::end(kJournalMagic), header.begin());
+    if (whole) {
+        j = CutJournal{get_u64(header, 8),  get_u64(header, 16), get_u64(header, 24),
+                       get_u64(header, 32), get_u64(header, 40), get_u32(header, 48)};
+        Md5 digest;
+        digest.update(std::span(header).first(kJournalFields));
+        whole = journal.size() == kJournalHeader + j.patch_length + j.tail &&
+                copy_bytes(journal, kJournalHeader, nullptr, 0, j.patch_length + j.tail, &digest);
+        const Digest d = digest.finish();
+        whole = whole && std::equal(d.begin(), d.end(), header.begin() + kJournalFields);
+    }
+    // An incomplete journal means the wallet was never touched; a journal for another size
+    // of file is stale.
+    const auto size = file.size();
+    const bool applies = whole && size && (*size == j.old_size || *size == j.offset + j.tail);
+    if (applies && !apply_cut(file, journal, j)) return false;
+    journal.close();
+    return drop_journal(path);
 }
 
 uint64_t find_next_valid_header(File& file) {
@@ -230,23 +366,23 @@ std::optional<RecordLocation> find_node_record(File& file, const NodeId& id, Rec
     if (!skip_to_nodes(file)) return std::nullopt;
     const uint64_t size = file.size().value_or(0);
     RecordLocation loc;
+    std::optional<RecordLocation> found;
     while (file.position() + fn::kHeaderSize <= size) {
         loc.offset = file.position();
         IoResult r = file.read(loc.header.bytes);
-        if (r.failed() || r.bytes != fn::kHeaderSize) return std::nullopt;
-        if (loc.header.kind() == NodeKind::None) return std::nullopt;
+        if (r.failed() || r.bytes != fn::kHeaderSize || loc.header.kind() == NodeKind::None) break;
         loc.header_and_image = fn::kHeaderSize + uint64_t{loc.header.icon_image_length()};
         loc.payload_length = loc.header.payload_length();
         const bool wanted = filter == RecordFilter::Any ||
                             (!loc.header.deleted() && (filter == RecordFilter::NotDeleted ||
                                                        loc.header.kind() == NodeKind::Card));
-        if (wanted && loc.header.id() == id) {
-            file.seek(loc.offset);
-            return loc;
-        }
+        // The last match wins: an update interrupted between appending the new version and
+        // cutting the old one leaves both, and the later one is the current.
+        if (wanted && loc.header.id() == id) found = loc;
         file.seek(loc.offset + loc.header_and_image + loc.payload_length);
     }
-    return std::nullopt;
+    if (found) file.seek(found->offset);
+    return found;
 }
 
 }  // namespace ks

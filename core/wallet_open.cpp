@@ -3,6 +3,7 @@
 #include "core/format.h"
 #include "core/keys.h"
 #include "core/wallet_file.h"
+#include "platform/bytes.h"
 #include "platform/clock.h"
 #include "platform/texts.h"
 
@@ -46,6 +47,28 @@ bool fill_new_wallet_blocks(WalletStorage& storage, std::optional<std::u16string
 
 BlockWriteFailure write_leading_blocks(WalletStorage& storage, bool only_dirty) {
     BlockWriteFailure failure;
+    const auto size = storage.file.size();
+    if (size && *size >= format::kFirstNodeOffset) {
+        // An existing wallet: the three blocks are rewritten as one journaled change, so that a
+        // torn write can never leave a wallet whose blocks do not open.
+        if (only_dirty && !storage.header.dirty && !storage.info.dirty && !storage.settings.dirty)
+            return failure;
+        if (!storage.header.valid) return {0, StorageResult::NothingGiven};
+        std::copy(format::kPlatformTag.begin(), format::kPlatformTag.end(),
+                  storage.header.bytes.begin() + format::kPlatformTagOffset);
+        put_u32(storage.info.bytes.span(), format::info::kRandom1, random_source().next_u32());
+        put_u32(storage.info.bytes.span(), format::info::kRandom2, random_source().next_u32());
+        SecureBytes blocks(format::kFirstNodeOffset);
+        auto out = blocks.span();
+        std::copy(storage.header.bytes.begin(), storage.header.bytes.end(), out.begin());
+        std::copy(storage.info.bytes.span().begin(), storage.info.bytes.span().end(),
+                  out.begin() + format::kInfoBlockOffset);
+        std::copy(storage.settings.bytes.begin(), storage.settings.bytes.end(),
+                  out.begin() + format::kSettingsBlockOffset);
+        if (!write_protected(storage.file, 0, out)) return {1, StorageResult::CallFailed};
+        storage.header.dirty = storage.info.dirty = storage.settings.dirty = false;
+        return failure;
+    }
     if (!storage.file.seek(0)) return {0, StorageResult::NoFile};
     auto step = [&](int block, bool dirty, uint64_t size, auto&& write) {
         if (failure.block >= 0) return;
@@ -76,6 +99,8 @@ OpenResult open_wallet_storage(WalletStorage& storage, const std::filesystem::pa
     storage.file = File::open(path, read_only ? FileMode::ReadOnly : FileMode::ReadWrite);
     if (!storage.file.is_open()) return fail(OpenResult::CannotOpen);
     if (!read_only && !storage.file.try_lock_exclusive()) return fail(OpenResult::CannotOpen);
+    // A cut that a crash interrupted is finished before anything else reads the records.
+    if (!read_only && !recover_interrupted_cut(storage.file)) return fail(OpenResult::CannotOpen);
     storage.path = path;
 
     auto size = storage.file.size();

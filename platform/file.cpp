@@ -1,11 +1,14 @@
 #include "platform/file.h"
 
+#include "platform/fault_injection.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 namespace ks {
 
@@ -106,6 +109,17 @@ IoResult File::write_at(uint64_t offset, std::span<const uint8_t> in) {
         r.error = EBADF;
         return r;
     }
+    int injected = 0;
+    switch (FaultInjector::next_change(injected)) {
+        case FaultAction::Fail:
+            r.error = injected;
+            return r;
+        case FaultAction::Shorten:
+            in = in.first(in.size() / 2);
+            break;
+        case FaultAction::Proceed:
+            break;
+    }
     while (r.bytes < in.size()) {
         ssize_t n = ::pwrite(fd_, in.data() + r.bytes, in.size() - r.bytes,
                              static_cast<off_t>(offset + r.bytes));
@@ -157,6 +171,11 @@ std::optional<uint64_t> File::size() const {
 
 bool File::set_size(uint64_t size) {
     if (fd_ < 0) return false;
+    int injected = 0;
+    if (FaultInjector::next_change(injected) != FaultAction::Proceed) {
+        errno = injected;
+        return false;
+    }
     int rc;
     do {
         rc = ::ftruncate(fd_, static_cast<off_t>(size));
@@ -166,6 +185,11 @@ bool File::set_size(uint64_t size) {
 
 bool File::sync() {
     if (fd_ < 0) return false;
+    int injected = 0;
+    if (FaultInjector::next_change(injected) != FaultAction::Proceed) {
+        errno = injected;
+        return false;
+    }
     int rc;
     do {
         rc = ::fsync(fd_);
@@ -181,6 +205,15 @@ bool File::try_lock_shared() {
 }
 void File::unlock() {
     if (fd_ >= 0) ::flock(fd_, LOCK_UN);
+}
+
+bool rename_file(const std::filesystem::path& from, const std::filesystem::path& to) {
+    int injected = 0;
+    if (FaultInjector::next_change(injected) != FaultAction::Proceed) {
+        errno = injected;
+        return false;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool sync_directory(const std::filesystem::path& dir) {

@@ -70,6 +70,9 @@ class File {
     std::filesystem::path path_;
 };
 
+// Renames a file over another in one step (the change a fault plan can stop).
+bool rename_file(const std::filesystem::path& from, const std::filesystem::path& to);
+
 // fsync of a folder, so that a rename or a new entry in it is durable.
 bool sync_directory(const std::filesystem::path& dir);
 
