@@ -1,1 +1,909 @@
-// placeholder
+#include "platform/registry.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <thread>
+#include <utility>
+
+#include "platform/file.h"
+#include "platform/message_format.h"
+#include "platform/text.h"
+#include "platform/texts.h"
+
+namespace ks {
+
+namespace {
+
+constexpr std::u16string_view kHeader = u"Windows Registry Editor Version 5.00";
+constexpr std::u16string_view kHeader4 = u"REGEDIT4";
+constexpr std::u16string_view kClassesRootName = u"HKEY_CLASSES_ROOT";
+constexpr std::u16string_view kCurrentUserName = u"HKEY_CURRENT_USER";
+constexpr size_t kMaxKeyNameUnits = 255;
+constexpr size_t kMaxValueNameUnits = 16383;
+// A store of preferences is small; a file far beyond this is not one we wrote.
+constexpr uint64_t kMaxFileBytes = 16u * 1024 * 1024;
+constexpr auto kLockWait = std::chrono::seconds(5);
+constexpr const char* kLockFileName = "registry.lock";
+
+// Text ids of the messages.
+constexpr uint32_t kIdDamaged = 36100;
+constexpr uint32_t kIdProblemFirst = 36101;  // 36101..36109 follow RegistryProblem
+constexpr uint32_t kIdReadFailed = 36110;
+constexpr uint32_t kIdWriteFailed = 36111;
+constexpr uint32_t kIdBusy = 36112;
+constexpr uint32_t kIdNoFolder = 36113;
+constexpr uint32_t kIdInvalidName = 36114;
+
+std::u16string fold(std::u16string_view name) {
+    return to_lower(name);
+}
+
+struct Key {
+    std::u16string name;
+    std::vector<std::pair<std::u16string, RegistryValue>> values;
+    std::map<std::u16string, Key> children;  // by folded name
+
+    std::vector<std::pair<std::u16string, RegistryValue>>::iterator find_value(
+        std::u16string_view value_name) {
+        const std::u16string folded = fold(value_name);
+        for (auto it = values.begin(); it != values.end(); ++it)
+            if (fold(it->first) == folded) return it;
+        return values.end();
+    }
+};
+
+using Roots = std::array<Key, 2>;
+
+size_t root_index(RegistryRoot root) {
+    return root == RegistryRoot::ClassesRoot ? 0 : 1;
+}
+
+// Splits a key path at "\"; nothing when a part is empty or too long.
+std::optional<std::vector<std::u16string>> split_path(std::u16string_view path) {
+    std::vector<std::u16string> parts;
+    if (path.empty()) return parts;
+    size_t start = 0;
+    while (true) {
+        const size_t end = path.find(u'\\', start);
+        const std::u16string_view part = path.substr(
+            start, end == std::u16string_view::npos ? std::u16string_view::npos : end - start);
+        if (part.empty() || part.size() > kMaxKeyNameUnits) return std::nullopt;
+        parts.emplace_back(part);
+        if (end == std::u16string_view::npos) break;
+        start = end + 1;
+    }
+    return parts;
+}
+
+Key* find_key(Roots& roots, RegistryRoot root, const std::vector<std::u16string>& parts) {
+    Key* key = &roots[root_index(root)];
+    for (const auto& part : parts) {
+        auto it = key->children.find(fold(part));
+        if (it == key->children.end()) return nullptr;
+        key = &it->second;
+    }
+    return key;
+}
+
+Key& make_key(Roots& roots, RegistryRoot root, const std::vector<std::u16string>& parts,
+              bool* created) {
+    Key* key = &roots[root_index(root)];
+    bool any_new = false;
+    for (const auto& part : parts) {
+        auto [it, inserted] = key->children.try_emplace(fold(part));
+        if (inserted) {
+            it->second.name = part;
+            any_new = true;
+        }
+        key = &it->second;
+    }
+    if (created) *created = any_new;
+    return *key;
+}
+
+enum class ChangeKind { CreateKey, DeleteKey, SetValue, DeleteValue };
+
+struct Change {
+    ChangeKind kind;
+    RegistryRoot root;
+    std::vector<std::u16string> path;
+    std::u16string name;
+    RegistryValue value;
+};
+
+bool apply_change(Roots& roots, const Change& change, bool* created = nullptr) {
+    switch (change.kind) {
+        case ChangeKind::CreateKey:
+            make_key(roots, change.root, change.path, created);
+            return true;
+        case ChangeKind::DeleteKey: {
+            if (change.path.empty()) return false;
+            std::vector<std::u16string> parent_path(change.path.begin(), change.path.end() - 1);
+            Key* parent = find_key(roots, change.root, parent_path);
+            return parent && parent->children.erase(fold(change.path.back())) > 0;
+        }
+        case ChangeKind::SetValue: {
+            Key& key = make_key(roots, change.root, change.path, nullptr);
+            auto it = key.find_value(change.name);
+            if (it != key.values.end())
+                it->second = change.value;
+            else
+                key.values.emplace_back(change.name, change.value);
+            return true;
+        }
+        case ChangeKind::DeleteValue: {
+            Key* key = find_key(roots, change.root, change.path);
+            if (!key) return false;
+            auto it = key->find_value(change.name);
+            if (it == key->values.end()) return false;
+            key->values.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---- Reading the text ---------------------------------------------------------------------
+
+std::u16string decode_file_text(std::string_view bytes) {
+    if (bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE) {
+        std::u16string out;
+        out.reserve(bytes.size() / 2);
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+            out.push_back(char16_t(uint8_t(bytes[i]) | (uint8_t(bytes[i + 1]) << 8)));
+        return out;
+    }
+    if (bytes.size() >= 3 && uint8_t(bytes[0]) == 0xEF && uint8_t(bytes[1]) == 0xBB &&
+        uint8_t(bytes[2]) == 0xBF)
+        return from_utf8(bytes.substr(3));
+    return from_ansi(bytes);
+}
+
+bool is_blank(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
+
+std::u16string_view trim(std::u16string_view s) {
+    while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+int hex_digit(char16_t c) {
+    if (c >= u'0' && c <= u'9') return c - u'0';
+    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    return -1;
+}
+
+bool starts_with_ci(std::u16string_view s, std::u16string_view prefix) {
+    return s.size() >= prefix.size() && iequals_ascii(s.substr(0, prefix.size()), prefix);
+}
+
+class Parser {
+  public:
+    explicit Parser(std::u16string_view text) {
+        size_t start = 0;
+        while (start <= text.size()) {
+            size_t end = text.find(u'\n', start);
+            if (end == std::u16string_view::npos) end = text.size();
+            std::u16string_view line = text.substr(start, end - start);
+            if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
+            lines_.push_back(line);
+            start = end + 1;
+        }
+    }
+
+    bool run(Roots& roots, RegistryError& error) {
+        size_t i = 0;
+        // Skip leading blank lines; an empty file is an empty store.
+        while (i < lines_.size() && trim(lines_[i]).empty()) ++i;
+        if (i == lines_.size()) return true;
+        const std::u16string_view header = trim(lines_[i]);
+        if (header != kHeader && header != kHeader4)
+            return fail(error, i, RegistryProblem::MissingHeader);
+        ++i;
+        Key* current = nullptr;
+        for (; i < lines_.size(); ++i) {
+            const std::u16string_view line = trim(lines_[i]);
+            if (line.empty() || line.front() == u';') continue;
+            if (line.front() == u'[') {
+                if (!section(roots, line, current))
+                    return fail(error, i, RegistryProblem::BadSection);
+                continue;
+            }
+            if (line.front() != u'"' && line.front() != u'@')
+                return fail(error, i, RegistryProblem::BadName);
+            if (!current) return fail(error, i, RegistryProblem::ValueOutsideKey);
+            const size_t first_line = i;
+            const RegistryProblem problem = value_line(*current, line, i);
+            if (problem != RegistryProblem::None)
+                return fail(error, problem == RegistryProblem::UnexpectedEnd ? first_line : i,
+                            problem);
+        }
+        return true;
+    }
+
+  private:
+    static bool fail(RegistryError& error, size_t line, RegistryProblem problem) {
+        error.code = RegistryErrorCode::Damaged;
+        error.problem = problem;
+        error.line = int(line + 1);
+        return false;
+    }
+
+    static bool section(Roots& roots, std::u16string_view line, Key*& current) {
+        if (line.size() < 3 || line.back() != u']') return false;
+        std::u16string_view inner = line.substr(1, line.size() - 2);
+        const bool remove = !inner.empty() && inner.front() == u'-';
+        if (remove) inner.remove_prefix(1);
+        const size_t slash = inner.find(u'\\');
+        const std::u16string_view root_name = inner.substr(0, slash);
+        RegistryRoot root;
+        if (iequals_ascii(root_name, kCurrentUserName))
+            root = RegistryRoot::CurrentUser;
+        else if (iequals_ascii(root_name, kClassesRootName))
+            root = RegistryRoot::ClassesRoot;
+        else
+            return false;
+        std::u16string_view rest;
+        if (slash != std::u16string_view::npos) {
+            rest = inner.substr(slash + 1);
+            if (rest.empty()) return false;
+        }
+        const auto parts = split_path(rest);
+        if (!parts) return false;
+        if (remove) {
+            if (parts->empty()) return false;
+            apply_change(roots, Change{ChangeKind::DeleteKey, root, *parts, {}, {}});
+            current = nullptr;
+        } else {
+            current = &make_key(roots, root, *parts, nullptr);
+        }
+        return true;
+    }
+
+    // Reads a quoted text starting at s[pos] == '"'; pos ends after the closing quote.
+    static bool quoted(std::u16string_view s, size_t& pos, std::u16string& out) {
+        ++pos;
+        while (pos < s.size()) {
+            const char16_t c = s[pos++];
+            if (c == u'"') return true;
+            if (c == u'\\' && pos < s.size() && (s[pos] == u'"' || s[pos] == u'\\')) {
+                out.push_back(s[pos++]);
+                continue;
+            }
+            // Any other backslash stands for itself, as a path typed by hand would have it.
+            out.push_back(c);
+        }
+        return false;
+    }
+
+    RegistryProblem value_line(Key& key, std::u16string_view line, size_t& index) {
+        size_t pos = 0;
+        std::u16string name;
+        if (line.front() == u'@') {
+            pos = 1;
+        } else if (!quoted(line, pos, name)) {
+            return RegistryProblem::BadName;
+        }
+        if (name.size() > kMaxValueNameUnits) return RegistryProblem::BadName;
+        while (pos < line.size() && is_blank(line[pos])) ++pos;
+        if (pos >= line.size() || line[pos] != u'=') return RegistryProblem::BadName;
+        ++pos;
+        const std::u16string_view data = trim(line.substr(pos));
+
+        if (data == u"-") {
+            auto it = key.find_value(name);
+            if (it != key.values.end()) key.values.erase(it);
+            return RegistryProblem::None;
+        }
+        RegistryValue value;
+        if (!data.empty() && data.front() == u'"') {
+            size_t p = 0;
+            std::u16string text;
+            if (!quoted(data, p, text)) return RegistryProblem::UnterminatedText;
+            if (!trim(data.substr(p)).empty()) return RegistryProblem::BadData;
+            value = RegistryValue::of_string(text);
+        } else if (starts_with_ci(data, u"dword:")) {
+            const std::u16string_view digits = data.substr(6);
+            if (digits.empty() || digits.size() > 8) return RegistryProblem::BadDword;
+            uint32_t v = 0;
+            for (char16_t c : digits) {
+                const int d = hex_digit(c);
+                if (d < 0) return RegistryProblem::BadDword;
+                v = (v << 4) | uint32_t(d);
+            }
+            value = RegistryValue::of_dword(v);
+        } else if (starts_with_ci(data, u"hex")) {
+            const RegistryProblem p = hex_value(data.substr(3), index, value);
+            if (p != RegistryProblem::None) return p;
+        } else {
+            return RegistryProblem::BadData;
+        }
+        auto it = key.find_value(name);
+        if (it != key.values.end())
+            it->second = std::move(value);
+        else
+            key.values.emplace_back(std::move(name), std::move(value));
+        return RegistryProblem::None;
+    }
+
+    // `rest` follows "hex": an optional "(n)", then ":" and the bytes, continued over further
+    // lines while a line ends in "\".
+    RegistryProblem hex_value(std::u16string_view rest, size_t& index, RegistryValue& value) {
+        uint32_t kind = 3;
+        if (!rest.empty() && rest.front() == u'(') {
+            const size_t close = rest.find(u')');
+            if (close == std::u16string_view::npos || close == 1 || close > 9)
+                return RegistryProblem::BadData;
+            kind = 0;
+            for (char16_t c : rest.substr(1, close - 1)) {
+                const int d = hex_digit(c);
+                if (d < 0) return RegistryProblem::BadData;
+                kind = (kind << 4) | uint32_t(d);
+            }
+            rest.remove_prefix(close + 1);
+        }
+        if (rest.empty() || rest.front() != u':') return RegistryProblem::BadData;
+        rest.remove_prefix(1);
+
+        std::u16string all;
+        std::u16string_view part = trim(rest);
+        while (!part.empty() && part.back() == u'\\') {
+            part.remove_suffix(1);
+            all.append(part);
+            if (index + 1 >= lines_.size()) return RegistryProblem::UnexpectedEnd;
+            part = trim(lines_[++index]);
+        }
+        all.append(part);
+
+        std::vector<uint8_t> bytes;
+        std::u16string_view list = trim(all);
+        while (!list.empty()) {
+            const size_t comma = list.find(u',');
+            const std::u16string_view token = trim(list.substr(0, comma));
+            if (token.empty() || token.size() > 2) return RegistryProblem::BadHex;
+            int v = 0;
+            for (char16_t c : token) {
+                const int d = hex_digit(c);
+                if (d < 0) return RegistryProblem::BadHex;
+                v = v * 16 + d;
+            }
+            bytes.push_back(uint8_t(v));
+            if (comma == std::u16string_view::npos) break;
+            list = trim(list.substr(comma + 1));
+        }
+
+        if (kind == 4 && bytes.size() == 4) {
+            value = RegistryValue::of_dword(uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 |
+                                            uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24);
+            return RegistryProblem::None;
+        }
+        if (kind == 1 && bytes.size() % 2 == 0) {
+            std::u16string text;
+            for (size_t i = 0; i < bytes.size(); i += 2)
+                text.push_back(char16_t(bytes[i] | (bytes[i + 1] << 8)));
+            if (!text.empty() && text.back() == 0) text.pop_back();
+            if (text.find(char16_t(0)) == std::u16string::npos) {
+                value = RegistryValue::of_string(text);
+                return RegistryProblem::None;
+            }
+        }
+        value = RegistryValue::of_binary(bytes);
+        value.binary_kind = kind;
+        return RegistryProblem::None;
+    }
+
+    std::vector<std::u16string_view> lines_;
+};
+
+// ---- Writing the text ---------------------------------------------------------------------
+
+void append_escaped(std::string& out, std::u16string_view text) {
+    out.push_back('"');
+    for (char16_t c : text) {
+        if (c == u'"' || c == u'\\') out.push_back('\\');
+        out += to_utf8(std::u16string_view(&c, 1));
+    }
+    out.push_back('"');
+}
+
+void append_name(std::string& out, std::u16string_view name) {
+    if (name.empty())
+        out.push_back('@');
+    else
+        append_escaped(out, name);
+}
+
+void append_hex(std::string& out, std::span<const uint8_t> bytes, size_t line_start) {
+    static const char digits[] = "0123456789abcdef";
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        // Lines stay within 80 columns, as the registry editor writes them.
+        if (out.size() - line_start + 3 > 77) {
+            out += "\\\n  ";
+            line_start = out.size() - 2;
+        }
+        out.push_back(digits[bytes[i] >> 4]);
+        out.push_back(digits[bytes[i] & 15]);
+        if (i + 1 < bytes.size()) out.push_back(',');
+    }
+}
+
+bool needs_hex_string(std::u16string_view text) {
+    // Line breaks and other controls cannot stand inside a quoted line.
+    for (char16_t c : text)
+        if (c < 0x20) return true;
+    return false;
+}
+
+void append_value(std::string& out, std::u16string_view name, const RegistryValue& value) {
+    const size_t line_start = out.size();
+    append_name(out, name);
+    out.push_back('=');
+    switch (value.type) {
+        case RegistryValueType::Dword: {
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "dword:%08x", value.dword);
+            out += buf;
+            break;
+        }
+        case RegistryValueType::String:
+            if (needs_hex_string(value.string)) {
+                out += "hex(1):";
+                std::vector<uint8_t> bytes = utf16le_encode(value.string);
+                bytes.push_back(0);
+                bytes.push_back(0);
+                append_hex(out, bytes, line_start);
+            } else {
+                append_escaped(out, value.string);
+            }
+            break;
+        case RegistryValueType::Binary:
+            if (value.binary_kind == 3) {
+                out += "hex:";
+            } else {
+                char buf[24];
+                std::snprintf(buf, sizeof buf, "hex(%x):", value.binary_kind);
+                out += buf;
+            }
+            append_hex(out, value.binary, line_start);
+            break;
+    }
+    out.push_back('\n');
+}
+
+void append_key(std::string& out, const Key& key, const std::string& full_name, bool is_root) {
+    if (!is_root || !key.values.empty()) {
+        out += "[" + full_name + "]\n";
+        for (const auto& [name, value] : key.values) append_value(out, name, value);
+        out.push_back('\n');
+    }
+    for (const auto& [folded, child] : key.children)
+        append_key(out, child, full_name + "\\" + to_utf8(child.name), false);
+}
+
+std::string serialise(const Roots& roots) {
+    std::string out = to_utf8(kHeader);
+    out += "\n\n";
+    append_key(out, roots[0], to_utf8(kClassesRootName), true);
+    append_key(out, roots[1], to_utf8(kCurrentUserName), true);
+    return out;
+}
+
+bool parse_into(std::string_view bytes, Roots& roots, RegistryError& error) {
+    const std::u16string text = decode_file_text(bytes);
+    Parser parser(text);
+    Roots fresh;
+    if (!parser.run(fresh, error)) return false;
+    roots = std::move(fresh);
+    return true;
+}
+
+// Reads the whole file; a missing file reads as empty. False (with errno) on failure.
+bool read_whole(const std::filesystem::path& path, std::string& out, int& err) {
+    out.clear();
+    File file = File::open(path, FileMode::ReadOnly, &err);
+    if (!file.is_open()) {
+        if (err == ENOENT) {
+            err = 0;
+            return true;
+        }
+        return false;
+    }
+    const std::optional<uint64_t> size = file.size();
+    if (!size) {
+        err = EIO;
+        return false;
+    }
+    if (*size > kMaxFileBytes) {
+        err = EFBIG;
+        return false;
+    }
+    out.resize(size_t(*size));
+    const IoResult r =
+        file.read_at(0, std::span<uint8_t>(reinterpret_cast<uint8_t*>(out.data()), out.size()));
+    if (r.failed()) {
+        err = r.error;
+        return false;
+    }
+    out.resize(r.bytes);
+    return true;
+}
+
+// Reads and parses the file at `path` into `roots`; fills `error` on failure.
+bool read_file_into(const std::filesystem::path& path, Roots& roots, RegistryError& error) {
+    std::string bytes;
+    int err = 0;
+    if (!read_whole(path, bytes, err)) {
+        error = RegistryError{RegistryErrorCode::ReadFailed, RegistryProblem::None, 0, err, path};
+        return false;
+    }
+    RegistryError parse_error;
+    if (!parse_into(bytes, roots, parse_error)) {
+        error = parse_error;
+        error.path = path;
+        return false;
+    }
+    return true;
+}
+
+// The advisory lock that serialises writers; released when the object goes away.
+File acquire_lock(const std::filesystem::path& folder, RegistryError& error) {
+    const std::filesystem::path path = folder / kLockFileName;
+    int err = 0;
+    File lock = File::open(path, FileMode::ReadWrite, &err);
+    if (!lock.is_open() && err == ENOENT) lock = File::open(path, FileMode::CreateNew, &err);
+    if (!lock.is_open() && err == EEXIST) lock = File::open(path, FileMode::ReadWrite, &err);
+    if (!lock.is_open()) {
+        error = RegistryError{RegistryErrorCode::WriteFailed, RegistryProblem::None, 0, err, path};
+        return File();
+    }
+    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    while (!lock.try_lock_exclusive()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            error = RegistryError{RegistryErrorCode::Busy, RegistryProblem::None, 0, 0, path};
+            return File();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return lock;
+}
+
+// Writes `text` to a new file beside `target` and renames it over `target`.
+bool write_atomically(const std::filesystem::path& target, std::string_view text,
+                      RegistryError& error) {
+    const std::filesystem::path folder = target.parent_path();
+    std::filesystem::path temp;
+    File file;
+    int err = 0;
+    for (int attempt = 0; attempt < 100 && !file.is_open(); ++attempt) {
+        temp = target;
+        static std::atomic<unsigned> counter{0};
+        temp += ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        file = File::open(temp, FileMode::CreateNew, &err);
+        if (!file.is_open() && err != EEXIST) break;
+    }
+    auto fail = [&](int e) {
+        error = RegistryError{RegistryErrorCode::WriteFailed, RegistryProblem::None, 0, e, target};
+        if (file.is_open()) file.close();
+        if (!temp.empty()) {
+            std::error_code ec;
+            std::filesystem::remove(temp, ec);
+        }
+        return false;
+    };
+    if (!file.is_open()) {
+        temp.clear();
+        return fail(err);
+    }
+    const IoResult r = file.write(
+        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    if (r.failed() || r.bytes != text.size()) return fail(r.failed() ? r.error : ENOSPC);
+    if (!file.sync()) return fail(errno ? errno : EIO);
+    file.close();
+    std::error_code ec;
+    std::filesystem::rename(temp, target, ec);
+    if (ec) return fail(ec.value());
+    temp.clear();
+    sync_directory(folder);
+    return true;
+}
+
+}  // namespace
+
+// ---- RegistryValue ---------------------------------------------------------------------------
+
+RegistryValue RegistryValue::of_dword(uint32_t v) {
+    RegistryValue value;
+    value.type = RegistryValueType::Dword;
+    value.dword = v;
+    return value;
+}
+
+RegistryValue RegistryValue::of_string(std::u16string_view v) {
+    RegistryValue value;
+    value.type = RegistryValueType::String;
+    value.string = v;
+    return value;
+}
+
+RegistryValue RegistryValue::of_binary(std::span<const uint8_t> v) {
+    RegistryValue value;
+    value.type = RegistryValueType::Binary;
+    value.binary.assign(v.begin(), v.end());
+    return value;
+}
+
+// ---- Messages --------------------------------------------------------------------------------
+
+std::u16string registry_error_message(const RegistryError& error) {
+    const std::u16string path = from_utf8(error.path.string());
+    const std::u16string system =
+        error.system_error ? from_utf8(std::strerror(error.system_error)) : std::u16string();
+    switch (error.code) {
+        case RegistryErrorCode::None:
+            return {};
+        case RegistryErrorCode::Damaged: {
+            const int problem = int(error.problem) - int(RegistryProblem::MissingHeader);
+            const std::u16string reason =
+                problem >= 0 ? loadString(kIdProblemFirst + uint32_t(problem)) : std::u16string();
+            return format_message(
+                loadString(kIdDamaged),
+                {std::u16string_view(path), int64_t(error.line), std::u16string_view(reason)});
+        }
+        case RegistryErrorCode::ReadFailed:
+            return format_message(loadString(kIdReadFailed),
+                                  {std::u16string_view(path), std::u16string_view(system)});
+        case RegistryErrorCode::WriteFailed:
+            return format_message(loadString(kIdWriteFailed),
+                                  {std::u16string_view(path), std::u16string_view(system)});
+        case RegistryErrorCode::Busy:
+            return format_message(loadString(kIdBusy), {std::u16string_view(path)});
+        case RegistryErrorCode::NoFolder:
+            return loadString(kIdNoFolder);
+        case RegistryErrorCode::InvalidName:
+            return loadString(kIdInvalidName);
+    }
+    return {};
+}
+
+// ---- Registry --------------------------------------------------------------------------------
+
+struct Registry::Impl {
+    Roots roots;
+    std::vector<Change> journal;
+    RegistryError error;
+    std::filesystem::path folder;
+
+    bool record(Change change, bool* created = nullptr) {
+        const bool done = apply_change(roots, change, created);
+        if (done || change.kind == ChangeKind::DeleteKey || change.kind == ChangeKind::DeleteValue)
+            journal.push_back(std::move(change));
+        return done;
+    }
+
+    std::optional<std::vector<std::u16string>> path_or_error(std::u16string_view path) {
+        auto parts = split_path(path);
+        if (!parts) error = RegistryError{RegistryErrorCode::InvalidName, {}, 0, 0, {}};
+        return parts;
+    }
+};
+
+std::filesystem::path Registry::configuration_folder() {
+    if (const char* dir = std::getenv("KEYSTASH_CONFIG_DIR"); dir && *dir) return dir;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg && xdg[0] == '/')
+        return std::filesystem::path(xdg) / "keystash";
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::filesystem::path(home) / ".config" / "keystash";
+    return {};
+}
+
+Registry::Registry() : impl_(std::make_unique<Impl>()) {}
+Registry::~Registry() = default;
+Registry::Registry(Registry&&) noexcept = default;
+Registry& Registry::operator=(Registry&&) noexcept = default;
+Registry::Registry(const Registry& other) : impl_(std::make_unique<Impl>(*other.impl_)) {}
+Registry& Registry::operator=(const Registry& other) {
+    if (this != &other) impl_ = std::make_unique<Impl>(*other.impl_);
+    return *this;
+}
+
+const RegistryError& Registry::error() const {
+    return impl_->error;
+}
+
+const std::filesystem::path& Registry::folder() const {
+    return impl_->folder;
+}
+
+std::filesystem::path Registry::file_path() const {
+    return impl_->folder.empty() ? std::filesystem::path() : impl_->folder / kFileName;
+}
+
+bool Registry::load(const std::filesystem::path& folder) {
+    impl_->folder = folder;
+    impl_->journal.clear();
+    impl_->roots = Roots{};
+    impl_->error = RegistryError{};
+    if (folder.empty()) {
+        impl_->error.code = RegistryErrorCode::NoFolder;
+        return false;
+    }
+    Roots roots;
+    if (!read_file_into(file_path(), roots, impl_->error)) return false;
+    impl_->roots = std::move(roots);
+    return true;
+}
+
+bool Registry::save() {
+    Impl& d = *impl_;
+    if (d.folder.empty()) {
+        d.error = RegistryError{RegistryErrorCode::NoFolder, {}, 0, 0, {}};
+        return false;
+    }
+    std::error_code ec;
+    if (!std::filesystem::is_directory(d.folder, ec)) {
+        std::filesystem::create_directories(d.folder, ec);
+        if (!ec)
+            std::filesystem::permissions(d.folder, std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::replace, ec);
+        if (ec) {
+            d.error = RegistryError{RegistryErrorCode::WriteFailed, {}, 0, ec.value(), d.folder};
+            return false;
+        }
+    }
+    RegistryError error;
+    File lock = acquire_lock(d.folder, error);
+    if (!lock.is_open()) {
+        d.error = error;
+        return false;
+    }
+    // Merge this store's changes into what is on disk now.
+    Roots merged;
+    if (!read_file_into(file_path(), merged, error)) {
+        d.error = error;
+        return false;
+    }
+    for (const Change& change : d.journal) apply_change(merged, change);
+    if (!write_atomically(file_path(), serialise(merged), error)) {
+        d.error = error;
+        return false;
+    }
+    d.roots = std::move(merged);
+    d.journal.clear();
+    d.error = RegistryError{};
+    return true;
+}
+
+bool Registry::key_exists(RegistryRoot root, std::u16string_view path) const {
+    const auto parts = split_path(path);
+    return parts && find_key(impl_->roots, root, *parts) != nullptr;
+}
+
+bool Registry::create_key(RegistryRoot root, std::u16string_view path, bool* created) {
+    auto parts = impl_->path_or_error(path);
+    if (!parts) return false;
+    bool is_new = false;
+    impl_->record(Change{ChangeKind::CreateKey, root, std::move(*parts), {}, {}}, &is_new);
+    if (created) *created = is_new;
+    return true;
+}
+
+bool Registry::delete_key(RegistryRoot root, std::u16string_view path) {
+    auto parts = impl_->path_or_error(path);
+    if (!parts || parts->empty()) return false;
+    return impl_->record(Change{ChangeKind::DeleteKey, root, std::move(*parts), {}, {}});
+}
+
+std::vector<std::u16string> Registry::subkeys(RegistryRoot root, std::u16string_view path) const {
+    std::vector<std::u16string> names;
+    const auto parts = split_path(path);
+    if (!parts) return names;
+    if (const Key* key = find_key(impl_->roots, root, *parts))
+        for (const auto& [folded, child] : key->children) names.push_back(child.name);
+    return names;
+}
+
+std::vector<std::u16string> Registry::value_names(RegistryRoot root,
+                                                  std::u16string_view path) const {
+    std::vector<std::u16string> names;
+    const auto parts = split_path(path);
+    if (!parts) return names;
+    if (const Key* key = find_key(impl_->roots, root, *parts))
+        for (const auto& [name, value] : key->values) names.push_back(name);
+    return names;
+}
+
+std::optional<RegistryValue> Registry::get_value(RegistryRoot root, std::u16string_view path,
+                                                 std::u16string_view name) const {
+    const auto parts = split_path(path);
+    if (!parts) return std::nullopt;
+    Key* key = find_key(impl_->roots, root, *parts);
+    if (!key) return std::nullopt;
+    auto it = key->find_value(name);
+    if (it == key->values.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<uint32_t> Registry::get_dword(RegistryRoot root, std::u16string_view path,
+                                            std::u16string_view name) const {
+    auto v = get_value(root, path, name);
+    if (!v || v->type != RegistryValueType::Dword) return std::nullopt;
+    return v->dword;
+}
+
+std::optional<std::u16string> Registry::get_string(RegistryRoot root, std::u16string_view path,
+                                                   std::u16string_view name) const {
+    auto v = get_value(root, path, name);
+    if (!v || v->type != RegistryValueType::String) return std::nullopt;
+    return std::move(v->string);
+}
+
+std::optional<std::vector<uint8_t>> Registry::get_binary(RegistryRoot root,
+                                                         std::u16string_view path,
+                                                         std::u16string_view name) const {
+    auto v = get_value(root, path, name);
+    if (!v || v->type != RegistryValueType::Binary) return std::nullopt;
+    return std::move(v->binary);
+}
+
+bool Registry::set_value(RegistryRoot root, std::u16string_view path, std::u16string_view name,
+                         const RegistryValue& value) {
+    auto parts = impl_->path_or_error(path);
+    if (!parts) return false;
+    if (name.size() > kMaxValueNameUnits) {
+        impl_->error = RegistryError{RegistryErrorCode::InvalidName, {}, 0, 0, {}};
+        return false;
+    }
+    return impl_->record(
+        Change{ChangeKind::SetValue, root, std::move(*parts), std::u16string(name), value});
+}
+
+bool Registry::set_dword(RegistryRoot root, std::u16string_view path, std::u16string_view name,
+                         uint32_t value) {
+    return set_value(root, path, name, RegistryValue::of_dword(value));
+}
+
+bool Registry::set_string(RegistryRoot root, std::u16string_view path, std::u16string_view name,
+                          std::u16string_view value) {
+    return set_value(root, path, name, RegistryValue::of_string(value));
+}
+
+bool Registry::set_binary(RegistryRoot root, std::u16string_view path, std::u16string_view name,
+                          std::span<const uint8_t> value) {
+    return set_value(root, path, name, RegistryValue::of_binary(value));
+}
+
+bool Registry::delete_value(RegistryRoot root, std::u16string_view path, std::u16string_view name) {
+    auto parts = split_path(path);
+    if (!parts) return false;
+    return impl_->record(
+        Change{ChangeKind::DeleteValue, root, std::move(*parts), std::u16string(name), {}});
+}
+
+std::string Registry::to_text() const {
+    return serialise(impl_->roots);
+}
+
+bool Registry::parse_text(std::string_view bytes, RegistryError* error) {
+    RegistryError local;
+    Roots roots;
+    if (!parse_into(bytes, roots, local)) {
+        if (error) *error = local;
+        return false;
+    }
+    impl_->roots = std::move(roots);
+    impl_->journal.clear();
+    return true;
+}
+
+}  // namespace ks

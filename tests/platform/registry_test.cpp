@@ -1,1 +1,539 @@
+#include "platform/registry.h"
+
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/file.h"
+#include "platform/text.h"
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace ks {
+namespace {
+
+constexpr auto HKCU = RegistryRoot::CurrentUser;
+constexpr auto HKCR = RegistryRoot::ClassesRoot;
+
+std::string read_text(const fs::path& path) {
+    const auto bytes = test::read_file_bytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void write_text(const fs::path& path, std::string_view text) {
+    test::write_file_bytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+std::vector<std::string> folder_entries(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class RegistryStoreTest : public ::testing::Test {
+  protected:
+    fs::path folder() const { return dir_.path() / "config"; }
+    fs::path file() const { return folder() / Registry::kFileName; }
+
+    void write_file(std::string_view text) {
+        fs::create_directories(folder());
+        write_text(file(), text);
+    }
+
+    test::TempDir dir_;
+};
+
+// ---- Round trips -----------------------------------------------------------------------------
+
+TEST_F(RegistryStoreTest, ValuesOfEveryTypeSurviveSaveAndLoad) {
+    std::vector<uint8_t> long_binary(200);
+    for (size_t i = 0; i < long_binary.size(); ++i) long_binary[i] = uint8_t(i * 7);
+
+    struct Case {
+        RegistryRoot root;
+        std::u16string path;
+        std::u16string name;
+        RegistryValue value;
+    };
+    const std::vector<Case> cases = {
+        {HKCU, u"Software\\Test", u"Ten", RegistryValue::of_dword(10)},
+        {HKCU, u"Software\\Test", u"Max", RegistryValue::of_dword(0xFFFFFFFF)},
+        {HKCU, u"Software\\Test", u"Zero", RegistryValue::of_dword(0)},
+        {HKCU, u"Software\\Test", u"", RegistryValue::of_string(u"default value")},
+        {HKCU, u"Software\\Test", u"Quotes", RegistryValue::of_string(u"say \"hi\" \\ bye\\")},
+        {HKCU, u"Software\\Test", u"Empty", RegistryValue::of_string(u"")},
+        {HKCU, u"Software\\Test", u"Unicode", RegistryValue::of_string(u"Zürich – 東京 €")},
+        {HKCU, u"Software\\Test", u"Lines", RegistryValue::of_string(u"one\r\ntwo\tthree")},
+        {HKCU, u"Software\\Test", u"Name \"with\" \\ marks", RegistryValue::of_dword(3)},
+        {HKCU, u"Software\\Test", u"Bytes", RegistryValue::of_binary(long_binary)},
+        {HKCU, u"Software\\Test", u"NoBytes", RegistryValue::of_binary({})},
+        {HKCU, u"", u"AtRoot", RegistryValue::of_dword(5)},
+        {HKCR, u".ks5", u"", RegistryValue::of_string(u"KeystashProDocument")},
+        {HKCR, u"Class\\Shell\\Open\\Command", u"", RegistryValue::of_string(u"\"/a b/p\" %1")},
+    };
+
+    Registry out;
+    out.load(folder());
+    for (const auto& c : cases) ASSERT_TRUE(out.set_value(c.root, c.path, c.name, c.value));
+    ASSERT_TRUE(out.save()) << to_utf8(registry_error_message(out.error()));
+
+    Registry in;
+    ASSERT_TRUE(in.load(folder()));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(to_utf8(c.path + u" / " + c.name));
+        EXPECT_EQ(in.get_value(c.root, c.path, c.name), c.value);
+    }
+    EXPECT_EQ(in.to_text(), out.to_text());
+}
+
+TEST_F(RegistryStoreTest, WritesTheEditorTextFormat) {
+    Registry reg;
+    reg.load(folder());
+    reg.set_dword(HKCU, u"Software\\Test", u"Count", 10);
+    reg.set_string(HKCU, u"Software\\Test", u"Path", u"C:\\x \"y\"");
+    reg.set_string(HKCU, u"Software\\Test", u"", u"def");
+    const std::vector<uint8_t> bytes(40, 0xAB);
+    reg.set_binary(HKCU, u"Software\\Test", u"Keys", bytes);
+    ASSERT_TRUE(reg.save());
+
+    const std::string text = read_text(file());
+    EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00\n\n", 0), 0u) << text;
+    EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software]\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Test]\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"Count\"=dword:0000000a\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"Path\"=\"C:\\\\x \\\"y\\\"\"\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("@=\"def\"\n"), std::string::npos) << text;
+    // Long binary data continues on indented lines ending in a backslash; no line passes 80
+    // columns.
+    EXPECT_NE(text.find("\"Keys\"=hex:ab,ab,"), std::string::npos) << text;
+    EXPECT_NE(text.find(",\\\n  ab,"), std::string::npos) << text;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = text.find('\n', start);
+        EXPECT_LE(end - start, 80u) << text.substr(start, end - start);
+        start = end + 1;
+    }
+    // Folder and file are private to the user; no temporary file is left behind.
+    EXPECT_EQ(fs::status(file()).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(folder()).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_EQ(folder_entries(folder()),
+              (std::vector<std::string>{"registry.lock", "registry.reg"}));
+}
+
+// ---- Reading files written by hand or by other tools --------------------------------------
+
+TEST(RegistryParseTest, ReadsHandWrittenForms) {
+    struct Case {
+        const char* what;
+        std::string text;
+        RegistryRoot root;
+        std::u16string path;
+        std::u16string name;
+        std::optional<RegistryValue> expected;
+    };
+    const std::string head = "Windows Registry Editor Version 5.00\n\n";
+    const std::vector<Case> cases = {
+        {"colour typed by hand", head + "[HKEY_CURRENT_USER\\S]\n\"Color\"=dword:ff\n", HKCU, u"S",
+         u"Color", RegistryValue::of_dword(0xFF)},
+        {"upper-case hex digits and keyword",
+         head + "[HKEY_CURRENT_USER\\S]\n\"C\"=DWORD:00FF00AB\n", HKCU, u"S", u"C",
+         RegistryValue::of_dword(0xFF00AB)},
+        {"blanks around the equals sign", head + "[HKEY_CURRENT_USER\\S]\n  \"C\" = dword:1  \n",
+         HKCU, u"S", u"C", RegistryValue::of_dword(1)},
+        {"CRLF line ends",
+         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\S]\r\n\"P\"=\"/a\"\r\n",
+         HKCU, u"S", u"P", RegistryValue::of_string(u"/a")},
+        {"comment lines", head + "; note\n[HKEY_CURRENT_USER\\S]\n;\"P\"=\"x\"\n\"Q\"=\"y\"\n",
+         HKCU, u"S", u"P", std::nullopt},
+        {"path with a lone backslash", head + "[HKEY_CURRENT_USER\\S]\n\"P\"=\"C:\\dir\\f.ks5\"\n",
+         HKCU, u"S", u"P", RegistryValue::of_string(u"C:\\dir\\f.ks5")},
+        {"default value", head + "[HKEY_CLASSES_ROOT\\.ks5]\n@=\"KeystashProDocument\"\n", HKCR,
+         u".ks5", u"", RegistryValue::of_string(u"KeystashProDocument")},
+        {"lower-case root name", head + "[hkey_current_user\\S]\n\"D\"=dword:2\n", HKCU, u"S", u"D",
+         RegistryValue::of_dword(2)},
+        {"binary continued over lines",
+         head + "[HKEY_CURRENT_USER\\S]\n\"B\"=hex:01,02,\\\n  03,04,\\\n  05\n", HKCU, u"S", u"B",
+         RegistryValue::of_binary(std::vector<uint8_t>{1, 2, 3, 4, 5})},
+        {"binary with one-digit bytes", head + "[HKEY_CURRENT_USER\\S]\n\"B\"=hex:1,a,FF\n", HKCU,
+         u"S", u"B", RegistryValue::of_binary(std::vector<uint8_t>{1, 10, 255})},
+        {"empty binary", head + "[HKEY_CURRENT_USER\\S]\n\"B\"=hex:\n", HKCU, u"S", u"B",
+         RegistryValue::of_binary({})},
+        {"DWORD written as hex(4)", head + "[HKEY_CURRENT_USER\\S]\n\"D\"=hex(4):0a,00,00,01\n",
+         HKCU, u"S", u"D", RegistryValue::of_dword(0x0100000A)},
+        {"string written as hex(1)",
+         head + "[HKEY_CURRENT_USER\\S]\n\"T\"=hex(1):41,00,0a,00,42,00,00,00\n", HKCU, u"S", u"T",
+         RegistryValue::of_string(u"A\nB")},
+        {"value deleted by a later line", head + "[HKEY_CURRENT_USER\\S]\n\"D\"=dword:1\n\"D\"=-\n",
+         HKCU, u"S", u"D", std::nullopt},
+        {"key deleted by a later section",
+         head + "[HKEY_CURRENT_USER\\S\\T]\n\"D\"=dword:1\n[-HKEY_CURRENT_USER\\S]\n", HKCU,
+         u"S\\T", u"D", std::nullopt},
+        {"older header", "REGEDIT4\n\n[HKEY_CURRENT_USER\\S]\n\"D\"=dword:7\n", HKCU, u"S", u"D",
+         RegistryValue::of_dword(7)},
+        {"UTF-8 with byte-order mark",
+         "\xEF\xBB\xBFWindows Registry Editor Version "
+         "5.00\n[HKEY_CURRENT_USER\\S]\n\"N\"=\"\xC3\xA9\"\n",
+         HKCU, u"S", u"N", RegistryValue::of_string(u"é")},
+        {"Windows-1252 bytes", head + "[HKEY_CURRENT_USER\\S]\n\"N\"=\"caf\xE9\"\n", HKCU, u"S",
+         u"N", RegistryValue::of_string(u"café")},
+        {"sections differing only in case merge",
+         head +
+             "[HKEY_CURRENT_USER\\Soft]\n\"A\"=dword:1\n[HKEY_CURRENT_USER\\SOFT]\n\"a\"=dword:2\n",
+         HKCU, u"soft", u"A", RegistryValue::of_dword(2)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Registry reg;
+        RegistryError error;
+        ASSERT_TRUE(reg.parse_text(c.text, &error)) << "line " << error.line;
+        EXPECT_EQ(reg.get_value(c.root, c.path, c.name), c.expected);
+    }
+}
+
+TEST(RegistryParseTest, ReadsUtf16FileWithByteOrderMark) {
+    const std::u16string text =
+        u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\S]\r\n\"N\"=\"Ω\"\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) {
+        bytes.push_back(char(c & 0xFF));
+        bytes.push_back(char(c >> 8));
+    }
+    Registry reg;
+    ASSERT_TRUE(reg.parse_text(bytes));
+    EXPECT_EQ(reg.get_string(HKCU, u"S", u"N"), u"Ω");
+}
+
+TEST(RegistryParseTest, ReportsTheLineAndProblemOfDamage) {
+    struct Case {
+        const char* what;
+        std::string text;
+        RegistryProblem problem;
+        int line;
+    };
+    const std::string head = "Windows Registry Editor Version 5.00\n\n";
+    const std::string key = head + "[HKEY_CURRENT_USER\\S]\n";  // values start on line 4
+    const std::vector<Case> cases = {
+        {"no header", "[HKEY_CURRENT_USER\\S]\n", RegistryProblem::MissingHeader, 1},
+        {"binary junk", std::string("\x01\x02\x03garbage", 10), RegistryProblem::MissingHeader, 1},
+        {"section without bracket", head + "[HKEY_CURRENT_USER\\S\n", RegistryProblem::BadSection,
+         3},
+        {"unknown root", head + "[HKEY_NOWHERE\\S]\n", RegistryProblem::BadSection, 3},
+        {"empty key part", head + "[HKEY_CURRENT_USER\\A\\\\B]\n", RegistryProblem::BadSection, 3},
+        {"root followed by a lone separator", head + "[HKEY_CURRENT_USER\\]\n",
+         RegistryProblem::BadSection, 3},
+        {"value before any key", head + "\"A\"=dword:1\n", RegistryProblem::ValueOutsideKey, 3},
+        {"unquoted name", key + "A=dword:1\n", RegistryProblem::BadName, 4},
+        {"name without closing quote", key + "\"A=dword:1\n", RegistryProblem::BadName, 4},
+        {"no equals sign", key + "\"A\" dword:1\n", RegistryProblem::BadName, 4},
+        {"unknown data form", key + "\"A\"=qword:1\n", RegistryProblem::BadData, 4},
+        {"text followed by junk", key + "\"A\"=\"x\"y\n", RegistryProblem::BadData, 4},
+        {"dword with nine digits", key + "\"A\"=dword:000000001\n", RegistryProblem::BadDword, 4},
+        {"dword not hexadecimal", key + "\"A\"=dword:12g4\n", RegistryProblem::BadDword, 4},
+        {"dword without digits", key + "\"A\"=dword:\n", RegistryProblem::BadDword, 4},
+        {"hex byte of three digits", key + "\"A\"=hex:001\n", RegistryProblem::BadHex, 4},
+        {"hex byte not hexadecimal", key + "\"A\"=hex:0g\n", RegistryProblem::BadHex, 4},
+        {"two commas", key + "\"A\"=hex:01,,02\n", RegistryProblem::BadHex, 4},
+        {"bad byte on a continuation line", key + "\"A\"=hex:01,\\\n  zz\n",
+         RegistryProblem::BadHex, 5},
+        {"hex type not closed", key + "\"A\"=hex(2:00\n", RegistryProblem::BadData, 4},
+        {"text without closing quote", key + "\"A\"=\"abc\n", RegistryProblem::UnterminatedText, 4},
+        {"escaped closing quote", key + "\"A\"=\"abc\\\"\n", RegistryProblem::UnterminatedText, 4},
+        {"file ends inside continued hex", key + "\"A\"=hex:01,\\\n  02,\\",
+         RegistryProblem::UnexpectedEnd, 4},
+        {"damage after good lines", key + "\"A\"=dword:1\n\"B\"=\"ok\"\n\"C\"=dword:x\n",
+         RegistryProblem::BadDword, 6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Registry reg;
+        reg.set_dword(HKCU, u"Keep", u"V", 1);
+        RegistryError error;
+        EXPECT_FALSE(reg.parse_text(c.text, &error));
+        EXPECT_EQ(error.code, RegistryErrorCode::Damaged);
+        EXPECT_EQ(error.problem, c.problem);
+        EXPECT_EQ(error.line, c.line);
+        // A failed parse leaves the store as it was.
+        EXPECT_EQ(reg.get_dword(HKCU, u"Keep", u"V"), 1u);
+    }
+}
+
+TEST(RegistryParseTest, EmptyFileIsAnEmptyStore) {
+    for (const std::string text : {"", "\n\n", "  \r\n"}) {
+        Registry reg;
+        EXPECT_TRUE(reg.parse_text(text));
+        EXPECT_TRUE(reg.subkeys(HKCU, u"").empty());
+    }
+}
+
+// ---- Damaged and unreadable files are kept ----------------------------------------------------
+
+TEST_F(RegistryStoreTest, DamagedFileIsReportedAndNeverOverwritten) {
+    const std::string damaged =
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\S]\n\"A\"=dword:1\n"
+        "\"B\"=dword:zz\n";
+    write_file(damaged);
+
+    Registry reg;
+    EXPECT_FALSE(reg.load(folder()));
+    EXPECT_EQ(reg.error().code, RegistryErrorCode::Damaged);
+    EXPECT_EQ(reg.error().line, 5);
+    EXPECT_EQ(reg.error().path, file());
+
+    reg.set_dword(HKCU, u"S", u"C", 3);
+    EXPECT_FALSE(reg.save());
+    EXPECT_EQ(reg.error().code, RegistryErrorCode::Damaged);
+    EXPECT_EQ(read_text(file()), damaged);
+    EXPECT_EQ(folder_entries(folder()),
+              (std::vector<std::string>{"registry.lock", "registry.reg"}));
+
+    // Once the user mends the file, the pending change is merged into it.
+    write_file("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\S]\n\"A\"=dword:1\n");
+    ASSERT_TRUE(reg.save());
+    Registry again;
+    ASSERT_TRUE(again.load(folder()));
+    EXPECT_EQ(again.get_dword(HKCU, u"S", u"A"), 1u);
+    EXPECT_EQ(again.get_dword(HKCU, u"S", u"C"), 3u);
+}
+
+TEST_F(RegistryStoreTest, DamageAppearingAfterLoadStopsTheSave) {
+    Registry reg;
+    ASSERT_TRUE(reg.load(folder()));
+    reg.set_dword(HKCU, u"S", u"A", 1);
+    ASSERT_TRUE(reg.save());
+    write_file("not a registry file");
+    reg.set_dword(HKCU, u"S", u"A", 2);
+    EXPECT_FALSE(reg.save());
+    EXPECT_EQ(read_text(file()), "not a registry file");
+}
+
+TEST_F(RegistryStoreTest, OversizedFileIsRefusedNotEmptied) {
+    fs::create_directories(folder());
+    {
+        write_text(file(), "Windows Registry Editor Version 5.00\n");
+        fs::resize_file(file(), 17u * 1024 * 1024);
+    }
+    Registry reg;
+    EXPECT_FALSE(reg.load(folder()));
+    EXPECT_EQ(reg.error().code, RegistryErrorCode::ReadFailed);
+    reg.set_dword(HKCU, u"S", u"A", 1);
+    EXPECT_FALSE(reg.save());
+    EXPECT_EQ(fs::file_size(file()), 17u * 1024 * 1024);
+}
+
+TEST_F(RegistryStoreTest, MissingFileLoadsEmptyAndSaveCreatesFolder) {
+    Registry reg;
+    EXPECT_TRUE(reg.load(folder()));
+    EXPECT_FALSE(fs::exists(folder()));
+    EXPECT_TRUE(reg.save());
+    EXPECT_TRUE(fs::exists(file()));
+}
+
+TEST_F(RegistryStoreTest, UnwritableFolderGivesAClearError) {
+    // A regular file stands where the folder should be.
+    write_text(dir_.path() / "blocker", "x");
+    Registry reg;
+    reg.load(dir_.path() / "blocker" / "config");
+    reg.set_dword(HKCU, u"S", u"A", 1);
+    EXPECT_FALSE(reg.save());
+    EXPECT_EQ(reg.error().code, RegistryErrorCode::WriteFailed);
+    EXPECT_NE(reg.error().system_error, 0);
+
+    Registry nowhere;
+    EXPECT_FALSE(nowhere.save());
+    EXPECT_EQ(nowhere.error().code, RegistryErrorCode::NoFolder);
+}
+
+// ---- Saving merges with what is on disk ----------------------------------------------------
+
+TEST_F(RegistryStoreTest, SaveKeepsValuesChangedOnDiskMeanwhile) {
+    Registry first;
+    first.load(folder());
+    first.set_dword(HKCU, u"S", u"Color", 1);
+    first.set_dword(HKCU, u"S", u"Count", 1);
+    first.set_dword(HKCU, u"S", u"Gone", 1);
+    ASSERT_TRUE(first.save());
+
+    Registry running;
+    ASSERT_TRUE(running.load(folder()));
+
+    // Meanwhile the user edits the colour by hand and another process removes a value.
+    std::string text = read_text(file());
+    text.replace(text.find("\"Color\"=dword:00000001"), 22, "\"Color\"=dword:00abcdef");
+    text.replace(text.find("\"Gone\"=dword:00000001\n"), 22, "");
+    write_text(file(), text);
+
+    running.set_dword(HKCU, u"S", u"Count", 2);
+    ASSERT_TRUE(running.save());
+    EXPECT_EQ(running.get_dword(HKCU, u"S", u"Color"), 0xABCDEFu);
+
+    Registry after;
+    ASSERT_TRUE(after.load(folder()));
+    EXPECT_EQ(after.get_dword(HKCU, u"S", u"Color"), 0xABCDEFu);
+    EXPECT_EQ(after.get_dword(HKCU, u"S", u"Count"), 2u);
+    EXPECT_EQ(after.get_dword(HKCU, u"S", u"Gone"), std::nullopt);
+}
+
+TEST_F(RegistryStoreTest, DeletionsReachTheFile) {
+    Registry reg;
+    reg.load(folder());
+    reg.set_dword(HKCU, u"A\\B", u"V", 1);
+    reg.set_dword(HKCU, u"A", u"W", 1);
+    reg.set_dword(HKCU, u"C", u"X", 1);
+    ASSERT_TRUE(reg.save());
+    EXPECT_TRUE(reg.delete_key(HKCU, u"a\\b"));
+    EXPECT_TRUE(reg.delete_value(HKCU, u"A", u"w"));
+    EXPECT_FALSE(reg.delete_value(HKCU, u"A", u"w"));
+    EXPECT_FALSE(reg.delete_key(HKCU, u"Nope"));
+    ASSERT_TRUE(reg.save());
+
+    Registry after;
+    ASSERT_TRUE(after.load(folder()));
+    EXPECT_TRUE(after.key_exists(HKCU, u"A"));
+    EXPECT_FALSE(after.key_exists(HKCU, u"A\\B"));
+    EXPECT_EQ(after.value_names(HKCU, u"A"), std::vector<std::u16string>{});
+    EXPECT_EQ(after.get_dword(HKCU, u"C", u"X"), 1u);
+}
+
+TEST_F(RegistryStoreTest, SaveWaitsForTheLockHolder) {
+    Registry reg;
+    reg.load(folder());
+    reg.set_dword(HKCU, u"S", u"A", 1);
+    ASSERT_TRUE(reg.save());
+
+    File lock = File::open(folder() / "registry.lock", FileMode::ReadWrite);
+    ASSERT_TRUE(lock.try_lock_exclusive());
+    reg.set_dword(HKCU, u"S", u"A", 2);
+    bool saved = false;
+    std::thread saver([&] { saved = reg.save(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // Nothing is written while another holds the lock.
+    EXPECT_NE(read_text(file()).find("dword:00000001"), std::string::npos);
+    lock.unlock();
+    saver.join();
+    EXPECT_TRUE(saved);
+    EXPECT_NE(read_text(file()).find("dword:00000002"), std::string::npos);
+}
+
+// ---- Names ----------------------------------------------------------------------------------
+
+TEST(RegistryNamesTest, KeyAndValueNamesIgnoreCase) {
+    Registry reg;
+    bool created = false;
+    ASSERT_TRUE(reg.create_key(HKCU, u"Software\\Brightloom", &created));
+    EXPECT_TRUE(created);
+    ASSERT_TRUE(reg.create_key(HKCU, u"SOFTWARE\\brightloom", &created));
+    EXPECT_FALSE(created);
+    reg.set_dword(HKCU, u"software\\BRIGHTLOOM", u"Count6", 4);
+    reg.set_dword(HKCU, u"Software\\Brightloom", u"COUNT6", 5);
+    reg.set_string(HKCU, u"Software\\Ärger", u"N", u"x");
+
+    EXPECT_EQ(reg.get_dword(HKCU, u"SoftWare\\BrightLoom", u"count6"), 5u);
+    EXPECT_EQ(reg.get_string(HKCU, u"software\\ärger", u"n"), u"x");
+    EXPECT_EQ(reg.value_names(HKCU, u"Software\\Brightloom"),
+              std::vector<std::u16string>{u"Count6"});
+    EXPECT_EQ(reg.subkeys(HKCU, u"SOFTWARE"),
+              (std::vector<std::u16string>{u"Brightloom", u"Ärger"}));
+    EXPECT_EQ(reg.subkeys(HKCU, u""), std::vector<std::u16string>{u"Software"});
+    // The two roots are separate.
+    EXPECT_FALSE(reg.key_exists(HKCR, u"Software"));
+}
+
+TEST(RegistryNamesTest, TypedGettersRefuseOtherTypes) {
+    Registry reg;
+    reg.set_dword(HKCU, u"S", u"D", 1);
+    reg.set_string(HKCU, u"S", u"T", u"1");
+    reg.set_binary(HKCU, u"S", u"B", std::vector<uint8_t>{1});
+    EXPECT_EQ(reg.get_string(HKCU, u"S", u"D"), std::nullopt);
+    EXPECT_EQ(reg.get_dword(HKCU, u"S", u"T"), std::nullopt);
+    EXPECT_EQ(reg.get_dword(HKCU, u"S", u"B"), std::nullopt);
+    EXPECT_EQ(reg.get_binary(HKCU, u"S", u"T"), std::nullopt);
+    EXPECT_EQ(reg.get_dword(HKCU, u"Missing", u"D"), std::nullopt);
+}
+
+TEST(RegistryNamesTest, InvalidKeyPathsAreRefused) {
+    const std::vector<std::u16string> bad = {u"A\\\\B", u"A\\", u"\\A", u"\\",
+                                             std::u16string(256, u'k')};
+    for (const auto& path : bad) {
+        SCOPED_TRACE(to_utf8(path));
+        Registry reg;
+        EXPECT_FALSE(reg.create_key(HKCU, path));
+        EXPECT_EQ(reg.error().code, RegistryErrorCode::InvalidName);
+        EXPECT_FALSE(reg.set_dword(HKCU, path, u"V", 1));
+        EXPECT_TRUE(reg.subkeys(HKCU, u"").empty());
+    }
+    Registry reg;
+    EXPECT_TRUE(reg.create_key(HKCU, std::u16string(255, u'k')));
+}
+
+// ---- Configuration folder and messages -------------------------------------------------------
+
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST(RegistryFolderTest, ConfigurationFolderFollowsTheEnvironment) {
+    struct Case {
+        const char* override_dir;
+        const char* xdg;
+        const char* home;
+        fs::path expected;
+    };
+    const std::vector<Case> cases = {
+        {"/tmp/ks-conf", "/x", "/h", "/tmp/ks-conf"},
+        {nullptr, "/x", "/h", "/x/keystash"},
+        {"", "/x", "/h", "/x/keystash"},
+        {nullptr, "", "/h", "/h/.config/keystash"},
+        {nullptr, "relative", "/h", "/h/.config/keystash"},
+        {nullptr, nullptr, nullptr, ""},
+    };
+    for (const auto& c : cases) {
+        ScopedEnv a("KEYSTASH_CONFIG_DIR", c.override_dir);
+        ScopedEnv b("XDG_CONFIG_HOME", c.xdg);
+        ScopedEnv d("HOME", c.home);
+        EXPECT_EQ(Registry::configuration_folder(), c.expected);
+    }
+}
+
+TEST(RegistryMessageTest, DamageMessageNamesFileLineAndProblem) {
+    test::MapTextSource texts({{36100, u"%s: line %d: %s"}, {36106, u"bad dword"}});
+    ScopedTextSource scope(&texts);
+    RegistryError error;
+    error.code = RegistryErrorCode::Damaged;
+    error.problem = RegistryProblem::BadDword;
+    error.line = 12;
+    error.path = "/c/registry.reg";
+    EXPECT_EQ(registry_error_message(error), u"/c/registry.reg: line 12: bad dword");
+    EXPECT_EQ(registry_error_message(RegistryError{}), u"");
+}
+
+}  // namespace
+}  // namespace ks

@@ -209,6 +209,10 @@ TEST(EnglishTable, FormatsTakeTheArgumentsTheCodeGives) {
         {kTextConvertDetail, "ss"},
         {kTextConverted, "s"},
         {kTextConvertNoCustomForms, "s"},
+        {36100, "sds"},
+        {36110, "ss"},
+        {36111, "ss"},
+        {36112, "s"},
         {20021, "s"},   // About box: the version
         {22004, "dd"},  // folder deletion: folders (itself included), then cards
         {22011, "s"},   // wallet deletion: the wallet's path
