@@ -2,6 +2,7 @@
 // Node identities, node kinds and form identities.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -24,6 +25,15 @@ struct NodeId {
     std::string to_string() const;
     // Accepts the form above, with or without braces, any case.
     static std::optional<NodeId> parse(std::string_view text);
+};
+
+struct NodeIdHash {
+    size_t operator()(const NodeId& id) const noexcept {
+        uint64_t a = 0, b = 0;
+        for (int i = 0; i < 8; ++i) a = a << 8 | id.bytes[static_cast<size_t>(i)];
+        for (int i = 8; i < 16; ++i) b = b << 8 | id.bytes[static_cast<size_t>(i)];
+        return std::hash<uint64_t>{}(a ^ (b * 0x9E3779B97F4A7C15ull));
+    }
 };
 
 enum class NodeKind : uint32_t {

@@ -209,7 +209,7 @@ OpenResult WalletDocument::load(const std::filesystem::path& path,
             put_in_list(std::move(node));
         } else if (const int listed = list_index_of(node.id()); listed != kNoIndex) {
             // A later deleted record of a listed id: the node was deleted after it was written.
-            nodes_.erase(nodes_.begin() + listed);
+            nodes_[static_cast<size_t>(listed)].header().set_deleted(true);
         }
     }
     return OpenResult::Opened;
@@ -231,6 +231,7 @@ void WalletDocument::close() {
     for (TreeNode& node : nodes_) secure_zero(std::span(node.header().bytes));
     nodes_.clear();
     nodes_.shrink_to_fit();
+    index_of_.clear();
     storage_.close();
 }
 
@@ -340,6 +341,7 @@ int WalletDocument::put_in_list(TreeNode node) {
     }
     nodes_.push_back(std::move(node));
     const int index = static_cast<int>(nodes_.size() - 1);
+    index_of_[nodes_.back().id()] = index;
     if (observer_) observer_(ListEvent::Added, index);
     return index;
 }
@@ -555,9 +557,8 @@ const TreeNode* WalletDocument::node(int index) const {
 
 int WalletDocument::list_index_of(const NodeId& id) const {
     if (id.is_none()) return kNoIndex;
-    for (size_t i = 0; i < nodes_.size(); ++i)
-        if (nodes_[i].id() == id) return static_cast<int>(i);
-    return kNoIndex;
+    auto it = index_of_.find(id);
+    return it == index_of_.end() ? kNoIndex : it->second;
 }
 
 const TreeNode* WalletDocument::parent_of(int index) const {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/card.h"
@@ -168,6 +169,7 @@ class WalletDocument {
 
     WalletStorage storage_;
     std::vector<TreeNode> nodes_;
+    std::unordered_map<NodeId, int, NodeIdHash> index_of_;  // list index by id
     ListObserver observer_;
     int last_error_ = 0;
 };
