@@ -15,13 +15,42 @@ namespace {
 namespace fn = format::node;
 namespace fp = format::payload;
 
+// Serves small reads from a 1 MiB window, so that walking many small records costs about one
+// read of the file rather than a few calls per record. Dropped after every change to the file.
+class WindowReader {
+  public:
+    explicit WindowReader(const File& file) : file_(file), window_(1 << 20) {}
+
+    IoResult read_at(uint64_t offset, std::span<uint8_t> out) {
+        if (out.size() > window_.size()) return file_.read_at(offset, out);
+        if (offset < start_ || offset + out.size() > start_ + length_) {
+            IoResult r = file_.read_at(offset, window_);
+            if (r.failed()) return r;
+            start_ = offset;
+            length_ = r.bytes;
+        }
+        const size_t available =
+            static_cast<size_t>(std::min<uint64_t>(out.size(), start_ + length_ - offset));
+        std::copy_n(window_.begin() + static_cast<ptrdiff_t>(offset - start_), available,
+                    out.begin());
+        return IoResult{available, 0};
+    }
+    void invalidate() { length_ = 0; }
+
+  private:
+    const File& file_;
+    std::vector<uint8_t> window_;
+    uint64_t start_ = 0;
+    size_t length_ = 0;
+};
+
 bool known_chunk_type(uint32_t type) {
     return type == fp::kChunkField || type == fp::kChunkPicture || type == fp::kChunkSound ||
            type == fp::kChunkFile;
 }
 
 // A card payload is whole when its chunks, all of known types, tile it exactly.
-bool payload_whole(const File& file, uint64_t start, uint32_t length) {
+bool payload_whole(WindowReader& file, uint64_t start, uint32_t length) {
     if (length < fp::kStyleSize) return false;
     uint64_t p = fp::kStyleSize;
     uint8_t chunk[fp::kChunkHeaderSize];
@@ -38,7 +67,7 @@ bool payload_whole(const File& file, uint64_t start, uint32_t length) {
 // Whether the record at `c` with `header` lies whole inside the file and is consistent in
 // itself. A whole record is never cut, even when its plain icon image happens to contain bytes
 // that look like a node header.
-bool record_whole(const File& file, uint64_t c, const NodeHeader& header, uint64_t file_size) {
+bool record_whole(WindowReader& file, uint64_t c, const NodeHeader& header, uint64_t file_size) {
     const uint64_t image = header.icon_image_length();
     const uint64_t end = c + fn::kHeaderSize + image + header.payload_length();
     if (end > file_size) return false;
@@ -62,15 +91,23 @@ std::optional<int> repair_node_records(File& file) {
     int count = 0;
     uint64_t c = format::kFirstNodeOffset;
     NodeHeader header;
+    WindowReader reader(file);
+    auto size_now = file.size();
+    if (!size_now) return std::nullopt;
+    uint64_t size = *size_now;
+    // After every change the window and the size are taken anew.
+    auto changed = [&](bool ok) {
+        reader.invalidate();
+        auto s = file.size();
+        if (s) size = *s;
+        return ok && s.has_value();
+    };
     for (;;) {
-        auto size_now = file.size();
-        if (!size_now) return std::nullopt;
-        const uint64_t size = *size_now;
         if (c >= size) break;
-        IoResult r = file.read_at(c, header.bytes);
+        IoResult r = reader.read_at(c, header.bytes);
         if (r.failed()) return std::nullopt;
         if (r.bytes < fn::kHeaderSize) {  // a header cut short at the end
-            if (!file.set_size(c)) return std::nullopt;
+            if (!changed(file.set_size(c))) return std::nullopt;
             ++count;
             break;
         }
@@ -78,16 +115,16 @@ std::optional<int> repair_node_records(File& file) {
             const uint64_t m = next_valid_header_after(file, c);
             ++count;
             if (m == 0 || m <= c) {
-                if (!file.set_size(c)) return std::nullopt;
+                if (!changed(file.set_size(c))) return std::nullopt;
                 break;
             }
-            if (!cut_range(file, c, m - c)) return std::nullopt;
+            if (!changed(cut_range(file, c, m - c))) return std::nullopt;
             continue;  // a valid header now stands at c
         }
         const uint64_t record =
             fn::kHeaderSize + uint64_t{header.icon_image_length()} + header.payload_length();
         const uint64_t end = c + record;
-        if (record_whole(file, c, header, size)) {
+        if (record_whole(reader, c, header, size)) {
             c = end;
             continue;
         }
@@ -100,7 +137,7 @@ std::optional<int> repair_node_records(File& file) {
             // The last record: dropped when it runs past the end, else what follows is cut.
             const uint64_t new_size = end > size ? c : end;
             if (new_size != size) {
-                if (!file.set_size(new_size)) return std::nullopt;
+                if (!changed(file.set_size(new_size))) return std::nullopt;
                 ++count;
             }
             break;
@@ -109,23 +146,23 @@ std::optional<int> repair_node_records(File& file) {
         const uint64_t payload_start = c + fn::kHeaderSize + header.icon_image_length();
         if (header.kind() == NodeKind::Card && m > payload_start &&
             m - payload_start <= UINT32_MAX &&
-            payload_whole(file, payload_start, static_cast<uint32_t>(m - payload_start))) {
+            payload_whole(reader, payload_start, static_cast<uint32_t>(m - payload_start))) {
             // Only the length in the header is wrong: the chunks fill the space up to the
             // next header exactly, so the length is set to that and nothing is cut.
             header.set_payload_length(static_cast<uint32_t>(m - payload_start));
-            IoResult w = file.write_at(c, header.bytes);
-            if (w.failed() || w.bytes != fn::kHeaderSize) return std::nullopt;
+            if (!changed(write_protected(file, c, header.bytes))) return std::nullopt;
             c = m;
         } else if (end < m) {  // bytes between this record's end and the next header
-            if (!cut_range(file, end, m - end)) return std::nullopt;
+            if (!changed(cut_range(file, end, m - end))) return std::nullopt;
             c = end;
         } else if (m - c < fn::kHeaderSize) {  // a header inside this header
-            if (!cut_range(file, c, m - c)) return std::nullopt;
+            if (!changed(cut_range(file, c, m - c))) return std::nullopt;
         } else {  // the record runs into the next header: keep its header only
             std::fill(header.bytes.begin() + fn::kIconImageLength, header.bytes.end(), 0);
-            IoResult w = file.write_at(c, header.bytes);
-            if (w.failed() || w.bytes != fn::kHeaderSize) return std::nullopt;
-            if (!cut_range(file, c + fn::kHeaderSize, m - c - fn::kHeaderSize)) return std::nullopt;
+            // One journaled change: the emptied header and the cut behind it.
+            if (!changed(
+                    cut_range(file, c + fn::kHeaderSize, m - c - fn::kHeaderSize, header.bytes, c)))
+                return std::nullopt;
             c += fn::kHeaderSize;
         }
     }
