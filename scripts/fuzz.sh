@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang, writes their seed corpora and runs every target in turn.
+# Usage: scripts/fuzz.sh [SECONDS]   (per target; default 30)
+# Exits non-zero when any target finds a crash, a timeout or runs out of memory.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${1:-30}
+if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -lt 1 ]; then
+    echo "usage: scripts/fuzz.sh [SECONDS]" >&2
+    exit 2
+fi
+build=${FUZZ_BUILD_DIR:-build-fuzz}
+jobs=${FUZZ_JOBS:-2}
+
+# clang with the libFuzzer runtime: a trivial target must link.
+have_fuzzer() {
+    command -v clang++ >/dev/null 2>&1 || return 1
+    local probe
+    probe=$(mktemp -d) || return 1
+    printf 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }\n' \
+        >"$probe/probe.cpp"
+    clang++ -fsanitize=fuzzer,address,undefined "$probe/probe.cpp" -o "$probe/probe" \
+        >/dev/null 2>&1
+    local rc=$?
+    rm -rf "$probe"
+    return $rc
+}
+if ! have_fuzzer; then
+    echo "Installing clang and the fuzzer runtime" >&2
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq || exit 1
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq clang libclang-rt-14-dev llvm ||
+        exit 1
+    have_fuzzer || { echo "clang cannot link a fuzz target" >&2; exit 1; }
+fi
+bash scripts/deps.sh || exit 1
+
+# Until the top-level list includes fuzz/fuzzing.cmake, it is brought in after project().
+extra=()
+grep -q 'fuzz/fuzzing.cmake' CMakeLists.txt ||
+    extra=(-DCMAKE_PROJECT_keystash_INCLUDE="$PWD/fuzz/fuzzing.cmake")
+CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DKEYSTASH_FUZZ=ON \
+    -DKEYSTASH_BUILD_TESTS=OFF "${extra[@]}" >/dev/null || exit 1
+ninja -C "$build" -j "$jobs" fuzz_all || exit 1
+
+targets=(fuzz_wallet_load fuzz_card_payload fuzz_wallet_repair fuzz_form_file fuzz_custom_forms
+         fuzz_legacy_wallet fuzz_tab_import fuzz_icon fuzz_registry fuzz_string_table)
+seeds="$build/fuzz-seeds"
+corpus="$build/fuzz-corpus"
+crashes="$build/fuzz-crashes"
+logs="$build/fuzz-logs"
+rm -rf "$seeds"
+mkdir -p "$seeds" "$corpus" "$crashes" "$logs"
+"$build/fuzz/make_corpus" "$seeds" || exit 1
+
+failed=0
+summary=()
+for t in "${targets[@]}"; do
+    mkdir -p "$corpus/$t" "$seeds/$t"
+    echo "== $t ($seconds s)" >&2
+    # New inputs go to the first folder, which is kept between runs; the seeds are read only.
+    "$build/fuzz/$t" "$corpus/$t" "$seeds/$t" -max_total_time="$seconds" -timeout=10 \
+        -rss_limit_mb=2048 -artifact_prefix="$crashes/$t-" -print_final_stats=1 \
+        >"$logs/$t.log" 2>&1
+    rc=$?
+    execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$logs/$t.log" | tail -n 1)
+    files=$(find "$corpus/$t" -type f | wc -l)
+    bytes=$(du -sk "$corpus/$t" | cut -f1)
+    if [ $rc -eq 0 ]; then
+        state="ok"
+    else
+        state="FAILED (exit $rc; see $logs/$t.log and $crashes/$t-*)"
+        failed=1
+    fi
+    summary+=("$(printf '%-20s %12s executions  corpus %6s inputs (%s KiB)  %s' \
+        "$t" "${execs:-?}" "$files" "$bytes" "$state")")
+done
+
+printf '%s\n' "${summary[@]}"
+exit $failed
