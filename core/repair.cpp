@@ -193,16 +193,25 @@ RepairResult repair_wallet(const std::filesystem::path& path,
         result.status = RepairStatus::OpenFailed;
         return result;
     }
-    auto repairs = repair_node_records(storage.file);
+    // A cut can bring bytes together that the walk then reads differently (a header hidden
+    // inside another), so the walk is repeated until it finds nothing more to mend.
+    int repairs = 0;
+    bool io_ok = true;
+    for (int pass = 0; pass < 8; ++pass) {
+        const auto found = repair_node_records(storage.file);
+        io_ok = found.has_value();
+        if (!io_ok || *found == 0) break;
+        repairs += *found;
+    }
     const bool synced = storage.file.sync();
     storage.close();
-    if (!repairs || !synced) {
+    if (!io_ok || !synced) {
         result.status = RepairStatus::IoFailed;
         return result;
     }
-    result.repairs = *repairs;
+    result.repairs = repairs;
     PromptMessage report{
-        format_message(loadString(kTextRepairReport), {int64_t{*repairs}, shown_path}), caption,
+        format_message(loadString(kTextRepairReport), {int64_t{repairs}, shown_path}), caption,
         PromptButtons::Ok, PromptIcon::Information};
     prompt.ask(report);
     return result;

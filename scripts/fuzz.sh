@@ -62,6 +62,7 @@ for t in "${targets[@]}"; do
     echo "== $t ($seconds s)" >&2
     # New inputs go to the first folder, which is kept between runs; the seeds are read only.
     "$build/fuzz/$t" "$corpus/$t" "$seeds/$t" -max_total_time="$seconds" -timeout=10 \
+        -seed="${FUZZ_SEED:-1}" \
         -rss_limit_mb=2048 -artifact_prefix="$crashes/$t-" -print_final_stats=1 \
         >"$logs/$t.log" 2>&1
     rc=$?
