@@ -17,9 +17,11 @@ namespace fp = format::payload;
 
 // Serves small reads from a 1 MiB window, so that walking many small records costs about one
 // read of the file rather than a few calls per record. Dropped after every change to the file.
+// The window is never larger than the file was when the reader was made.
 class WindowReader {
   public:
-    explicit WindowReader(const File& file) : file_(file), window_(1 << 20) {}
+    WindowReader(const File& file, uint64_t file_size)
+        : file_(file), window_(static_cast<size_t>(std::min<uint64_t>(file_size, 1 << 20))) {}
 
     IoResult read_at(uint64_t offset, std::span<uint8_t> out) {
         if (out.size() > window_.size()) return file_.read_at(offset, out);
@@ -91,10 +93,10 @@ std::optional<int> repair_node_records(File& file) {
     int count = 0;
     uint64_t c = format::kFirstNodeOffset;
     NodeHeader header;
-    WindowReader reader(file);
     auto size_now = file.size();
     if (!size_now) return std::nullopt;
     uint64_t size = *size_now;
+    WindowReader reader(file, size);
     // After every change the window and the size are taken anew.
     auto changed = [&](bool ok) {
         reader.invalidate();

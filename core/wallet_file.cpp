@@ -336,7 +336,8 @@ uint64_t find_next_valid_header(File& file) {
 
     // Scan windows that overlap by a header's length so that no candidate is split.
     constexpr size_t kWindow = 1 << 20;
-    std::vector<uint8_t> buffer(kWindow + fn::kHeaderSize);
+    std::vector<uint8_t> buffer(
+        static_cast<size_t>(std::min<uint64_t>(kWindow + fn::kHeaderSize, *size - start)));
     for (uint64_t base = start; base <= last; base += kWindow) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), *size - base));
         IoResult r = file.read_at(base, std::span(buffer).first(want));

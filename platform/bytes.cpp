@@ -1,5 +1,7 @@
 #include "platform/bytes.h"
 
+#include <string.h>
+
 #include <algorithm>
 #include <cassert>
 
@@ -63,8 +65,8 @@ bool all_zero(std::span<const uint8_t> b) {
 }
 
 void secure_zero(void* p, size_t n) {
-    volatile uint8_t* v = static_cast<volatile uint8_t*>(p);
-    while (n--) *v++ = 0;
+    // A store the compiler may not drop as dead, at memset speed.
+    if (n != 0) explicit_bzero(p, n);
 }
 
 SecureBytes& SecureBytes::operator=(const SecureBytes& o) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang, writes their seed corpora and runs every target in turn.
 # Usage: scripts/fuzz.sh [SECONDS]   (per target; default 30)
+# FUZZ_RUNS=N runs each target for N executions instead of a time; FUZZ_TARGETS="a b" picks targets.
 # Exits non-zero when any target finds a crash, a timeout or runs out of memory.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -47,6 +48,14 @@ ninja -C "$build" -j "$jobs" fuzz_all || exit 1
 
 targets=(fuzz_wallet_load fuzz_card_payload fuzz_wallet_repair fuzz_form_file fuzz_custom_forms
          fuzz_legacy_wallet fuzz_tab_import fuzz_icon fuzz_registry fuzz_string_table)
+if [ -n "${FUZZ_TARGETS:-}" ]; then
+    read -r -a targets <<<"$FUZZ_TARGETS"
+fi
+limit=(-max_total_time="$seconds")
+if [ -n "${FUZZ_RUNS:-}" ]; then
+    [[ "$FUZZ_RUNS" =~ ^[0-9]+$ ]] || { echo "FUZZ_RUNS must be a number" >&2; exit 2; }
+    limit=(-runs="$FUZZ_RUNS")
+fi
 seeds="$build/fuzz-seeds"
 corpus="$build/fuzz-corpus"
 crashes="$build/fuzz-crashes"
@@ -59,9 +68,10 @@ failed=0
 summary=()
 for t in "${targets[@]}"; do
     mkdir -p "$corpus/$t" "$seeds/$t"
-    echo "== $t ($seconds s)" >&2
+    echo "== $t (${limit[0]#-})" >&2
+    started=$SECONDS
     # New inputs go to the first folder, which is kept between runs; the seeds are read only.
-    "$build/fuzz/$t" "$corpus/$t" "$seeds/$t" -max_total_time="$seconds" -timeout=10 \
+    "$build/fuzz/$t" "$corpus/$t" "$seeds/$t" "${limit[@]}" -timeout=10 \
         -seed="${FUZZ_SEED:-1}" \
         -rss_limit_mb=2048 -artifact_prefix="$crashes/$t-" -print_final_stats=1 \
         >"$logs/$t.log" 2>&1
@@ -75,8 +85,8 @@ for t in "${targets[@]}"; do
         state="FAILED (exit $rc; see $logs/$t.log and $crashes/$t-*)"
         failed=1
     fi
-    summary+=("$(printf '%-20s %12s executions  corpus %6s inputs (%s KiB)  %s' \
-        "$t" "${execs:-?}" "$files" "$bytes" "$state")")
+    summary+=("$(printf '%-20s %12s executions in %6s s  corpus %6s inputs (%s KiB)  %s' \
+        "$t" "${execs:-?}" "$((SECONDS - started))" "$files" "$bytes" "$state")")
 done
 
 printf '%s\n' "${summary[@]}"

@@ -5,47 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
-#include <set>
 
+#include "core/format.h"
 #include "core/wallet_document.h"
-#include "platform/fault_injection.h"
-#include "platform/text.h"
+#include "platform/prompt.h"
+#include "support/crash_harness.h"
 #include "support/test_support.h"
 
 namespace ks {
 namespace {
-
-// What an item looks like from outside: kind, name, parent, icon and, for cards, every field
-// and attachment. "favourites" is one more pseudo-item.
-using Snapshot = std::map<std::string, std::string>;
-
-std::string describe_card(WalletDocument& doc, const TreeNode& node) {
-    std::string text;
-    auto card = doc.load_card(node.id());
-    if (!card) return "<unreadable card>";
-    for (const FieldRecord& f : card->fields())
-        text += to_utf8(f.label()) + "=" + to_utf8(f.value()) + ";";
-    for (const FileAttachment& a : card->files())
-        if (a.has_data())
-            text += "file:" + to_utf8(a.name()) + ":" + std::to_string(a.data_view().size()) + ";";
-    return text;
-}
-
-Snapshot snapshot(WalletDocument& doc) {
-    Snapshot s;
-    for (const TreeNode& n : doc.nodes()) {
-        if (n.deleted()) continue;
-        std::string value = std::to_string(static_cast<int>(n.kind())) + "|" + to_utf8(n.name()) +
-                            "|" + n.parent().to_string() + "|" + std::to_string(n.icon());
-        if (n.kind() == NodeKind::Card) value += "|" + describe_card(doc, n);
-        s[n.id().to_string()] = value;
-    }
-    std::string favourites;
-    for (const NodeId& id : doc.favourites()) favourites += id.to_string();
-    s["favourites"] = favourites;
-    return s;
-}
 
 struct Operation {
     std::string name;
@@ -92,44 +60,29 @@ class CrashConsistencyTest : public ::testing::Test {
         return doc.store_card(card);
     }
 
-    // Opens `path` as the program would: with either password, repairing when offered.
-    std::optional<Snapshot> reopen(const std::filesystem::path& path) {
-        WalletDocument d;
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            for (auto password : {u"secret", u"newpass"}) {
-                OpenResult r = d.load(path, std::u16string_view(password));
-                if (r == OpenResult::Opened) return snapshot(d);
-                if (r == OpenResult::Damaged || r == OpenResult::NodesUnreadable) {
-                    AcceptingPrompt yes;
-                    d.repair(path, std::u16string_view(password), yes);
-                    break;
-                }
-            }
-        }
-        return std::nullopt;
-    }
-
-    std::filesystem::path fresh_copy(const std::string& name) {
-        const auto path = dir / name;
+    std::filesystem::path fresh_copy(const std::filesystem::path& from) {
+        const auto path = dir / "faulted.ks5";
         std::filesystem::remove(path);
-        std::filesystem::copy_file(original, path);
+        std::filesystem::copy_file(from, path);
         return path;
     }
 
-    // Runs `op` on a fresh copy, with `plan` armed (or none); returns its result.
-    bool run_on_copy(const Operation& op, const std::filesystem::path& path,
-                     std::optional<FaultPlan> plan) {
-        WalletDocument d;
-        EXPECT_EQ(d.load(path, u"secret"), OpenResult::Opened);
-        // Every run makes the same new ids, so that runs can be compared item by item.
-        SeededRandom random(99);
-        ScopedRandom same_ids(random);
-        FaultInjector::reset_count();
-        if (plan) FaultInjector::arm(*plan);
-        const bool ok = op.run(d);
-        FaultInjector::disarm();
-        d.close();
-        return ok;
+    // A document operation on a fresh copy of `from`, with the fault armed around it only.
+    test::FaultedOperation on_document(const Operation& op, const std::filesystem::path& from) {
+        return {op.name,
+                [this, op, from](std::optional<FaultPlan> plan) {
+                    WalletDocument d;
+                    EXPECT_EQ(d.load(fresh_copy(from), u"secret"), OpenResult::Opened);
+                    test::RepeatableIds same_ids(99);
+                    bool ok = false;
+                    {
+                        test::ArmedFault fault(plan);
+                        ok = op.run(d);
+                    }
+                    d.close();
+                    return ok;
+                },
+                [this] { return test::reopen(dir / "faulted.ks5", {u"secret", u"newpass"}); }};
     }
 
     test::DeterministicEnvironment env;
@@ -195,62 +148,64 @@ TEST_F(CrashConsistencyTest, NoInterruptionLosesAnything) {
                     d.rename(index_named(d, u"C3"), u"C3 after");
          }},
     };
-    const std::vector<FaultPlan> kinds = {
-        {0, FaultKind::Stop, EIO}, {0, FaultKind::Error, ENOSPC}, {0, FaultKind::Short, EIO}};
-    auto before = reopen(original);
+    const auto before = test::reopen(original, {u"secret"});
     ASSERT_TRUE(before);
-    size_t points = 0, losses = 0;
+    test::CrashTally total;
     for (const Operation& op : operations) {
-        const auto clean = fresh_copy("clean.ks5");
-        ASSERT_TRUE(run_on_copy(op, clean, std::nullopt)) << op.name;
-        const uint64_t changes = FaultInjector::changes();
-        auto after = reopen(clean);
-        ASSERT_TRUE(after) << op.name;
-        ASSERT_NE(*after, *before) << op.name << " changed nothing";
-        for (FaultPlan plan : kinds) {
-            for (uint64_t k = 1; k <= changes; ++k) {
-                plan.at = k;
-                const auto path = fresh_copy("faulted.ks5");
-                const bool reported_ok = run_on_copy(op, path, plan);
-                auto now = reopen(path);
-                ++points;
-                bool lost = !now.has_value();
-                std::string detail;
-                if (now) {
-                    std::set<std::string> ids;
-                    for (auto& [id, v] : *before) ids.insert(id);
-                    for (auto& [id, v] : *after) ids.insert(id);
-                    for (auto& [id, v] : *now) ids.insert(id);
-                    for (const std::string& id : ids) {
-                        auto state = [&](const Snapshot& s) {
-                            auto it = s.find(id);
-                            return it == s.end() ? std::string("<absent>") : it->second;
-                        };
-                        const std::string got = state(*now);
-                        const bool allowed = reported_ok
-                                                 ? got == state(*after)
-                                                 : (got == state(*before) || got == state(*after));
-                        if (!allowed) {
-                            lost = true;
-                            detail += id + ": " + got + " (before " + state(*before) + ", after " +
-                                      state(*after) + ")\n";
-                        }
-                    }
-                }
-                if (lost) {
-                    ++losses;
-                    ADD_FAILURE() << op.name << ": fault " << static_cast<int>(plan.kind)
-                                  << " at change " << k << " of " << changes
-                                  << (reported_ok ? " (reported success)" : "") << "\n"
-                                  << (now ? detail : "the wallet could not be opened");
-                }
-            }
-        }
+        const test::CrashTally t = test::run_fault_loop(on_document(op, original), *before);
+        total.points += t.points;
+        total.losses += t.losses;
     }
-    std::cout << "[ crash points tried: " << points
-              << ", points where something was lost: " << losses << " ]\n";
-    RecordProperty("points", static_cast<int>(points));
-    RecordProperty("losses", static_cast<int>(losses));
+    test::report_tally(total);
+}
+
+// Creating a wallet: a failure leaves either no file or none that is in the way, and a
+// reported success leaves a wallet that opens.
+TEST_F(CrashConsistencyTest, CreateLeavesAWalletOrNothing) {
+    const auto path = dir / "created.ks5";
+    test::FaultedOperation create{
+        "create",
+        [&](std::optional<FaultPlan> plan) {
+            std::filesystem::remove(path);
+            test::RepeatableIds same_ids(7);
+            WalletDocument d;
+            test::ArmedFault fault(plan);
+            return d.create(path, u"secret", u"hint", true) == CreateResult::Created;
+        },
+        [&]() -> std::optional<test::Snapshot> {
+            if (!std::filesystem::exists(path)) return test::Snapshot{};
+            return test::reopen(path, {u"secret"});
+        }};
+    test::report_tally(test::run_fault_loop(create, test::Snapshot{}));
+}
+
+// Repairing a damaged wallet: an interrupted repair, followed by the repair the program offers
+// at the next opening, keeps every record the undisturbed repair keeps.
+TEST_F(CrashConsistencyTest, InterruptedRepairKeepsEveryWholeRecord) {
+    auto bytes = test::read_file_bytes(original);
+    const Bytes garbage(300, 0xA7);
+    bytes.insert(bytes.begin() + static_cast<ptrdiff_t>(format::kFirstNodeOffset), garbage.begin(),
+                 garbage.end());
+    bytes.insert(bytes.end(), garbage.begin(), garbage.begin() + 100);
+    const auto damaged = dir / "damaged.ks5";
+    test::write_file_bytes(damaged, bytes);
+
+    const Operation repair{"repair", [this](WalletDocument& d) {
+                               AcceptingPrompt yes;
+                               return d.repair(dir / "faulted.ks5", u"secret", yes).status ==
+                                      RepairStatus::Done;
+                           }};
+    test::FaultedOperation op = on_document(repair, original);
+    // The document cannot load a damaged wallet; the repair runs on the closed file.
+    op.run = [&](std::optional<FaultPlan> plan) {
+        WalletDocument d;
+        fresh_copy(damaged);
+        test::ArmedFault fault(plan);
+        return repair.run(d);
+    };
+    const auto whole = test::reopen(original, {u"secret"});
+    ASSERT_TRUE(whole);
+    test::report_tally(test::run_fault_loop(op, *whole));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "forms/builtin_forms.h"
 #include "forms/custom_forms.h"
 #include "platform/text.h"
+#include "support/crash_harness.h"
 #include "support/legacy_writer.h"
 #include "support/test_support.h"
 
@@ -678,6 +679,37 @@ TEST_F(LegacyConversionTest, MissingFormsTextFallsBackToItsOwnWording) {
     EXPECT_EQ(message->text,
               u"Could not find associated custom form (*.ccd) definition file for conversion.\n\n"
               u"Please copy to the /opt/ks folder and try again.");
+}
+
+// Interrupting a conversion at any change leaves the previous wallet as it was and either the
+// whole converted wallet (when success was reported) or no new file at all.
+TEST_F(LegacyConversionTest, InterruptedConversionLeavesAWholeWalletOrNone) {
+    LegacyWallet w;
+    w.records = {LegacyFolder{1, u"Bank", 500, 0}, LegacyFolder{2, u"Web", 500, 0},
+                 legacy_item(1, 1, u"Card", 500, {{501, legacy_text(u"4111"), {}}}),
+                 legacy_item(2, 2, u"Mail", 500, {{501, legacy_text(u"me"), {}}})};
+    test::write_legacy_wallet(legacy(), w);
+    const Bytes old_bytes = test::read_file_bytes(legacy());
+    bool reported_ok = false;
+    test::FaultedOperation conversion{
+        "legacy conversion",
+        [&](std::optional<FaultPlan> plan) {
+            std::filesystem::remove(target());
+            test::RepeatableIds same_ids(3);
+            test::ArmedFault fault(plan);
+            reported_ok = convert().result == ConversionResult::Converted;
+            return reported_ok;
+        },
+        [&]() -> std::optional<test::Snapshot> {
+            EXPECT_EQ(test::read_file_bytes(legacy()), old_bytes);
+            const auto names = file_names(dir.path());
+            if (!reported_ok) {
+                EXPECT_EQ(names, (std::vector<std::string>{"Old.wal", "program"}));
+                return test::Snapshot{};
+            }
+            return test::reopen(target(), {u"secret"});
+        }};
+    test::report_tally(test::run_fault_loop(conversion, test::Snapshot{}));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "platform/file.h"
 #include "platform/locale_format.h"
 #include "platform/text.h"
+#include "support/crash_harness.h"
 #include "support/test_support.h"
 
 namespace ks {
@@ -658,6 +659,40 @@ TEST_F(TextImportTest, AWalletOpenForReadingIsReportedNotChanged) {
     EXPECT_EQ(prompt.asked()[0].text, u"Write failed");
     EXPECT_EQ(prompt.asked()[0].icon, PromptIcon::Error);
     EXPECT_EQ(test::read_file_bytes(wallet), before);
+}
+
+// Interrupting an import at any change to the wallet loses none of the cards it held, keeps
+// every card the import stored before the interruption whole, and reports the failure.
+TEST_F(TextImportTest, InterruptedImportLosesNothing) {
+    Card card = doc.new_card({});
+    card.node()->set_name(u"Kept");
+    FieldRecord field;
+    field.set_label(u"User");
+    field.set_value(u"me");
+    card.insert_field(field);
+    ASSERT_GE(doc.store_card(card), 0);
+    doc.close();
+    const auto before = test::reopen(wallet, {u"secret"});
+    ASSERT_TRUE(before);
+    const auto table = parse_tab_text(utf8(numbered_rows(3)));
+    ASSERT_TRUE(table);
+
+    const std::filesystem::path copy = dir / "faulted.ks5";
+    test::FaultedOperation import{
+        "text import",
+        [&](std::optional<FaultPlan> plan) {
+            std::filesystem::remove(copy);
+            std::filesystem::copy_file(wallet, copy);
+            WalletDocument d;
+            EXPECT_EQ(d.load(copy, u"secret"), OpenResult::Opened);
+            test::RepeatableIds same_ids(5);
+            AcceptingPrompt yes;
+            test::ArmedFault fault(plan);
+            const TextImportResult r = import_tab_table(d, *table, yes);
+            return r.status == TextImportStatus::Done && r.imported == 3 && r.failed == 0;
+        },
+        [&] { return test::reopen(copy, {u"secret"}); }};
+    test::report_tally(test::run_fault_loop(import, *before));
 }
 
 }  // namespace
