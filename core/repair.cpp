@@ -15,27 +15,36 @@ namespace {
 namespace fn = format::node;
 namespace fp = format::payload;
 
-// Serves small reads from a 1 MiB window, so that walking many small records costs about one
+// Serves small reads from a 256 KiB window, so that walking many small records costs about one
 // read of the file rather than a few calls per record. Dropped after every change to the file.
 // The window is never larger than the file was when the reader was made.
 class WindowReader {
   public:
     WindowReader(const File& file, uint64_t file_size)
-        : file_(file), window_(static_cast<size_t>(std::min<uint64_t>(file_size, 1 << 20))) {}
+        : file_(file), window_(static_cast<size_t>(std::min<uint64_t>(file_size, 256 << 10))) {}
 
     IoResult read_at(uint64_t offset, std::span<uint8_t> out) {
         if (out.size() > window_.size()) return file_.read_at(offset, out);
-        if (offset < start_ || offset + out.size() > start_ + length_) {
+        const auto bytes = view(offset, out.size());
+        if (!bytes) return IoResult{0, EIO};
+        std::copy(bytes->begin(), bytes->end(), out.begin());
+        return IoResult{bytes->size(), 0};
+    }
+
+    // The bytes at `offset` inside the window, moving it there when needed: `n` of them, or
+    // fewer at the end of the file. Nothing when a read failed or `n` exceeds the window.
+    std::optional<std::span<const uint8_t>> view(uint64_t offset, size_t n) {
+        if (n > window_.size()) return std::nullopt;
+        if (offset < start_ || offset + n > start_ + length_) {
             IoResult r = file_.read_at(offset, window_);
-            if (r.failed()) return r;
+            if (r.failed()) return std::nullopt;
             start_ = offset;
             length_ = r.bytes;
         }
         const size_t available =
-            static_cast<size_t>(std::min<uint64_t>(out.size(), start_ + length_ - offset));
-        std::copy_n(window_.begin() + static_cast<ptrdiff_t>(offset - start_), available,
-                    out.begin());
-        return IoResult{available, 0};
+            static_cast<size_t>(std::min<uint64_t>(n, start_ + length_ - offset));
+        return std::span<const uint8_t>(window_).subspan(static_cast<size_t>(offset - start_),
+                                                          available);
     }
     void invalidate() { length_ = 0; }
 
@@ -55,13 +64,12 @@ bool known_chunk_type(uint32_t type) {
 bool payload_whole(WindowReader& file, uint64_t start, uint32_t length) {
     if (length < fp::kStyleSize) return false;
     uint64_t p = fp::kStyleSize;
-    uint8_t chunk[fp::kChunkHeaderSize];
     while (p < length) {
         if (length - p < fp::kChunkHeaderSize) return false;
-        IoResult r = file.read_at(start + p, chunk);
-        if (r.failed() || r.bytes != sizeof chunk) return false;
-        if (!known_chunk_type(get_u32(chunk, 4))) return false;
-        p += fp::kChunkHeaderSize + uint64_t{get_u32(chunk, 8)};
+        const auto chunk = file.view(start + p, fp::kChunkHeaderSize);
+        if (!chunk || chunk->size() != fp::kChunkHeaderSize) return false;
+        if (!known_chunk_type(get_u32(*chunk, 4))) return false;
+        p += fp::kChunkHeaderSize + uint64_t{get_u32(*chunk, 8)};
     }
     return p == length;
 }
@@ -87,18 +95,20 @@ uint64_t next_valid_header_after(File& file, uint64_t c) {
     return find_next_valid_header(file);
 }
 
-}  // namespace
-
-std::optional<int> repair_node_records(File& file) {
+std::optional<WalkRepairs> walk_node_records(File& file, uint64_t start, bool check_only) {
     int count = 0;
-    uint64_t c = format::kFirstNodeOffset;
+    uint64_t c = start;
+    uint64_t first_change = 0;
     NodeHeader header;
     auto size_now = file.size();
     if (!size_now) return std::nullopt;
     uint64_t size = *size_now;
     WindowReader reader(file, size);
-    // After every change the window and the size are taken anew.
+    // After every change the window and the size are taken anew. A check changes nothing:
+    // it goes on as though the change had been made.
     auto changed = [&](bool ok) {
+        if (first_change == 0) first_change = c;
+        if (check_only) return true;
         reader.invalidate();
         auto s = file.size();
         if (s) size = *s;
@@ -109,7 +119,7 @@ std::optional<int> repair_node_records(File& file) {
         IoResult r = reader.read_at(c, header.bytes);
         if (r.failed()) return std::nullopt;
         if (r.bytes < fn::kHeaderSize) {  // a header cut short at the end
-            if (!changed(file.set_size(c))) return std::nullopt;
+            if (!changed(check_only || file.set_size(c))) return std::nullopt;
             ++count;
             break;
         }
@@ -117,10 +127,11 @@ std::optional<int> repair_node_records(File& file) {
             const uint64_t m = next_valid_header_after(file, c);
             ++count;
             if (m == 0 || m <= c) {
-                if (!changed(file.set_size(c))) return std::nullopt;
+                if (!changed(check_only || file.set_size(c))) return std::nullopt;
                 break;
             }
-            if (!changed(cut_range(file, c, m - c))) return std::nullopt;
+            if (!changed(check_only || cut_range(file, c, m - c))) return std::nullopt;
+            if (check_only) c = m;
             continue;  // a valid header now stands at c
         }
         const uint64_t record =
@@ -139,12 +150,17 @@ std::optional<int> repair_node_records(File& file) {
             // The last record: dropped when it runs past the end, else what follows is cut.
             const uint64_t new_size = end > size ? c : end;
             if (new_size != size) {
-                if (!changed(file.set_size(new_size))) return std::nullopt;
+                if (!changed(check_only || file.set_size(new_size))) return std::nullopt;
                 ++count;
             }
             break;
         }
         ++count;
+        if (check_only) {  // every mend below goes on with the record at m
+            changed(true);
+            c = m;
+            continue;
+        }
         const uint64_t payload_start = c + fn::kHeaderSize + header.icon_image_length();
         if (header.kind() == NodeKind::Card && m > payload_start &&
             m - payload_start <= UINT32_MAX &&
@@ -168,7 +184,32 @@ std::optional<int> repair_node_records(File& file) {
             c += fn::kHeaderSize;
         }
     }
-    return count;
+    return WalkRepairs{count, first_change};
+}
+
+}  // namespace
+
+std::optional<WalkRepairs> repair_node_records(File& file, uint64_t start) {
+    return walk_node_records(file, start, /*check_only=*/false);
+}
+
+std::optional<int> check_node_records(File& file) {
+    const auto found = walk_node_records(file, format::kFirstNodeOffset, /*check_only=*/true);
+    if (!found) return std::nullopt;
+    return found->count;
+}
+
+std::optional<int> repair_all_records(File& file) {
+    int repairs = 0;
+    uint64_t start = format::kFirstNodeOffset;
+    for (int walk = 0; walk < 8; ++walk) {
+        const auto found = repair_node_records(file, start);
+        if (!found) return std::nullopt;
+        if (found->count == 0) break;
+        repairs += found->count;
+        start = found->first_change;
+    }
+    return repairs;
 }
 
 RepairResult repair_wallet(const std::filesystem::path& path,
@@ -195,25 +236,16 @@ RepairResult repair_wallet(const std::filesystem::path& path,
         result.status = RepairStatus::OpenFailed;
         return result;
     }
-    // A cut can bring bytes together that the walk then reads differently (a header hidden
-    // inside another), so the walk is repeated until it finds nothing more to mend.
-    int repairs = 0;
-    bool io_ok = true;
-    for (int pass = 0; pass < 8; ++pass) {
-        const auto found = repair_node_records(storage.file);
-        io_ok = found.has_value();
-        if (!io_ok || *found == 0) break;
-        repairs += *found;
-    }
+    const std::optional<int> repairs = repair_all_records(storage.file);
     const bool synced = storage.file.sync();
     storage.close();
-    if (!io_ok || !synced) {
+    if (!repairs || !synced) {
         result.status = RepairStatus::IoFailed;
         return result;
     }
-    result.repairs = repairs;
+    result.repairs = *repairs;
     PromptMessage report{
-        format_message(loadString(kTextRepairReport), {int64_t{repairs}, shown_path}), caption,
+        format_message(loadString(kTextRepairReport), {int64_t{*repairs}, shown_path}), caption,
         PromptButtons::Ok, PromptIcon::Information};
     prompt.ask(report);
     return result;

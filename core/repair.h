@@ -31,8 +31,26 @@ struct RepairResult {
     int repairs = 0;  // places where something was cut or set
 };
 
-// Walks and mends the node records of an open, writable file. Nothing when an I/O call failed.
-std::optional<int> repair_node_records(File& file);
+struct WalkRepairs {
+    int count = 0;              // places where something was cut or set
+    uint64_t first_change = 0;  // the offset of the record where the first of them was
+};
+
+// Walks the node records of an open, writable file from the record at `start` and mends what it
+// finds. Nothing when an I/O call failed.
+std::optional<WalkRepairs> repair_node_records(File& file,
+                                               uint64_t start = format::kFirstNodeOffset);
+
+// Walks the node records as a repair would, changing nothing: the places a repair would mend
+// (a cut can reveal more, which the repair then mends as well). Works on a read-only file.
+// Nothing when a read failed.
+std::optional<int> check_node_records(File& file);
+
+// Walks and mends until a walk finds nothing more (a cut can bring bytes together that a walk
+// then reads differently, a header hidden inside another). Each walk starts at the record where
+// the previous one made its first change: the records before it were whole and are unchanged.
+// The places mended; nothing when an I/O call failed.
+std::optional<int> repair_all_records(File& file);
 
 // Asks the two questions, opens the wallet for writing with `password`, repairs, makes it
 // durable and reports through `prompt`. The wallet must not be open elsewhere in the process.

@@ -7,37 +7,6 @@
 
 namespace ks {
 
-uint16_t get_u16(std::span<const uint8_t> b, size_t offset) {
-    assert(offset + 2 <= b.size());
-    return static_cast<uint16_t>(b[offset] | (b[offset + 1] << 8));
-}
-
-uint32_t get_u32(std::span<const uint8_t> b, size_t offset) {
-    assert(offset + 4 <= b.size());
-    return static_cast<uint32_t>(b[offset]) | (static_cast<uint32_t>(b[offset + 1]) << 8) |
-           (static_cast<uint32_t>(b[offset + 2]) << 16) |
-           (static_cast<uint32_t>(b[offset + 3]) << 24);
-}
-
-int32_t get_i32(std::span<const uint8_t> b, size_t offset) {
-    return static_cast<int32_t>(get_u32(b, offset));
-}
-
-void put_u16(std::span<uint8_t> b, size_t offset, uint16_t v) {
-    assert(offset + 2 <= b.size());
-    b[offset] = static_cast<uint8_t>(v);
-    b[offset + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-void put_u32(std::span<uint8_t> b, size_t offset, uint32_t v) {
-    assert(offset + 4 <= b.size());
-    for (size_t i = 0; i < 4; ++i) b[offset + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-void put_i32(std::span<uint8_t> b, size_t offset, int32_t v) {
-    put_u32(b, offset, static_cast<uint32_t>(v));
-}
-
 bool ByteReader::read_u32(uint32_t& v) {
     if (remaining() < 4) return false;
     v = get_u32(data_, pos_);

@@ -1,6 +1,7 @@
 #pragma once
 // Little-endian coding and bounds-checked reading of byte buffers, and zeroizing of secrets.
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -12,12 +13,37 @@ namespace ks {
 using Bytes = std::vector<uint8_t>;
 
 // Fixed-offset access; the caller guarantees offset + width <= size (checked by assert).
-uint16_t get_u16(std::span<const uint8_t> b, size_t offset);
-uint32_t get_u32(std::span<const uint8_t> b, size_t offset);
-int32_t get_i32(std::span<const uint8_t> b, size_t offset);
-void put_u16(std::span<uint8_t> b, size_t offset, uint16_t v);
-void put_u32(std::span<uint8_t> b, size_t offset, uint32_t v);
-void put_i32(std::span<uint8_t> b, size_t offset, int32_t v);
+// Inline: the record walks decode a few words per record and call these in their inner loops.
+inline uint16_t get_u16(std::span<const uint8_t> b, size_t offset) {
+    assert(offset + 2 <= b.size());
+    return static_cast<uint16_t>(b[offset] | (b[offset + 1] << 8));
+}
+
+inline uint32_t get_u32(std::span<const uint8_t> b, size_t offset) {
+    assert(offset + 4 <= b.size());
+    return static_cast<uint32_t>(b[offset]) | (static_cast<uint32_t>(b[offset + 1]) << 8) |
+           (static_cast<uint32_t>(b[offset + 2]) << 16) |
+           (static_cast<uint32_t>(b[offset + 3]) << 24);
+}
+
+inline int32_t get_i32(std::span<const uint8_t> b, size_t offset) {
+    return static_cast<int32_t>(get_u32(b, offset));
+}
+
+inline void put_u16(std::span<uint8_t> b, size_t offset, uint16_t v) {
+    assert(offset + 2 <= b.size());
+    b[offset] = static_cast<uint8_t>(v);
+    b[offset + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+inline void put_u32(std::span<uint8_t> b, size_t offset, uint32_t v) {
+    assert(offset + 4 <= b.size());
+    for (size_t i = 0; i < 4; ++i) b[offset + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+inline void put_i32(std::span<uint8_t> b, size_t offset, int32_t v) {
+    put_u32(b, offset, static_cast<uint32_t>(v));
+}
 
 // Reads forward through a buffer; every read fails (returns false) rather than run past the end.
 class ByteReader {

@@ -1052,6 +1052,20 @@ TEST_F(DamagedWalletTest, RepairYesMendsTheWalletAndKeepsTheWholeRecords) {
     EXPECT_EQ(ok({"ls", w, "Personal"}), "Kept\n");
 }
 
+TEST_F(DamagedWalletTest, CheckReportsDamageWithoutPasswordOrChange) {
+    const auto before = test::read_file_bytes(w);
+    Outcome damaged = run({"repair", "--check", w}, "");
+    EXPECT_EQ(damaged.code, Exit::BadWallet);
+    EXPECT_EQ(damaged.out, "1 place needs mending.\n");
+    EXPECT_NE(damaged.err.find("repair"), std::string::npos) << damaged.err;
+    EXPECT_EQ(test::read_file_bytes(w), before);
+
+    ASSERT_EQ(run({"repair", "--yes", w}).code, Exit::Ok);
+    Outcome mended = run({"repair", "--check", w}, "");
+    EXPECT_EQ(mended.code, Exit::Ok) << mended.err;
+    EXPECT_EQ(mended.out, "No damage found.\n");
+}
+
 // ---------------------------------------------------------------------------------------------
 // Item paths and ids
 

@@ -72,6 +72,15 @@ class RepairTest : public ::testing::Test {
 
     size_t record_start(size_t i) const { return static_cast<size_t>(offsets[i]); }
 
+    // The places a check finds, on the file opened for reading only; the file must not change.
+    int check() {
+        const Bytes before = test::read_file_bytes(path);
+        File file = File::open(path, FileMode::ReadOnly);
+        const std::optional<int> found = check_node_records(file);
+        EXPECT_EQ(test::read_file_bytes(path), before);
+        return found.value_or(-1);
+    }
+
     test::DeterministicEnvironment env;
     test::ScopedCoreTexts texts;
     test::TempDir dir;
@@ -84,6 +93,7 @@ class RepairTest : public ::testing::Test {
 };
 
 TEST_F(RepairTest, WholeFileIsLeftAlone) {
+    EXPECT_EQ(check(), 0);
     RepairResult r = repair();
     EXPECT_EQ(r.status, RepairStatus::Done);
     EXPECT_EQ(r.repairs, 0);
@@ -132,6 +142,7 @@ TEST_F(RepairTest, DamageCases) {
         Bytes damaged = original;
         c.damage(damaged);
         test::write_file_bytes(path, damaged);
+        EXPECT_EQ(check(), c.repairs) << c.what;
         RepairResult r = repair();
         EXPECT_EQ(r.status, RepairStatus::Done) << c.what;
         EXPECT_EQ(r.repairs, c.repairs) << c.what;
@@ -219,9 +230,13 @@ TEST_F(RepairTest, RandomDamageIsAlwaysMended) {
                                                 damaged.size(), at + random.next_u32() % 900)));
         }
         test::write_file_bytes(path, damaged);
+        const int found = check();
         AcceptingPrompt yes;
         RepairResult r = repair_wallet(path, u"secret", yes);
         ASSERT_EQ(r.status, RepairStatus::Done) << round;
+        // A check finds damage exactly when a repair mends something.
+        EXPECT_EQ(found > 0, r.repairs > 0) << round;
+        EXPECT_LE(found, r.repairs) << round;
         Walk w = walk(path);
         EXPECT_EQ(w.end, StorageResult::NothingTransferred) << round;
         EXPECT_TRUE(w.payloads_inside) << round;
