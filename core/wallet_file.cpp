@@ -176,9 +176,12 @@ namespace {
 // The journal of a cut, written and made durable before the wallet is touched, so that an
 // interrupted cut is finished (redone) at the next open instead of leaving the records after
 // it half moved. Layout: magic, offset, length, old size, tail length, patch offset, patch
-// length, reserved, MD5 of all that precedes it plus patch and tail; then the patch; then the
-// tail (the bytes that follow the cut range).
-constexpr char kJournalMagic[8] = {'K', 'S', 'C', 'U', 'T', '1', 0, 0};
+// length, reserved; 16 reserved bytes; then the patch; then the tail (the bytes that follow the
+// cut range). The patch and tail are made durable before the magic is written, so a journal
+// with its magic is whole. Journals of the first layout carry an MD5 of the rest in place of
+// the 16 reserved bytes and are checked against it instead.
+constexpr char kJournalMagic[8] = {'K', 'S', 'C', 'U', 'T', '2', 0, 0};
+constexpr char kDigestJournalMagic[8] = {'K', 'S', 'C', 'U', 'T', '1', 0, 0};
 constexpr size_t kJournalFields = 56;
 constexpr size_t kJournalHeader = kJournalFields + 16;
 constexpr size_t kCopyChunk = 1 << 20;
@@ -239,10 +242,11 @@ bool apply_cut(File& file, const File& journal, const CutJournal& j) {
            file.set_size(j.offset + j.tail) && file.sync();
 }
 
+// Removes the journal; the folder is synced only when there was one to remove.
 bool drop_journal(const std::filesystem::path& path) {
     std::error_code ec;
-    std::filesystem::remove(path, ec);
-    return !ec && sync_directory(path.parent_path());
+    const bool removed = std::filesystem::remove(path, ec);
+    return !ec && (!removed || sync_directory(path.parent_path()));
 }
 
 }  // namespace
@@ -268,19 +272,13 @@ bool cut_range(File& file, uint64_t offset, uint64_t length, std::span<const uin
     put_u64(header, 32, j.tail);
     put_u64(header, 40, j.patch_offset);
     put_u32(header, 48, j.patch_length);
-    Md5 digest;
-    digest.update(std::span(header).first(kJournalFields));
-    digest.update(patch);
-    bool ok = journal.write_at(kJournalHeader, patch).bytes == patch.size();
-    // The tail goes into the journal while its digest is taken.
-    ok = ok && copy_bytes(file, offset + length, &journal, kJournalHeader + patch.size(), j.tail,
-                          &digest);
-    if (ok) {
-        const Digest d = digest.finish();
-        std::copy(d.begin(), d.end(), header.begin() + kJournalFields);
-        ok = journal.write_at(0, header).bytes == header.size() && journal.sync() &&
-             sync_directory(path.parent_path());
-    }
+    bool ok = journal.write_at(kJournalHeader, patch).bytes == patch.size() &&
+              copy_bytes(file, offset + length, &journal, kJournalHeader + patch.size(), j.tail,
+                         nullptr) &&
+              journal.sync();
+    // Only now the magic: a journal that has it holds the whole tail.
+    ok = ok && journal.write_at(0, header).bytes == header.size() && journal.sync() &&
+         sync_directory(path.parent_path());
     if (!ok) {  // the wallet was not touched
         journal.close();
         drop_journal(path);
@@ -305,15 +303,22 @@ bool recover_interrupted_cut(File& file) {
     if (!journal.is_open()) return false;
     std::array<uint8_t, kJournalHeader> header{};
     CutJournal j;
-    bool whole = journal.read_at(0, header).bytes == header.size() &&
-                 std::equal(std::begin(kJournalMagic), std::end(kJournalMagic), header.begin());
+    const bool read = journal.read_at(0, header).bytes == header.size();
+    const bool current =
+        read && std::equal(std::begin(kJournalMagic), std::end(kJournalMagic), header.begin());
+    const bool with_digest =
+        read && std::equal(std::begin(kDigestJournalMagic), std::end(kDigestJournalMagic),
+                           header.begin());
+    bool whole = current || with_digest;
     if (whole) {
         j = CutJournal{get_u64(header, 8),  get_u64(header, 16), get_u64(header, 24),
                        get_u64(header, 32), get_u64(header, 40), get_u32(header, 48)};
+        whole = journal.size() == kJournalHeader + uint64_t{j.patch_length} + j.tail;
+    }
+    if (whole && with_digest) {
         Md5 digest;
         digest.update(std::span(header).first(kJournalFields));
-        whole = journal.size() == kJournalHeader + j.patch_length + j.tail &&
-                copy_bytes(journal, kJournalHeader, nullptr, 0, j.patch_length + j.tail, &digest);
+        whole = copy_bytes(journal, kJournalHeader, nullptr, 0, j.patch_length + j.tail, &digest);
         const Digest d = digest.finish();
         whole = whole && std::equal(d.begin(), d.end(), header.begin() + kJournalFields);
     }

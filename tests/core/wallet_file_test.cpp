@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/cipher.h"
 #include "core/keys.h"
 #include "core/wallet_open.h"
 #include "platform/text.h"
@@ -255,6 +256,60 @@ TEST(CutRange, MovesTheTailDown) {
     }
     File f = File::open(path, FileMode::ReadWrite);
     EXPECT_FALSE(cut_range(f, data.size() + 1, 1));
+}
+
+// A journal found at the next open: applied when it is whole, removed without touching the
+// file otherwise. Journals of the first layout carry a digest, which must match.
+TEST(CutRange, JournalFoundAtOpen) {
+    test::TempDir dir;
+    const auto path = dir / "data";
+    const auto journal = dir / "data.cut";
+    Bytes data(1000);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7);
+    Bytes cut = data;  // [100, 300) cut out
+    cut.erase(cut.begin() + 100, cut.begin() + 300);
+    const Bytes tail(data.begin() + 300, data.end());
+
+    auto journal_bytes = [&](const char* magic, bool digest, size_t tail_kept) {
+        Bytes j(72, 0);
+        std::copy(magic, magic + 6, j.begin());
+        put_u32(j, 8, 100);
+        put_u32(j, 16, 200);
+        put_u32(j, 24, static_cast<uint32_t>(data.size()));
+        put_u32(j, 32, static_cast<uint32_t>(tail.size()));
+        if (digest) {
+            Md5 md5;
+            md5.update(std::span(j).first(56));
+            md5.update(tail);
+            const Digest d = md5.finish();
+            std::copy(d.begin(), d.end(), j.begin() + 56);
+        }
+        j.insert(j.end(), tail.begin(), tail.begin() + static_cast<ptrdiff_t>(tail_kept));
+        return j;
+    };
+    Bytes wrong_digest = journal_bytes("KSCUT1", true, tail.size());
+    wrong_digest[60] ^= 1;
+    struct Case {
+        const char* what;
+        Bytes journal;
+        const Bytes& expected;
+    };
+    const Case cases[] = {
+        {"whole", journal_bytes("KSCUT2", false, tail.size()), cut},
+        {"whole, first layout", journal_bytes("KSCUT1", true, tail.size()), cut},
+        {"first layout, wrong digest", wrong_digest, data},
+        {"tail cut short", journal_bytes("KSCUT2", false, tail.size() - 1), data},
+        {"no magic yet", journal_bytes("\0\0\0\0\0\0", false, tail.size()), data},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::write_file_bytes(path, data);
+        test::write_file_bytes(journal, c.journal);
+        File f = File::open(path, FileMode::ReadWrite);
+        EXPECT_TRUE(recover_interrupted_cut(f));
+        EXPECT_EQ(test::read_file_bytes(path), c.expected);
+        EXPECT_FALSE(std::filesystem::exists(journal));
+    }
 }
 
 TEST(FindNextValidHeader, AcrossWindowsAndAtTheEnd) {
