@@ -205,6 +205,7 @@ OpenResult WalletDocument::load(const std::filesystem::path& path,
             return OpenResult::Damaged;
         }
         file.seek(end);
+        record_offsets_[node.id()] = start;  // the last record of an id wins
         if (!node.deleted()) {
             put_in_list(std::move(node));
         } else if (const int listed = list_index_of(node.id()); listed != kNoIndex) {
@@ -212,6 +213,7 @@ OpenResult WalletDocument::load(const std::filesystem::path& path,
             nodes_[static_cast<size_t>(listed)].header().set_deleted(true);
         }
     }
+    offsets_known_ = true;
     return OpenResult::Opened;
 }
 
@@ -232,6 +234,8 @@ void WalletDocument::close() {
     nodes_.clear();
     nodes_.shrink_to_fit();
     index_of_.clear();
+    record_offsets_.clear();
+    offsets_known_ = false;
     storage_.close();
 }
 
@@ -274,6 +278,7 @@ bool WalletDocument::change_password(std::optional<std::u16string_view> old_pass
     next.open = true;
     storage_.file.close();
     storage_ = std::move(next);
+    offsets_known_ = false;
     for (TreeNode& node : nodes_) reencipher_name(node.header(), old_key, storage_.info.record_key);
     return true;
 }
@@ -360,6 +365,7 @@ int WalletDocument::store_record(TreeNode& node, std::span<const uint8_t> payloa
         file.sync();
         return kNoIndex;
     }
+    if (offsets_known_) record_offsets_[node.id()] = *end;
     return put_in_list(node);
 }
 
@@ -387,12 +393,55 @@ bool WalletDocument::cut_record(const NodeId& id, uint64_t offset) {
         return false;
     const uint64_t length =
         fn::kHeaderSize + uint64_t{header.icon_image_length()} + header.payload_length();
-    return cut_range(storage_.file, offset, length);
+    const bool done = cut_range(storage_.file, offset, length);
+    note_cut(offset, length, done);
+    return done;
+}
+
+std::optional<RecordLocation> WalletDocument::locate(const NodeId& id, RecordFilter filter) {
+    File& file = storage_.file;
+    if (!offsets_known_) {
+        record_offsets_.clear();
+        for_each_node_record(file, [this](const RecordLocation& loc) {
+            record_offsets_[loc.header.id()] = loc.offset;  // the last record of an id wins
+        });
+        offsets_known_ = true;
+    }
+    if (auto it = record_offsets_.find(id); it != record_offsets_.end()) {
+        RecordLocation loc;
+        loc.offset = it->second;
+        IoResult r = file.read_at(loc.offset, loc.header.bytes);
+        if (!r.failed() && r.bytes == fn::kHeaderSize && loc.header.kind() != NodeKind::None &&
+            loc.header.id() == id && record_passes(loc.header, filter) &&
+            file.seek(loc.offset)) {
+            loc.header_and_image = fn::kHeaderSize + uint64_t{loc.header.icon_image_length()};
+            loc.payload_length = loc.header.payload_length();
+            return loc;
+        }
+    }
+    // Unknown, stale, or the last record is one the filter passes over: the walk decides.
+    return find_node_record(file, id, filter);
+}
+
+void WalletDocument::note_cut(uint64_t offset, uint64_t length, bool done) {
+    if (!done) {  // the journal may still finish it: where records stand is not known
+        offsets_known_ = false;
+        return;
+    }
+    for (auto it = record_offsets_.begin(); it != record_offsets_.end();) {
+        if (it->second >= offset + length) {
+            (it++)->second -= length;
+        } else if (it->second >= offset) {
+            it = record_offsets_.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 int WalletDocument::update_folder(const TreeNode& node) {
     if (!writable()) return kNoIndex;
-    auto old = find_node_record(storage_.file, node.id(), RecordFilter::Any);
+    auto old = locate(node.id(), RecordFilter::Any);
     const int index = store_folder(node);
     // The new version is durable before the old one goes; a crash in between leaves both,
     // and loading keeps the later.
@@ -402,7 +451,7 @@ int WalletDocument::update_folder(const TreeNode& node) {
 
 int WalletDocument::update_card(Card& card) {
     if (!writable() || !card.node()) return kNoIndex;
-    auto old = find_node_record(storage_.file, card.node()->id(), RecordFilter::Any);
+    auto old = locate(card.node()->id(), RecordFilter::Any);
     const int index = store_card(card);
     if (index >= 0 && old) cut_record(card.node()->id(), old->offset);
     return index;
@@ -411,7 +460,7 @@ int WalletDocument::update_card(Card& card) {
 std::optional<Card> WalletDocument::load_card(const NodeId& id) {
     if (!storage_.open) return std::nullopt;
     File& file = storage_.file;
-    if (!find_node_record(file, id, RecordFilter::LiveCard)) return std::nullopt;
+    if (!locate(id, RecordFilter::LiveCard)) return std::nullopt;
     TreeNode node;
     if (read_node(file, node, &storage_.info.record_key) != StorageResult::Done)
         return std::nullopt;
@@ -437,7 +486,7 @@ std::optional<TreeNode> WalletDocument::folder_copy(const NodeId& id) const {
 bool WalletDocument::rewrite_node(const TreeNode& node) {
     if (!writable()) return false;
     File& file = storage_.file;
-    auto loc = find_node_record(file, node.id(), RecordFilter::NotDeleted);
+    auto loc = locate(node.id(), RecordFilter::NotDeleted);
     if (!loc) return false;
     TreeNode copy = node;
     // Only the header and icon are rewritten: they must keep the stored length, and the
@@ -445,7 +494,11 @@ bool WalletDocument::rewrite_node(const TreeNode& node) {
     if (fn::kHeaderSize + copy.icon_image().size() != loc->header_and_image) return false;
     copy.header().set_payload_length(loc->payload_length);
     auto record = node_record_bytes(copy);
-    if (!record || !write_protected(file, loc->offset, *record)) return false;
+    if (!record) return false;
+    if (!write_protected(file, loc->offset, *record)) {
+        note_cut(0, 0, false);
+        return false;
+    }
     copy.set_dirty(false);
     put_in_list(std::move(copy));
     return true;
@@ -528,7 +581,7 @@ bool WalletDocument::remove(int index) {
         return false;
 
     File& file = storage_.file;
-    auto loc = find_node_record(file, listed->id(), RecordFilter::NotDeleted);
+    auto loc = locate(listed->id(), RecordFilter::NotDeleted);
     if (!loc) return false;
     NodeHeader header = loc->header;
     header.set_deleted(true);
@@ -537,9 +590,11 @@ bool WalletDocument::remove(int index) {
     header.set_time(fn::kDeletedTime, clock().now());
     header.set_change_bits(header.change_bits() | node_change::kDeleted);
     // The deleted header and the removal of the payload are one journaled change.
-    if (!cut_range(file, loc->offset + loc->header_and_image, loc->payload_length, header.bytes,
-                   loc->offset))
-        return false;
+    const uint64_t payload_start = loc->offset + loc->header_and_image;
+    const bool cut =
+        cut_range(file, payload_start, loc->payload_length, header.bytes, loc->offset);
+    note_cut(payload_start, loc->payload_length, cut);
+    if (!cut) return false;
     TreeNode& entry = nodes_[static_cast<size_t>(index)];
     remove_favourite(entry.id());
     entry.header() = header;

@@ -13,6 +13,7 @@
 #include "core/card.h"
 #include "core/node.h"
 #include "core/repair.h"
+#include "core/wallet_file.h"
 #include "core/wallet_open.h"
 #include "platform/prompt.h"
 
@@ -162,6 +163,8 @@ class WalletDocument {
     int put_in_list(TreeNode node);
     int store_record(TreeNode& node, std::span<const uint8_t> payload);
     bool cut_record(const NodeId& id, uint64_t expected_offset);
+    std::optional<RecordLocation> locate(const NodeId& id, RecordFilter filter);
+    void note_cut(uint64_t offset, uint64_t length, bool done);
     bool durable();
     bool writable() const { return storage_.open && !storage_.read_only; }
     void renew_as_copy(TreeNode& node, const NodeId& parent) const;
@@ -170,6 +173,10 @@ class WalletDocument {
     WalletStorage storage_;
     std::vector<TreeNode> nodes_;
     std::unordered_map<NodeId, int, NodeIdHash> index_of_;  // list index by id
+    // Where the last record of each id stands: learned by one walk, then kept up to date by
+    // every append and cut, and checked against the header found there at every use.
+    std::unordered_map<NodeId, uint64_t, NodeIdHash> record_offsets_;
+    bool offsets_known_ = false;
     ListObserver observer_;
     int last_error_ = 0;
 };

@@ -368,25 +368,34 @@ uint64_t find_next_valid_header(File& file) {
     return 0;
 }
 
-std::optional<RecordLocation> find_node_record(File& file, const NodeId& id, RecordFilter filter) {
-    if (!skip_to_nodes(file)) return std::nullopt;
+bool record_passes(const NodeHeader& header, RecordFilter filter) {
+    return filter == RecordFilter::Any ||
+           (!header.deleted() &&
+            (filter == RecordFilter::NotDeleted || header.kind() == NodeKind::Card));
+}
+
+void for_each_node_record(File& file, const std::function<void(const RecordLocation&)>& visit) {
+    if (!skip_to_nodes(file)) return;
     const uint64_t size = file.size().value_or(0);
     RecordLocation loc;
-    std::optional<RecordLocation> found;
     while (file.position() + fn::kHeaderSize <= size) {
         loc.offset = file.position();
         IoResult r = file.read(loc.header.bytes);
         if (r.failed() || r.bytes != fn::kHeaderSize || loc.header.kind() == NodeKind::None) break;
         loc.header_and_image = fn::kHeaderSize + uint64_t{loc.header.icon_image_length()};
         loc.payload_length = loc.header.payload_length();
-        const bool wanted = filter == RecordFilter::Any ||
-                            (!loc.header.deleted() && (filter == RecordFilter::NotDeleted ||
-                                                       loc.header.kind() == NodeKind::Card));
-        // The last match wins: an update interrupted between appending the new version and
-        // cutting the old one leaves both, and the later one is the current.
-        if (wanted && loc.header.id() == id) found = loc;
+        visit(loc);
         file.seek(loc.offset + loc.header_and_image + loc.payload_length);
     }
+}
+
+std::optional<RecordLocation> find_node_record(File& file, const NodeId& id, RecordFilter filter) {
+    std::optional<RecordLocation> found;
+    // The last match wins: an update interrupted between appending the new version and cutting
+    // the old one leaves both, and the later one is the current.
+    for_each_node_record(file, [&](const RecordLocation& loc) {
+        if (loc.header.id() == id && record_passes(loc.header, filter)) found = loc;
+    });
     if (found) file.seek(found->offset);
     return found;
 }

@@ -2,6 +2,7 @@
 // Low-level routines of the wallet file. Each works at the file's current position and leaves
 // it just after what it read or wrote, and answers with a StorageResult.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -65,6 +66,13 @@ struct RecordLocation {
     uint32_t payload_length = 0;
     NodeHeader header;
 };
+
+// Whether a record with `header` passes `filter`.
+bool record_passes(const NodeHeader& header, RecordFilter filter);
+
+// Walks the node records from the first and calls `visit` with each one's location, in file
+// order, until the walk ends (the end of the file, a short header or an unknown kind).
+void for_each_node_record(File& file, const std::function<void(const RecordLocation&)>& visit);
 
 // Walks the node records and finds the last record of `id` that passes the filter; on success
 // the file is positioned at the record's start.
