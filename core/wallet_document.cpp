@@ -496,7 +496,7 @@ bool WalletDocument::rewrite_node(const TreeNode& node) {
     auto record = node_record_bytes(copy);
     if (!record) return false;
     if (!write_protected(file, loc->offset, *record)) {
-        note_cut(0, 0, false);
+        offsets_known_ = false;  // the journal may still finish the rewrite
         return false;
     }
     copy.set_dirty(false);
