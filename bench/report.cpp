@@ -32,17 +32,17 @@ struct Pair {
 };
 
 constexpr const char* kUpdateNote =
-    "Beyond the floor's one tail move and one fsync, an update walks every header to find the "
-    "old record, appends and syncs the new version, copies the tail into the journal while "
-    "taking its MD5, syncs the journal and its folder, moves the tail back from the journal, "
-    "syncs the wallet, and removes the journal with another folder sync: two tail copies, one "
-    "MD5 pass and five syncs, where the floor has one copy and one sync. With the journal, "
-    "twice the floor plus the latency of the extra syncs is the least an update can cost, so "
-    "the target cannot be met by tuning alone. Keeping each record's offset in the node list "
-    "removes the header walk; leaving the old version in place, marked deleted by a small "
-    "journaled header patch, instead of moving the tail at every change (and reclaiming the "
-    "dead space in one pass when it exceeds a share of the file) would bring an update down to "
-    "an append and two short syncs.";
+    "Beyond the floor's one tail move and one fsync, an update appends and syncs the new "
+    "version, copies the tail into the journal and syncs it, writes the journal's header and "
+    "syncs it and its folder, moves the tail back from the journal and syncs the wallet, and "
+    "removes the journal with another folder sync: two tail copies and six syncs, where the "
+    "floor has one copy and one sync. A cut in the middle of the file survives a power cut "
+    "only if the tail is held somewhere durable before it is moved over itself, so twice the "
+    "floor plus the latency of the extra syncs is the least this design can cost; small "
+    "wallets pay mostly the syncs, large ones mostly the second copy. Reaching the target "
+    "means not moving the tail at every change: appending the new version, marking the old "
+    "one dead with a small in-place header write, and reclaiming the dead records in one "
+    "journaled pass at close. That leaves superseded secrets in the file while it is open.";
 
 std::vector<Pair> pairs() {
     std::vector<Pair> list = {
@@ -59,11 +59,10 @@ std::vector<Pair> pairs() {
         const std::string label = std::string(n) + " cards";
         list.push_back({"load, " + label, "BM_load" + cards, "BM_read_headers" + cards,
                         "walk reading the 748-byte headers", Sense::AtMost, 1.5,
-                        "The load makes one read call per header, as the floor does, and lists "
-                        "every node after a linear search of the list for its id, which grows "
-                        "with the square of the node count. A hash index of the ids beside the "
-                        "list, and reading the node area in large pieces instead of one call "
-                        "per header, would close it."});
+                        "The load reads each header with a call of its own, as the floor does, and "
+                        "finds listed ids through a hash index; what remains is deciphering each "
+                        "header's names into the node list. Reading the node area in large "
+                        "pieces would take the floor's calls away too."});
         list.push_back({"load, " + label, "BM_load" + cards, "BM_read_file" + cards,
                         "sequential read of the whole file", Sense::AtMost, std::nullopt, ""});
         list.push_back(
@@ -250,8 +249,8 @@ bool write_report(const std::map<std::string, double>& best, const MemoryReport&
          << machine_description(temp_folder) << "\n## Ratios\n\n"
          << table.str() << "\n"
          << "Update and delete are journaled: the bytes after the change are first copied into "
-            "the journal beside the wallet (with their MD5) and synced, then moved into place "
-            "and synced again, so about twice the floor is their natural cost.\n\n"
+            "the journal beside the wallet and synced, then moved into place and synced again, "
+            "so about twice the floor is their natural cost.\n\n"
          << "The search floor schedules an RC4 key for every text; the wallet keeps its key's "
             "permutation prepared and copies it for each text instead, which is why the search "
             "can come in under its floor.\n\n"

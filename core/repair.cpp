@@ -60,18 +60,32 @@ bool known_chunk_type(uint32_t type) {
            type == fp::kChunkFile;
 }
 
-// A card payload is whole when its chunks, all of known types, tile it exactly.
-bool payload_whole(WindowReader& file, uint64_t start, uint32_t length) {
+// A card payload of `length` bytes is whole when its chunks, all of known types, tile it
+// exactly. `header_at(p)` gives the 12 bytes of the chunk header at p, or nothing.
+template <typename HeaderAt>
+bool chunks_tile(uint64_t length, HeaderAt header_at) {
     if (length < fp::kStyleSize) return false;
     uint64_t p = fp::kStyleSize;
     while (p < length) {
         if (length - p < fp::kChunkHeaderSize) return false;
-        const auto chunk = file.view(start + p, fp::kChunkHeaderSize);
+        const std::optional<std::span<const uint8_t>> chunk = header_at(p);
         if (!chunk || chunk->size() != fp::kChunkHeaderSize) return false;
         if (!known_chunk_type(get_u32(*chunk, 4))) return false;
         p += fp::kChunkHeaderSize + uint64_t{get_u32(*chunk, 8)};
     }
     return p == length;
+}
+
+// Checked in place when the payload fits in the window, else one chunk header at a time.
+bool payload_whole(WindowReader& file, uint64_t start, uint32_t length) {
+    if (const auto payload = file.view(start, length)) {
+        if (payload->size() != length) return false;
+        return chunks_tile(length, [&](uint64_t p) {
+            return std::optional(payload->subspan(static_cast<size_t>(p), fp::kChunkHeaderSize));
+        });
+    }
+    return chunks_tile(length,
+                       [&](uint64_t p) { return file.view(start + p, fp::kChunkHeaderSize); });
 }
 
 // Whether the record at `c` with `header` lies whole inside the file and is consistent in

@@ -185,6 +185,36 @@ TEST_F(RepairTest, WholeRecordWithAHeaderInsideItsIconIsKept) {
     EXPECT_EQ(test::read_file_bytes(path), before);
 }
 
+// A card larger than the repair's read window is checked chunk by chunk, with the same
+// verdicts as a small one.
+TEST_F(RepairTest, CardLargerThanTheReadWindow) {
+    WalletStorage s;
+    ASSERT_EQ(open_wallet_storage(s, path, u"secret", false), OpenResult::Opened);
+    const std::u16string long_note(200'000, u'n');  // 400 000 bytes of text
+    Card big = test::make_card(s, u"Big", {}, {{u"Note", long_note}, {u"PIN", u"1234"}});
+    const uint64_t at = test::append_card(s, big);
+    TreeNode after = test::make_folder(s, u"After");
+    test::append_node(s, after);
+    s.close();
+    const Bytes whole = test::read_file_bytes(path);
+    EXPECT_EQ(check(), 0);
+
+    // A payload length short of the chunks: only the walk through every chunk header of the
+    // card shows that they fill the space up to the next record, so the length is mended.
+    Bytes damaged = whole;
+    const size_t length_at = static_cast<size_t>(at) + 740;
+    ASSERT_GT(get_u32(damaged, length_at), 400'000u);
+    put_u32(damaged, length_at, get_u32(damaged, length_at) - 8);
+    test::write_file_bytes(path, damaged);
+    EXPECT_EQ(check(), 1);
+    EXPECT_EQ(repair().repairs, 1);
+    EXPECT_EQ(test::read_file_bytes(path), whole);
+    Walk w = walk(path);
+    EXPECT_EQ(w.end, StorageResult::NothingTransferred);
+    EXPECT_EQ(w.fields, 5u);  // 3 in the small cards, both of the large one
+    EXPECT_EQ(w.names.back(), u"After");
+}
+
 TEST_F(RepairTest, QuestionsAndReport) {
     test::write_file_bytes(path, Bytes(original.begin(), original.end() - 5));
     const Bytes damaged = test::read_file_bytes(path);
