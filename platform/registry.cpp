@@ -159,7 +159,9 @@ std::u16string decode_file_text(std::string_view bytes) {
         out.reserve(bytes.size() / 2);
         for (size_t i = 2; i + 1 < bytes.size(); i += 2)
             out.push_back(char16_t(uint8_t(bytes[i]) | (uint8_t(bytes[i + 1]) << 8)));
-        return out;
+        // Unpaired surrogates become U+FFFD now, as the written text will have them, so that
+        // names compare and sort the same before and after a save.
+        return from_utf8(to_utf8(out));
     }
     if (bytes.size() >= 3 && uint8_t(bytes[0]) == 0xEF && uint8_t(bytes[1]) == 0xBB &&
         uint8_t(bytes[2]) == 0xBF)
@@ -409,12 +411,15 @@ class Parser {
 // ---- Writing the text ---------------------------------------------------------------------
 
 void append_escaped(std::string& out, std::u16string_view text) {
-    out.push_back('"');
+    std::u16string escaped;
+    escaped.reserve(text.size() + 2);
+    escaped.push_back(u'"');
     for (char16_t c : text) {
-        if (c == u'"' || c == u'\\') out.push_back('\\');
-        out += to_utf8(std::u16string_view(&c, 1));
+        if (c == u'"' || c == u'\\') escaped.push_back(u'\\');
+        escaped.push_back(c);
     }
-    out.push_back('"');
+    escaped.push_back(u'"');
+    out += to_utf8(escaped);  // whole, so that surrogate pairs stay one character
 }
 
 void append_name(std::string& out, std::u16string_view name) {

@@ -74,6 +74,8 @@ TEST_F(RegistryStoreTest, ValuesOfEveryTypeSurviveSaveAndLoad) {
         {HKCU, u"Software\\Test", u"Quotes", RegistryValue::of_string(u"say \"hi\" \\ bye\\")},
         {HKCU, u"Software\\Test", u"Empty", RegistryValue::of_string(u"")},
         {HKCU, u"Software\\Test", u"Unicode", RegistryValue::of_string(u"Zürich – 東京 €")},
+        {HKCU, u"Software\\Test", u"Beyond the BMP 🔑", RegistryValue::of_string(u"𝄞 key 🔑")},
+        {HKCU, u"Software\\Keys 🔑", u"Pair", RegistryValue::of_string(u"\"🔑\"")},
         {HKCU, u"Software\\Test", u"Lines", RegistryValue::of_string(u"one\r\ntwo\tthree")},
         {HKCU, u"Software\\Test", u"Name \"with\" \\ marks", RegistryValue::of_dword(3)},
         {HKCU, u"Software\\Test", u"Bytes", RegistryValue::of_binary(long_binary)},
@@ -213,6 +215,28 @@ TEST(RegistryParseTest, ReadsUtf16FileWithByteOrderMark) {
     Registry reg;
     ASSERT_TRUE(reg.parse_text(bytes));
     EXPECT_EQ(reg.get_string(HKCU, u"S", u"N"), u"Ω");
+}
+
+// Unpaired surrogates in a UTF-16 file are read as U+FFFD, as a save writes them: the names
+// then sort the same before and after the save, and two names that differ only there are one.
+TEST(RegistryParseTest, Utf16UnpairedSurrogatesReadAsReplacement) {
+    const std::u16string text = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\S]\r\n"
+                                u"\"A\xDADA\"=dword:00000001\r\n\"A\xFFFF\"=dword:00000002\r\n"
+                                u"\"A\xDC00\xD800\"=dword:00000003\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) {
+        bytes.push_back(char(c & 0xFF));
+        bytes.push_back(char(c >> 8));
+    }
+    Registry reg;
+    ASSERT_TRUE(reg.parse_text(bytes));
+    EXPECT_EQ(reg.get_dword(HKCU, u"S", u"A\uFFFD"), 1u);
+    EXPECT_EQ(reg.get_dword(HKCU, u"S", u"A\uFFFD\uFFFD"), 3u);
+    EXPECT_EQ(reg.get_dword(HKCU, u"S", u"A\xFFFF"), 2u);
+    const std::string written = reg.to_text();
+    Registry again;
+    ASSERT_TRUE(again.parse_text(written));
+    EXPECT_EQ(again.to_text(), written);
 }
 
 TEST(RegistryParseTest, ReportsTheLineAndProblemOfDamage) {
