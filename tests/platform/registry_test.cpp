@@ -33,6 +33,16 @@ void write_text(const fs::path& path, std::string_view text) {
     test::write_file_bytes(path, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
+// A UTF-16LE registry file with its byte order mark.
+std::string utf16_file(std::u16string_view text) {
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) {
+        bytes.push_back(char(c & 0xFF));
+        bytes.push_back(char(c >> 8));
+    }
+    return bytes;
+}
+
 std::vector<std::string> folder_entries(const fs::path& folder) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder))
@@ -207,11 +217,7 @@ TEST(RegistryParseTest, ReadsHandWrittenForms) {
 TEST(RegistryParseTest, ReadsUtf16FileWithByteOrderMark) {
     const std::u16string text =
         u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\S]\r\n\"N\"=\"Ω\"\r\n";
-    std::string bytes = "\xFF\xFE";
-    for (char16_t c : text) {
-        bytes.push_back(char(c & 0xFF));
-        bytes.push_back(char(c >> 8));
-    }
+    const std::string bytes = utf16_file(text);
     Registry reg;
     ASSERT_TRUE(reg.parse_text(bytes));
     EXPECT_EQ(reg.get_string(HKCU, u"S", u"N"), u"Ω");
@@ -223,11 +229,7 @@ TEST(RegistryParseTest, Utf16UnpairedSurrogatesReadAsReplacement) {
     const std::u16string text = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\S]\r\n"
                                 u"\"A\xDADA\"=dword:00000001\r\n\"A\xFFFF\"=dword:00000002\r\n"
                                 u"\"A\xDC00\xD800\"=dword:00000003\r\n";
-    std::string bytes = "\xFF\xFE";
-    for (char16_t c : text) {
-        bytes.push_back(char(c & 0xFF));
-        bytes.push_back(char(c >> 8));
-    }
+    const std::string bytes = utf16_file(text);
     Registry reg;
     ASSERT_TRUE(reg.parse_text(bytes));
     EXPECT_EQ(reg.get_dword(HKCU, u"S", u"A\uFFFD"), 1u);
