@@ -27,6 +27,9 @@ constexpr std::u16string_view kHeader4 = u"REGEDIT4";
 constexpr std::u16string_view kClassesRootName = u"HKEY_CLASSES_ROOT";
 constexpr std::u16string_view kCurrentUserName = u"HKEY_CURRENT_USER";
 constexpr size_t kMaxKeyNameUnits = 255;
+// Keys nest at most this deep below a root. The bound keeps the key tree's recursive walks and
+// destruction off the end of the stack when a damaged file holds a path of millions of parts.
+constexpr size_t kMaxKeyDepth = 512;
 constexpr size_t kMaxValueNameUnits = 16383;
 // A store of preferences is small; a file far beyond this is not one we wrote.
 constexpr uint64_t kMaxFileBytes = 16u * 1024 * 1024;
@@ -66,7 +69,7 @@ size_t root_index(RegistryRoot root) {
     return root == RegistryRoot::ClassesRoot ? 0 : 1;
 }
 
-// Splits a key path at "\"; nothing when a part is empty or too long.
+// Splits a key path at "\"; nothing when a part is empty or too long, or the path too deep.
 std::optional<std::vector<std::u16string>> split_path(std::u16string_view path) {
     std::vector<std::u16string> parts;
     if (path.empty()) return parts;
@@ -75,7 +78,8 @@ std::optional<std::vector<std::u16string>> split_path(std::u16string_view path) 
         const size_t end = path.find(u'\\', start);
         const std::u16string_view part = path.substr(
             start, end == std::u16string_view::npos ? std::u16string_view::npos : end - start);
-        if (part.empty() || part.size() > kMaxKeyNameUnits) return std::nullopt;
+        if (part.empty() || part.size() > kMaxKeyNameUnits || parts.size() == kMaxKeyDepth)
+            return std::nullopt;
         parts.emplace_back(part);
         if (end == std::u16string_view::npos) break;
         start = end + 1;

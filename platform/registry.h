@@ -48,14 +48,14 @@ enum class RegistryErrorCode {
     WriteFailed,  // the folder or the new file cannot be written
     Busy,         // another process holds the lock for too long
     NoFolder,     // no configuration folder could be determined
-    InvalidName,  // a key path with an empty part, or a name too long
+    InvalidName,  // a key path with an empty part or too deep, or a name too long
 };
 
 // What is wrong in a damaged file.
 enum class RegistryProblem {
     None,
     MissingHeader,     // the first line is not the REGEDIT header
-    BadSection,        // "[...]" malformed, empty key part, or an unknown root
+    BadSection,        // "[...]" malformed, empty key part, unknown root, or nested too deep
     ValueOutsideKey,   // a value line before the first "[...]" line
     BadName,           // a value name not quoted, or its quote not closed
     BadData,           // the data after "=" is of no known form

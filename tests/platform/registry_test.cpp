@@ -43,6 +43,13 @@ std::string utf16_file(std::u16string_view text) {
     return bytes;
 }
 
+// A key path of `depth` parts, each "k".
+std::u16string nested_path(size_t depth) {
+    std::u16string path = u"k";
+    for (size_t i = 1; i < depth; ++i) path += u"\\k";
+    return path;
+}
+
 std::vector<std::string> folder_entries(const fs::path& folder) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder))
@@ -258,6 +265,12 @@ TEST(RegistryParseTest, ReportsTheLineAndProblemOfDamage) {
         {"unknown root", head + "[HKEY_NOWHERE\\S]\n", RegistryProblem::BadSection, 3},
         {"empty key part", head + "[HKEY_CURRENT_USER\\A\\\\B]\n", RegistryProblem::BadSection, 3},
         {"root followed by a lone separator", head + "[HKEY_CURRENT_USER\\]\n",
+         RegistryProblem::BadSection, 3},
+        {"key nested 513 levels deep",
+         head + "[HKEY_CURRENT_USER\\" + to_utf8(nested_path(513)) + "]\n",
+         RegistryProblem::BadSection, 3},
+        {"key nested four million levels deep",
+         head + "[HKEY_CLASSES_ROOT\\" + to_utf8(nested_path(4'000'000)) + "]\n",
          RegistryProblem::BadSection, 3},
         {"value before any key", head + "\"A\"=dword:1\n", RegistryProblem::ValueOutsideKey, 3},
         {"unquoted name", key + "A=dword:1\n", RegistryProblem::BadName, 4},
@@ -490,7 +503,7 @@ TEST(RegistryNamesTest, TypedGettersRefuseOtherTypes) {
 
 TEST(RegistryNamesTest, InvalidKeyPathsAreRefused) {
     const std::vector<std::u16string> bad = {u"A\\\\B", u"A\\", u"\\A", u"\\",
-                                             std::u16string(256, u'k')};
+                                             std::u16string(256, u'k'), nested_path(513)};
     for (const auto& path : bad) {
         SCOPED_TRACE(to_utf8(path));
         Registry reg;
@@ -501,6 +514,11 @@ TEST(RegistryNamesTest, InvalidKeyPathsAreRefused) {
     }
     Registry reg;
     EXPECT_TRUE(reg.create_key(HKCU, std::u16string(255, u'k')));
+    // The deepest key allowed survives a save and a parse.
+    ASSERT_TRUE(reg.set_dword(HKCU, nested_path(512), u"V", 7));
+    Registry again;
+    ASSERT_TRUE(again.parse_text(reg.to_text()));
+    EXPECT_EQ(again.get_dword(HKCU, nested_path(512), u"V"), 7u);
 }
 
 // ---- Configuration folder and messages -------------------------------------------------------
