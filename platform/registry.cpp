@@ -490,8 +490,11 @@ void append_value(std::string& out, std::u16string_view name, const RegistryValu
     out.push_back('\n');
 }
 
+// A key with subkeys but no values gets no line of its own: its subkeys' lines create it when
+// read. Writing it would repeat its path once per level, so deep trees would write far more text
+// than they hold.
 void append_key(std::string& out, const Key& key, const std::string& full_name, bool is_root) {
-    if (!is_root || !key.values.empty()) {
+    if (!key.values.empty() || (!is_root && key.children.empty())) {
         out += "[" + full_name + "]\n";
         for (const auto& [name, value] : key.values) append_value(out, name, value);
         out.push_back('\n');

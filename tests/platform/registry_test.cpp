@@ -105,6 +105,7 @@ TEST_F(RegistryStoreTest, ValuesOfEveryTypeSurviveSaveAndLoad) {
     Registry out;
     out.load(folder());
     for (const auto& c : cases) ASSERT_TRUE(out.set_value(c.root, c.path, c.name, c.value));
+    ASSERT_TRUE(out.create_key(HKCU, u"Software\\Empty\\Leaf"));
     ASSERT_TRUE(out.save()) << to_utf8(registry_error_message(out.error()));
 
     Registry in;
@@ -113,6 +114,7 @@ TEST_F(RegistryStoreTest, ValuesOfEveryTypeSurviveSaveAndLoad) {
         SCOPED_TRACE(to_utf8(c.path + u" / " + c.name));
         EXPECT_EQ(in.get_value(c.root, c.path, c.name), c.value);
     }
+    EXPECT_TRUE(in.key_exists(HKCU, u"Software\\Empty\\Leaf"));
     EXPECT_EQ(in.to_text(), out.to_text());
 }
 
@@ -128,7 +130,8 @@ TEST_F(RegistryStoreTest, WritesTheEditorTextFormat) {
 
     const std::string text = read_text(file());
     EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00\n\n", 0), 0u) << text;
-    EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software]\n"), std::string::npos) << text;
+    // A key holding only subkeys gets no line: its subkeys' lines make it when read.
+    EXPECT_EQ(text.find("[HKEY_CURRENT_USER\\Software]\n"), std::string::npos) << text;
     EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Test]\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\"Count\"=dword:0000000a\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\"Path\"=\"C:\\\\x \\\"y\\\"\"\n"), std::string::npos) << text;
@@ -514,10 +517,13 @@ TEST(RegistryNamesTest, InvalidKeyPathsAreRefused) {
     }
     Registry reg;
     EXPECT_TRUE(reg.create_key(HKCU, std::u16string(255, u'k')));
-    // The deepest key allowed survives a save and a parse.
+    // The deepest key allowed survives a save and a parse, and is written once, not once for
+    // every level above it.
     ASSERT_TRUE(reg.set_dword(HKCU, nested_path(512), u"V", 7));
+    const std::string text = reg.to_text();
+    EXPECT_LT(text.size(), 2 * nested_path(512).size());
     Registry again;
-    ASSERT_TRUE(again.parse_text(reg.to_text()));
+    ASSERT_TRUE(again.parse_text(text));
     EXPECT_EQ(again.get_dword(HKCU, nested_path(512), u"V"), 7u);
 }
 
