@@ -53,10 +53,10 @@ bool card_shows_pins(const Card& card) {
     return card.style()[kAlwaysShowPinsStyle] != 0;
 }
 
-std::u16string shown_value(const FieldRecord& field, bool show_pins) {
-    std::u16string text = field.display_text();
+SecretText shown_value(const FieldRecord& field, bool show_pins) {
+    SecretText text = field.display_text();
     if (field.kind() == static_cast<uint16_t>(FieldKind::Pin) && !show_pins && !text.empty())
-        return std::u16string(kMaskedValue);
+        return SecretText(kMaskedValue);
     return text;
 }
 

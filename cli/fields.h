@@ -16,7 +16,7 @@ constexpr std::u16string_view kMaskedValue = u"**********";
 bool card_shows_pins(const Card& card);
 
 // The text a field shows in the card view, masked for a PIN unless `show_pins`.
-std::u16string shown_value(const FieldRecord& field, bool show_pins);
+SecretText shown_value(const FieldRecord& field, bool show_pins);
 
 // Splits "LABEL=VALUE" at the first "=".
 Status split_assignment(std::string_view text, std::u16string& label, std::u16string& value);

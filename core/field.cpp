@@ -136,7 +136,7 @@ int FieldRecord::yes_no_state() const {
     return 2;
 }
 
-std::u16string FieldRecord::display_text() const {
+SecretText FieldRecord::display_text() const {
     switch (kind_) {
         case 8:
         case 9:
@@ -145,13 +145,15 @@ std::u16string FieldRecord::display_text() const {
             std::u16string date = cut(format_date(date_, short_date_format4()), kMaxFormattedUnits);
             std::u16string time =
                 cut(format_time(date_, time_format_no_seconds()), kMaxFormattedUnits);
-            if (kind_ == 8) return date;
-            if (kind_ == 9) return time;
-            return date + u"  " + time;
+            if (kind_ == 8) return SecretText(date);
+            if (kind_ == 9) return SecretText(time);
+            return SecretText(date + u"  " + time);
         }
         case 13: {
             int state = yes_no_state();
-            return state == 1 ? loadString(kTextYes) : state == 0 ? loadString(kTextNo) : u"";
+            return SecretText(state == 1   ? loadString(kTextYes)
+                              : state == 0 ? loadString(kTextNo)
+                                           : u"");
         }
         default:
             return value_;
@@ -220,13 +222,12 @@ std::optional<FieldRecord> FieldRecord::parse(std::span<const uint8_t> chunk,
     std::copy_n(h.begin() + 60, 12, f.reserved60_.begin());
 
     StoredItemReader items(chunk, fp::kFieldHeaderSize);
-    auto next_text = [&](size_t stored_offset) {
-        return decipher_text(items.next(get_u32(h, stored_offset), get_u32(h, stored_offset + 4)),
-                             key);
+    auto next_item = [&](size_t stored_offset) {
+        return items.next(get_u32(h, stored_offset), get_u32(h, stored_offset + 4));
     };
-    f.label_ = next_text(16);
-    f.value_ = next_text(40);
-    f.set_list(next_text(48));
+    f.label_ = decipher_text(next_item(16), key);
+    f.value_ = decipher_secret_text(next_item(40), key);
+    f.set_list(decipher_text(next_item(48), key));
     f.changes_ = 0;
     return f;
 }

@@ -12,6 +12,7 @@
 #include "core/cipher.h"
 #include "platform/bytes.h"
 #include "platform/datetime.h"
+#include "platform/secret.h"
 
 namespace ks {
 
@@ -62,7 +63,7 @@ class FieldRecord {
     int32_t value_colour() const { return value_colour_; }
     const DateTime& date() const { return date_; }
     const std::u16string& label() const { return label_; }
-    const std::u16string& value() const { return value_; }
+    const SecretText& value() const { return value_; }
     const std::vector<std::u16string>& list() const { return list_; }
     uint32_t change_bits() const { return changes_; }
 
@@ -80,7 +81,7 @@ class FieldRecord {
     std::optional<std::u16string> list_item(size_t index, size_t max_units = SIZE_MAX) const;
     // Kind 13: 1 for "1", 0 for "0", 2 otherwise.
     int yes_no_state() const;
-    std::u16string display_text() const;
+    SecretText display_text() const;
     size_t display_length() const;
     void clear_change_bits() { changes_ = 0; }
     void mark_all_changed() { changes_ = 0xFFFFFFFF; }
@@ -103,7 +104,7 @@ class FieldRecord {
     int32_t value_colour_ = -1;
     DateTime date_{};
     std::u16string label_;
-    std::u16string value_;
+    SecretText value_;
     std::vector<std::u16string> list_;
     uint32_t changes_ = 0;
 };

@@ -8,8 +8,13 @@
 namespace ks {
 namespace {
 
+// `needle` is already folded. Folds the haystack a unit at a time rather than into a copy, which
+// would leave a field's value behind in freed memory.
 bool contains_folded(std::u16string_view haystack, std::u16string_view needle) {
-    return to_lower(haystack).find(needle) != std::u16string::npos;
+    const auto folded_equal = [](char16_t h, char16_t n) { return to_lower(h) == n; };
+    return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(),
+                       folded_equal) != haystack.end() ||
+           needle.empty();
 }
 
 bool fields_match(const Card& card, std::u16string_view needle) {

@@ -59,4 +59,17 @@ std::u16string decipher_text(std::span<const uint8_t> enciphered, const KeyConte
     return utf16le_decode(plain.span(), max_units);
 }
 
+SecretText decipher_secret_text(std::span<const uint8_t> enciphered, const KeyContext& key) {
+    SecureBytes plain(enciphered.size());
+    key.transform(enciphered, plain.span());
+    SecretText text;
+    text.reserve(plain.size() / 2);
+    for (size_t i = 0; i + 1 < plain.size(); i += 2) {
+        const auto unit = static_cast<char16_t>(plain[i] | (plain[i + 1] << 8));
+        if (unit == 0) break;
+        text += unit;
+    }
+    return text;
+}
+
 }  // namespace ks

@@ -9,6 +9,7 @@
 
 #include "core/cipher.h"
 #include "platform/bytes.h"
+#include "platform/secret.h"
 
 namespace ks {
 
@@ -46,5 +47,7 @@ class StoredItemReader {
 // Deciphers a stored text (up to its first zero unit, at most `max_units`).
 std::u16string decipher_text(std::span<const uint8_t> enciphered, const KeyContext& key,
                              size_t max_units = SIZE_MAX);
+// The same for a secret (a field's value): no copy of the plain text is left behind.
+SecretText decipher_secret_text(std::span<const uint8_t> enciphered, const KeyContext& key);
 
 }  // namespace ks

@@ -45,9 +45,9 @@ void reencipher_payload(std::span<uint8_t> payload, const KeyContext& from, cons
             StoredItemReader items(chunk, layout.header_size);
             for (size_t offset : layout.items) {
                 auto item = items.next(get_u32(chunk, offset), get_u32(chunk, offset + 4));
+                if (item.empty()) continue;  // an empty item may have no position in the chunk
                 auto writable =
                     chunk.subspan(static_cast<size_t>(item.data() - chunk.data()), item.size());
-                if (item.empty()) continue;
                 from.transform(writable);
                 to.transform(writable);
             }

@@ -45,16 +45,11 @@ std::vector<int> display_children(const WalletDocument& document, int parent) {
     return children;
 }
 
-std::u16string displayed_value(const FieldRecord& field, bool show_pin) {
-    std::u16string value = field.display_text();
+SecretText displayed_value(const FieldRecord& field, bool show_pin) {
+    SecretText value = field.display_text();
     if (!value.empty() && !show_pin && field.kind() == static_cast<uint16_t>(FieldKind::Pin))
-        return std::u16string(kHiddenPin);
+        return SecretText(kHiddenPin);
     return value;
-}
-
-void wipe(std::u16string& text) {
-    secure_zero(text.data(), text.size() * sizeof(char16_t));
-    text.clear();
 }
 
 class TextExporter {
@@ -67,11 +62,10 @@ class TextExporter {
           result_(result),
           separator_(loadString(export_texts::kSeparator)),
           number_(options.scope == ExportScope::Card ? 0 : 1) {}
-    ~TextExporter() { wipe(text_); }
     TextExporter(const TextExporter&) = delete;
     TextExporter& operator=(const TextExporter&) = delete;
 
-    const std::u16string& text() const { return text_; }
+    const SecretText& text() const { return text_; }
 
     void head(const DateTime& now) {
         const std::u16string when = format_date(now, locale_formats().short_date) + u"  " +
@@ -91,10 +85,11 @@ class TextExporter {
         line(separator_);
         bool any_field = false;
         for (const FieldRecord& field : card->fields()) {
-            std::u16string value = displayed_value(field, options_.show_pin_values);
+            SecretText value = displayed_value(field, options_.show_pin_values);
             if (value.empty()) continue;
-            line(field.label() + u": " + value);
-            wipe(value);
+            SecretText entry(field.label());
+            entry.append(u": ").append(value);
+            line(entry);
             any_field = true;
         }
         line(any_field ? u"" : loadString(export_texts::kCardWithoutFields));
@@ -169,7 +164,7 @@ class TextExporter {
     std::filesystem::path folder_;
     TextExportResult& result_;
     std::u16string separator_;
-    std::u16string text_;
+    SecretText text_;  // holds the exported values
     int number_;
     std::set<int> visited_;
 };
@@ -261,14 +256,14 @@ TextExportResult export_text(WalletDocument& document, const TextExportOptions& 
     return result;
 }
 
-std::u16string card_as_text(const Card& card) {
-    std::u16string text;
+SecretText card_as_text(const Card& card) {
+    SecretText text;
     if (card.node()) text = card.node()->name();
     text += u"\r\n\r\n";
     for (const FieldRecord& field : card.fields()) {
-        const std::u16string value = field.display_text();
+        const SecretText value = field.display_text();
         if (value.empty()) continue;
-        text += format_message(u"%s: %s\r\n\r\n", {field.label(), value});
+        text.append(field.label()).append(u": ").append(value).append(u"\r\n\r\n");
     }
     return text;
 }

@@ -77,6 +77,6 @@ std::u16string export_file_name(std::u16string_view base, const DateTime& date);
 
 // The text of one card as it is copied: its name, a blank line, then "label: value" and a blank
 // line for every field with a value; PIN values are written as they are.
-std::u16string card_as_text(const Card& card);
+SecretText card_as_text(const Card& card);
 
 }  // namespace ks

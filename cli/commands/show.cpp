@@ -60,7 +60,7 @@ Status run(Context& context, const Args& args) {
     std::ostream& out = context.io.out;
     out << to_utf8(card->node()->name()) << "\n";
     for (const FieldRecord& f : card->fields()) {
-        const std::u16string value = shown_value(f, show_pins);
+        const SecretText value = shown_value(f, show_pins);
         if (value.empty()) continue;
         out << "  " << (f.label().empty() ? "*" : to_utf8(f.label())) << ": " << to_utf8(value)
             << "\n";

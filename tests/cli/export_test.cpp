@@ -202,7 +202,7 @@ TEST_F(ExportCommandTest, ExportFormStoresAuthorAndDescriptionAndDropsValuesUnle
     EXPECT_EQ(form->header.author, u"");
     std::vector<std::u16string> values;
     for (const FieldRecord& f : form->card.fields())
-        if (!f.value().empty()) values.push_back(f.value());
+        if (!f.value().empty()) values.push_back(f.value().plain());
     EXPECT_EQ(values, (std::vector<std::u16string>{u"4111 1111", u"1234"}));
 }
 

@@ -42,7 +42,7 @@ std::ostream& operator<<(std::ostream& os, const FieldView& f) {
 
 std::vector<FieldView> view(const Card& card) {
     std::vector<FieldView> out;
-    for (const FieldRecord& f : card.fields()) out.push_back({f.kind(), f.label(), f.value()});
+    for (const FieldRecord& f : card.fields()) out.push_back({f.kind(), f.label(), f.value().plain()});
     return out;
 }
 

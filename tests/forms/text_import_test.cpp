@@ -316,7 +316,7 @@ class TextImportTest : public ::testing::Test {
             }
             ImportedCard c{card->node()->name(), card->node()->icon(), {}, {}};
             for (const FieldRecord& f : card->fields()) {
-                c.fields.push_back(f.label() + u"=" + f.value());
+                c.fields.push_back(f.label() + u"=" + f.value().plain());
                 c.kinds.push_back(f.kind());
             }
             out.push_back(std::move(c));

@@ -190,9 +190,16 @@ TEST(DeriveLocaleFormats, CLocale) {
     }
 }
 
+// The test command generates the locales these tests need and sets KEYSTASH_REQUIRE_LOCALES, so
+// that there a missing locale fails instead of skipping.
+bool locales_required() { return std::getenv("KEYSTASH_REQUIRE_LOCALES") != nullptr; }
+
 TEST(DeriveLocaleFormats, UnitedStatesEnglish) {
     ScopedCLocale c(LC_ALL, "en_US.UTF-8");
-    if (!c.ok()) GTEST_SKIP() << "en_US.UTF-8 is not installed";
+    if (!c.ok()) {
+        ASSERT_FALSE(locales_required()) << "en_US.UTF-8 is not installed";
+        GTEST_SKIP() << "en_US.UTF-8 is not installed";
+    }
     const LocaleFormats f = derive_locale_formats();
     EXPECT_EQ(f.short_date, u"MM/dd/yyyy");
     EXPECT_EQ(f.time, u"hh:mm:ss tt");
@@ -204,7 +211,10 @@ TEST(DeriveLocaleFormats, UnitedStatesEnglish) {
 
 TEST(DeriveLocaleFormats, German) {
     ScopedCLocale c(LC_ALL, "de_DE.UTF-8");
-    if (!c.ok()) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+    if (!c.ok()) {
+        ASSERT_FALSE(locales_required()) << "de_DE.UTF-8 is not installed";
+        GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+    }
     const LocaleFormats f = derive_locale_formats();
     EXPECT_EQ(f.short_date, u"dd.MM.yyyy");
     EXPECT_EQ(f.long_date, u"dddd, d MMMM yyyy");
