@@ -1,6 +1,7 @@
 #include "core/legacy_wallet.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "core/format.h"
 #include "platform/text.h"
@@ -341,6 +342,25 @@ size_t PreviousWalletReader::count_items(uint32_t folder_id) {
         return true;
     });
     return count;
+}
+
+std::optional<PreviousWalletReader::Tree> PreviousWalletReader::read_tree() {
+    Tree tree;
+    std::vector<PreviousItemRecord> items;
+    walk([&](const PreviousRecord& r) {
+        if (r.folder) tree.folders.push_back(*r.folder);
+        if (r.item) items.push_back(*r.item);
+        return true;
+    });
+    std::unordered_map<uint32_t, size_t> folder_of_id;
+    for (size_t i = 0; i < tree.folders.size(); ++i)
+        if (!folder_of_id.emplace(tree.folders[i].id(), i).second) return std::nullopt;
+    tree.items.resize(tree.folders.size());
+    for (PreviousItemRecord& item : items) {
+        const auto found = folder_of_id.find(item.folder_id());
+        if (found != folder_of_id.end()) tree.items[found->second].push_back(std::move(item));
+    }
+    return tree;
 }
 
 std::optional<SecureBytes> PreviousWalletReader::read_item_data(const PreviousItemRecord& record) {

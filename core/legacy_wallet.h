@@ -216,6 +216,15 @@ class PreviousWalletReader {
     std::vector<PreviousItemRecord> list_items(uint32_t folder_id);
     size_t count_items(uint32_t folder_id);
 
+    // Every folder record and the item records of each, in file order, from one walk. Nothing
+    // when two folder records share an id: only a damaged file holds them, and every item of
+    // that id would belong to each of them.
+    struct Tree {
+        std::vector<PreviousFolderRecord> folders;
+        std::vector<std::vector<PreviousItemRecord>> items;  // items[i]: those of folders[i]
+    };
+    std::optional<Tree> read_tree();
+
     // The first item record with `item_id` and its data; nothing when there is none, when its
     // data runs past the end of the file or cannot be read, or when it is enciphered and the
     // reader is locked.

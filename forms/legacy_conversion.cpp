@@ -266,11 +266,13 @@ ConversionResult convert_open_wallet(PreviousWalletReader& reader, std::u16strin
         return ConversionResult::TargetExists;
     PendingWallet pending(outcome.new_path);
     if (!pending.create(password)) return ConversionResult::CannotCreate;
-    const std::vector<PreviousFolderRecord> folders = reader.list_folders();
-    if (folders.empty()) return ConversionResult::NoFolders;
+    const std::optional<PreviousWalletReader::Tree> tree = reader.read_tree();
+    if (!tree) return ConversionResult::Damaged;
+    if (tree->folders.empty()) return ConversionResult::NoFolders;
 
     WalletDocument& document = pending.document;
-    for (const PreviousFolderRecord& record : folders) {
+    for (size_t f = 0; f < tree->folders.size(); ++f) {
+        const PreviousFolderRecord& record = tree->folders[f];
         TreeNode folder = document.new_folder({});
         folder.set_name(record.name());
         folder.set_icon(record.icon());
@@ -278,7 +280,7 @@ ConversionResult convert_open_wallet(PreviousWalletReader& reader, std::u16strin
         if (document.store_folder(folder) < 0) return ConversionResult::CannotCreate;
         ++outcome.folders;
 
-        for (const PreviousItemRecord& item : reader.list_items(record.id())) {
+        for (const PreviousItemRecord& item : tree->items[f]) {
             auto data = reader.read_item_data(item);
             if (!data) return ConversionResult::Damaged;
             Card card = document.new_card(folder.id());

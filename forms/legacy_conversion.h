@@ -42,7 +42,8 @@ enum class ConversionResult : int {
     WrongPassword = 2,
     CannotOpen = 3,
     NotPreviousWallet = 4,
-    Damaged = 5,  // an item's data runs past the end of the file or cannot be read
+    Damaged = 5,  // an item's data runs past the end of the file or cannot be read, or two
+                  // folders share an id
     TargetExists = 7,
     CannotCreate = 8,
     NoFolders = 9,

@@ -6,6 +6,8 @@
 
 #include "core/card.h"
 #include "core/field.h"
+#include "core/format.h"
+#include "core/stored_text.h"
 #include "platform/bytes.h"
 #include "platform/clock.h"
 #include "platform/file.h"
@@ -84,6 +86,20 @@ size_t read_cell(std::u16string_view text, size_t& pos, std::u16string& out) {
     return start;
 }
 
+// The field a column of a data row becomes.
+FieldRecord imported_field(std::u16string_view label, std::u16string_view value) {
+    FieldRecord field;
+    field.set_kind(kImportedFieldKind);
+    field.set_label(head(label, kMaxImportedLabelUnits));
+    field.set_value(value);
+    return field;
+}
+
+int64_t megabytes_rounded_up(uint64_t bytes) {
+    constexpr uint64_t kMegabyte = 1024 * 1024;
+    return static_cast<int64_t>((bytes + kMegabyte - 1) / kMegabyte);
+}
+
 PromptAnswer tell(Prompt& prompt, std::u16string text, uint32_t title, PromptIcon icon) {
     return prompt.ask({std::move(text), loadString(title), PromptButtons::Ok, icon});
 }
@@ -142,8 +158,16 @@ std::u16string decode_import_text(std::span<const uint8_t> bytes) {
     return text;
 }
 
+// split_tab_text, recording `source_bytes` as the size of what was parsed.
+TabTextTable split_source(std::u16string_view text, size_t source_bytes);
+
 TabTextTable split_tab_text(std::u16string_view text) {
+    return split_source(text, text.size());
+}
+
+TabTextTable split_source(std::u16string_view text, size_t source_bytes) {
     TabTextTable table;
+    table.source_bytes_ = source_bytes;
     const size_t n = text.size();
     size_t keep = SIZE_MAX;  // cells kept per row: the first row's count, once it is known
     size_t pos = 0;
@@ -176,7 +200,7 @@ TabTextTable split_tab_text(std::u16string_view text) {
 std::optional<TabTextTable> parse_tab_text(std::span<const uint8_t> bytes) {
     if (bytes.size() > kMaxImportFileBytes) return std::nullopt;
     std::u16string text = decode_import_text(bytes);
-    TabTextTable table = split_tab_text(text);
+    TabTextTable table = split_source(text, bytes.size());
     wipe(text);
     return table;
 }
@@ -203,7 +227,7 @@ std::optional<TabTextTable> read_tab_text_file(const std::filesystem::path& path
     if (read.failed() || read.bytes != bytes.size()) return failed(TabTextReadError::ReadFailed);
     std::u16string text = decode_import_text(bytes.span());
     if (text.empty()) return failed(TabTextReadError::Empty);
-    TabTextTable table = split_tab_text(text);
+    TabTextTable table = split_source(text, bytes.size());
     wipe(text);
     return table;
 }
@@ -217,6 +241,28 @@ std::optional<size_t> import_data_rows(const TabTextTable& table) {
     while (end > 1 && table.stored_cells(end - 1) == 0) --end;
     if (end < 2) return std::nullopt;
     return end - 1;
+}
+
+ImportSize import_size(const TabTextTable& table) {
+    ImportSize size;
+    size.allowed = kImportAllowanceBytes + kImportGrowthFactor * table.source_bytes();
+    const std::optional<size_t> data_rows = import_data_rows(table);
+    if (!data_rows) return size;
+    // Every card's record is the same but for its name, held in the record header, and its
+    // values: measure one card without values, then add each value's stored length.
+    Card blank;
+    for (size_t i = 1; i < table.columns(); ++i)
+        blank.insert_field(imported_field(table.cell(0, i), {}));
+    const uint64_t card_bytes = format::node::kHeaderSize + blank.payload_size();
+    size.needed = format::node::kHeaderSize;  // the new folder
+    for (size_t row = 1; row <= *data_rows; ++row) {
+        size.needed += card_bytes;
+        for (size_t i = 1; i < table.stored_cells(row); ++i) {
+            const size_t units = table.cell(row, i).size();
+            if (units > 0) size.needed += text_stored_size(units * sizeof(char16_t)).stored;
+        }
+    }
+    return size;
 }
 
 std::u16string import_preview(const TabTextTable& table, size_t row) {
@@ -270,6 +316,15 @@ TextImportResult import_tab_table(WalletDocument& document, const TabTextTable& 
              PromptIcon::Error);
         return result;
     }
+    if (const ImportSize size = import_size(table); !size.within()) {
+        result.status = TextImportStatus::TooMuch;
+        tell(
+            prompt,
+            format_message(loadString(import_texts::kTooMuch),
+                           {megabytes_rounded_up(size.needed), megabytes_rounded_up(size.allowed)}),
+            import_texts::kErrorTitle, PromptIcon::Error);
+        return result;
+    }
 
     const size_t columns = table.columns();
     bool all = false;
@@ -316,13 +371,8 @@ TextImportResult import_tab_table(WalletDocument& document, const TabTextTable& 
         Card card = document.new_card(folder);
         card.node()->set_name(table.cell(row, 0));
         card.node()->set_icon(kImportedCardIcon);
-        for (size_t i = 1; i < columns; ++i) {
-            FieldRecord field;
-            field.set_kind(kImportedFieldKind);
-            field.set_label(table.cell(0, i));
-            field.set_value(table.cell(row, i));
-            card.insert_field(std::move(field));
-        }
+        for (size_t i = 1; i < columns; ++i)
+            card.insert_field(imported_field(table.cell(0, i), table.cell(row, i)));
         if (document.store_card(card) >= 0) {
             ++result.imported;
         } else {

@@ -33,6 +33,7 @@ constexpr uint32_t kMoreColumns = 22073;    // "%d" columns not shown in the pre
 constexpr uint32_t kAskOnce = 22074;        // "%d" cards still to come: import them all?
 constexpr uint32_t kImported = 22075;       // "%d" cards imported
 constexpr uint32_t kWriteFailed = 22076;    // some cards could not be written
+constexpr uint32_t kTooMuch = 22077;        // "%d" MB the cards need, "%d" MB allowed
 }  // namespace import_texts
 
 constexpr int32_t kImportFolderIcon = 72;
@@ -44,6 +45,19 @@ constexpr uint16_t kImportedFieldKind = 15;
 constexpr size_t kMaxImportFileBytes = 16u * 1024 * 1024;
 // A card holds at most 255 fields, so a usable header names at most 256 columns.
 constexpr size_t kMaxImportColumns = 256;
+// Column labels become field labels cut to this many UTF-16 units, the longest name the wallet
+// keeps for anything: a label is repeated in every card, so its length multiplies.
+constexpr size_t kMaxImportedLabelUnits = 255;
+
+// One import may add at most kImportAllowanceBytes plus kImportGrowthFactor times the file's
+// size to the wallet. A card costs 812 bytes before its fields (record header and style) and
+// 84 bytes per field before its texts, so a real card list grows 20 to 40 times when its rows
+// are filled and about 100 times when they are mostly empty; the allowance takes small files
+// of any shape (thousands of cards), the factor larger lists of the usual kind. Beyond that a
+// file is not a card list but a way to fill the disk: a few kilobytes of columns and short
+// rows would otherwise make a wallet of gigabytes.
+constexpr uint64_t kImportAllowanceBytes = 8u * 1024 * 1024;
+constexpr uint64_t kImportGrowthFactor = 64;
 
 // Preview limits, in UTF-16 units.
 constexpr size_t kPreviewLabelLimit = 50;
@@ -69,6 +83,8 @@ class TabTextTable {
 
     // The number of cells of the first row.
     size_t columns() const { return columns_; }
+    // The size of what was parsed: the file's bytes, or one per unit of text split directly.
+    size_t source_bytes() const { return source_bytes_; }
     size_t rows() const { return row_first_.size(); }
     // Empty for a cell the row does not have, or a row or column past the end. Cells past the
     // first row's count are not kept.
@@ -78,6 +94,7 @@ class TabTextTable {
 
   private:
     friend TabTextTable split_tab_text(std::u16string_view text);
+    friend TabTextTable split_source(std::u16string_view text, size_t source_bytes);
 
     struct Span {
         size_t start = 0;
@@ -87,6 +104,7 @@ class TabTextTable {
     std::vector<Span> cells_;        // every row's kept cells, row after row
     std::vector<size_t> row_first_;  // index in cells_ of each row's first cell
     size_t columns_ = 0;
+    size_t source_bytes_ = 0;
 };
 
 // The text of a file's bytes: FF FE starts UTF-16LE and FE FF UTF-16BE (both without the mark);
@@ -123,6 +141,15 @@ std::optional<TabTextTable> read_tab_text_file(const std::filesystem::path& path
 // more than kMaxImportColumns columns, or no data row.
 std::optional<size_t> import_data_rows(const TabTextTable& table);
 
+// What importing every data row of a card list (import_data_rows) adds to the wallet, in bytes
+// of its stored records, and the most one import of its source may add.
+struct ImportSize {
+    uint64_t needed = 0;
+    uint64_t allowed = 0;
+    bool within() const { return needed <= allowed; }
+};
+ImportSize import_size(const TabTextTable& table);
+
 // The preview of data row `row` that the card-by-card question shows.
 std::u16string import_preview(const TabTextTable& table, size_t row);
 
@@ -130,6 +157,8 @@ enum class TextImportStatus {
     Done,          // the rows were offered; see the counts
     Unreadable,    // the file could not be read (message shown)
     NotACardList,  // the first row does not name the columns (message shown)
+    TooMuch,       // the cards would grow the wallet beyond import_size's bound; nothing was
+                   // imported (message shown)
     WriteFailed,   // the folder could not be written; nothing was imported (message shown)
 };
 
@@ -146,7 +175,8 @@ bool confirm_text_import(Prompt& prompt);
 
 // Imports the rows of `table` into a new top-level folder of `document`, asking through `prompt`
 // card by card (or once for the rest), and reports the number imported at the end. The folder is
-// made only when the first row is accepted, so declining every row changes nothing.
+// made only when the first row is accepted, so declining every row changes nothing. A table
+// whose cards would exceed import_size's bound is refused before any question.
 TextImportResult import_tab_table(WalletDocument& document, const TabTextTable& table,
                                   Prompt& prompt);
 

@@ -31,8 +31,12 @@ constexpr size_t kMaxKeyNameUnits = 255;
 // destruction off the end of the stack when a damaged file holds a path of millions of parts.
 constexpr size_t kMaxKeyDepth = 512;
 constexpr size_t kMaxValueNameUnits = 16383;
-// A store of preferences is small; a file far beyond this is not one we wrote.
+// A store of preferences is small; a file far beyond this is not one we wrote. Saving never
+// writes more than this, so that every file the store writes it can read again.
 constexpr uint64_t kMaxFileBytes = 16u * 1024 * 1024;
+// A value whose line would take more than this is refused when set: a quarter of the file keeps
+// room for the rest of the store.
+constexpr size_t kMaxValueLineBytes = 4u * 1024 * 1024;
 constexpr auto kLockWait = std::chrono::seconds(5);
 constexpr const char* kLockFileName = "registry.lock";
 
@@ -44,6 +48,7 @@ constexpr uint32_t kIdWriteFailed = 36111;
 constexpr uint32_t kIdBusy = 36112;
 constexpr uint32_t kIdNoFolder = 36113;
 constexpr uint32_t kIdInvalidName = 36114;
+constexpr uint32_t kIdTooLarge = 36115;
 
 std::u16string fold(std::u16string_view name) {
     return to_lower(name);
@@ -69,7 +74,24 @@ size_t root_index(RegistryRoot root) {
     return root == RegistryRoot::ClassesRoot ? 0 : 1;
 }
 
-// Splits a key path at "\"; nothing when a part is empty or too long, or the path too deep.
+// A name the text can hold as it is: a line feed would end its line, and an unpaired surrogate
+// would be written as U+FFFD and read back as another name.
+bool writable_name(std::u16string_view name) {
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char16_t c = name[i];
+        if (c == u'\n') return false;
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 == name.size() || name[i + 1] < 0xDC00 || name[i + 1] > 0xDFFF) return false;
+            ++i;
+        } else if (c >= 0xDC00 && c <= 0xDFFF) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Splits a key path at "\"; nothing when a part is empty, too long or not writable, or the path
+// too deep.
 std::optional<std::vector<std::u16string>> split_path(std::u16string_view path) {
     std::vector<std::u16string> parts;
     if (path.empty()) return parts;
@@ -78,7 +100,8 @@ std::optional<std::vector<std::u16string>> split_path(std::u16string_view path) 
         const size_t end = path.find(u'\\', start);
         const std::u16string_view part = path.substr(
             start, end == std::u16string_view::npos ? std::u16string_view::npos : end - start);
-        if (part.empty() || part.size() > kMaxKeyNameUnits || parts.size() == kMaxKeyDepth)
+        if (part.empty() || part.size() > kMaxKeyNameUnits || parts.size() == kMaxKeyDepth ||
+            !writable_name(part))
             return std::nullopt;
         parts.emplace_back(part);
         if (end == std::u16string_view::npos) break;
@@ -153,6 +176,42 @@ bool apply_change(Roots& roots, const Change& change, bool* created = nullptr) {
         }
     }
     return false;
+}
+
+// The value that "hex(kind):" data stands for: four bytes of kind 4 are a DWORD, an even
+// number of bytes of kind 1 a string (without one terminating zero), anything else binary data
+// of that kind.
+RegistryValue value_of_hex(uint32_t kind, std::vector<uint8_t> bytes) {
+    if (kind == 4 && bytes.size() == 4)
+        return RegistryValue::of_dword(uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 |
+                                       uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24);
+    if (kind == 1 && bytes.size() % 2 == 0) {
+        std::u16string text;
+        text.reserve(bytes.size() / 2);
+        for (size_t i = 0; i < bytes.size(); i += 2)
+            text.push_back(char16_t(bytes[i] | (bytes[i + 1] << 8)));
+        if (!text.empty() && text.back() == 0) text.pop_back();
+        return RegistryValue::of_string(text);
+    }
+    RegistryValue value;
+    value.type = RegistryValueType::Binary;
+    value.binary = std::move(bytes);
+    value.binary_kind = kind;
+    return value;
+}
+
+// `value` as it reads back once written: only the members of its type, and binary data of the
+// string and DWORD kinds as value_of_hex reads it.
+RegistryValue as_read_back(const RegistryValue& value) {
+    switch (value.type) {
+        case RegistryValueType::Dword:
+            return RegistryValue::of_dword(value.dword);
+        case RegistryValueType::String:
+            return RegistryValue::of_string(value.string);
+        case RegistryValueType::Binary:
+            break;
+    }
+    return value_of_hex(value.binary_kind, value.binary);
 }
 
 // ---- Reading the text ---------------------------------------------------------------------
@@ -389,23 +448,7 @@ class Parser {
             list = trim(list.substr(comma + 1));
         }
 
-        if (kind == 4 && bytes.size() == 4) {
-            value = RegistryValue::of_dword(uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 |
-                                            uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24);
-            return RegistryProblem::None;
-        }
-        if (kind == 1 && bytes.size() % 2 == 0) {
-            std::u16string text;
-            for (size_t i = 0; i < bytes.size(); i += 2)
-                text.push_back(char16_t(bytes[i] | (bytes[i + 1] << 8)));
-            if (!text.empty() && text.back() == 0) text.pop_back();
-            if (text.find(char16_t(0)) == std::u16string::npos) {
-                value = RegistryValue::of_string(text);
-                return RegistryProblem::None;
-            }
-        }
-        value = RegistryValue::of_binary(bytes);
-        value.binary_kind = kind;
+        value = value_of_hex(kind, std::move(bytes));
         return RegistryProblem::None;
     }
 
@@ -447,11 +490,11 @@ void append_hex(std::string& out, std::span<const uint8_t> bytes, size_t line_st
     }
 }
 
+// A quoted text holds every character a name can: tabs and other controls stay as they are, one
+// byte each. Only a line feed or an unpaired surrogate needs the hexadecimal form, which takes
+// six bytes or more per unit.
 bool needs_hex_string(std::u16string_view text) {
-    // Line breaks and other controls cannot stand inside a quoted line.
-    for (char16_t c : text)
-        if (c < 0x20) return true;
-    return false;
+    return !writable_name(text);
 }
 
 void append_value(std::string& out, std::u16string_view name, const RegistryValue& value) {
@@ -501,6 +544,20 @@ void append_key(std::string& out, const Key& key, const std::string& full_name, 
     }
     for (const auto& [folded, child] : key.children)
         append_key(out, child, full_name + "\\" + to_utf8(child.name), false);
+}
+
+// Whether the line of `value` stays within kMaxValueLineBytes. Values far beyond it are told
+// by their length alone, without writing them out.
+bool value_line_fits(std::u16string_view name, const RegistryValue& value) {
+    size_t least = 0;  // the fewest bytes the data can take
+    if (value.type == RegistryValueType::String)
+        least = needs_hex_string(value.string) ? 6 * value.string.size() : value.string.size();
+    else if (value.type == RegistryValueType::Binary)
+        least = 3 * value.binary.size();
+    if (least > kMaxValueLineBytes) return false;
+    std::string line;
+    append_value(line, name, value);
+    return line.size() <= kMaxValueLineBytes;
 }
 
 std::string serialise(const Roots& roots) {
@@ -684,6 +741,8 @@ std::u16string registry_error_message(const RegistryError& error) {
             return loadString(kIdNoFolder);
         case RegistryErrorCode::InvalidName:
             return loadString(kIdInvalidName);
+        case RegistryErrorCode::TooLarge:
+            return loadString(kIdTooLarge);
     }
     return {};
 }
@@ -786,7 +845,12 @@ bool Registry::save() {
         return false;
     }
     for (const Change& change : d.journal) apply_change(merged, change);
-    if (!write_atomically(file_path(), serialise(merged), error)) {
+    const std::string text = serialise(merged);
+    if (text.size() > kMaxFileBytes) {
+        d.error = RegistryError{RegistryErrorCode::TooLarge, {}, 0, 0, file_path()};
+        return false;
+    }
+    if (!write_atomically(file_path(), text, error)) {
         d.error = error;
         return false;
     }
@@ -872,12 +936,17 @@ bool Registry::set_value(RegistryRoot root, std::u16string_view path, std::u16st
                          const RegistryValue& value) {
     auto parts = impl_->path_or_error(path);
     if (!parts) return false;
-    if (name.size() > kMaxValueNameUnits) {
+    if (name.size() > kMaxValueNameUnits || !writable_name(name)) {
         impl_->error = RegistryError{RegistryErrorCode::InvalidName, {}, 0, 0, {}};
         return false;
     }
-    return impl_->record(
-        Change{ChangeKind::SetValue, root, std::move(*parts), std::u16string(name), value});
+    RegistryValue stored = as_read_back(value);
+    if (!value_line_fits(name, stored)) {
+        impl_->error = RegistryError{RegistryErrorCode::TooLarge, {}, 0, 0, {}};
+        return false;
+    }
+    return impl_->record(Change{ChangeKind::SetValue, root, std::move(*parts), std::u16string(name),
+                                std::move(stored)});
 }
 
 bool Registry::set_dword(RegistryRoot root, std::u16string_view path, std::u16string_view name,

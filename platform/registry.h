@@ -4,6 +4,10 @@
 // configuration folder. Key and value names compare without regard to case. Saving writes the
 // file atomically under an advisory lock and merges this store's changes into what is on disk
 // at that moment, so values edited by hand or by another process meanwhile are kept.
+//
+// What the store writes it reads back equal: names the text cannot hold are refused, a value is
+// kept as it will read back, and a save never writes a file beyond the size that loading
+// accepts (16 MiB; one value's line at most 4 MiB) but refuses and leaves the file as it was.
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -48,7 +52,9 @@ enum class RegistryErrorCode {
     WriteFailed,  // the folder or the new file cannot be written
     Busy,         // another process holds the lock for too long
     NoFolder,     // no configuration folder could be determined
-    InvalidName,  // a key path with an empty part or too deep, or a name too long
+    InvalidName,  // a key path with an empty part or too deep, or a name too long or holding
+                  // a line feed or an unpaired surrogate
+    TooLarge,     // a value longer than one line may be, or a file longer than loading accepts
 };
 
 // What is wrong in a damaged file.
@@ -101,7 +107,8 @@ class Registry {
 
     // Writes this store's changes since load or the last save into the file, creating the
     // folder (mode 0700) and the file (mode 0600) when missing. A damaged or unreadable file
-    // on disk is never overwritten: the save fails with error() telling why.
+    // on disk is never overwritten: the save fails with error() telling why. So is a merged
+    // store whose text would pass the size loading accepts (TooLarge).
     bool save();
 
     const RegistryError& error() const;
@@ -120,8 +127,10 @@ class Registry {
     std::vector<std::u16string> value_names(RegistryRoot root, std::u16string_view path) const;
 
     // Values. The empty name is the key's default value ("@" in the file). Setting a value
-    // creates its key when missing. Typed getters return nothing when the value is missing or
-    // of another type.
+    // creates its key when missing and keeps the value as it reads back from the file: binary
+    // data of kind 4 and four bytes becomes a DWORD, of kind 1 and an even length a string. A
+    // value whose line would pass 4 MiB is refused (TooLarge). Typed getters return nothing when
+    // the value is missing or of another type.
     std::optional<RegistryValue> get_value(RegistryRoot root, std::u16string_view path,
                                            std::u16string_view name) const;
     std::optional<uint32_t> get_dword(RegistryRoot root, std::u16string_view path,

@@ -1,6 +1,6 @@
 // The entry points of libkeystash-setup.so. The hooks keep their state (the host's answers and
 // the language chosen at installation) for as long as the library stays loaded; no exception
-// leaves the library.
+// leaves the library, and one that reaches an entry point gives that entry point's failure code.
 #include <optional>
 #include <string>
 
@@ -95,11 +95,28 @@ std::filesystem::path folder(const char* path) {
     return path ? std::filesystem::path(path) : std::filesystem::path();
 }
 
+// The guard of every entry point: no exception leaves the library, and one that reaches here
+// gives the entry point's failure code rather than a result that reads as success.
+template <typename Body>
+int guarded(int failure, Body&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        return failure;
+    }
+}
+
+constexpr int kSetHostRefused = -1;
+constexpr int kInstallInitCancel = static_cast<int>(ks::setup::InitResult::Cancel);
+constexpr int kInstallExitFailed = 1;
+constexpr int kUninstallInitCancel = 1;
+constexpr int kUninstallExitFailed = 1;
+
 }  // namespace
 
 KS_SETUP_EXPORT int Keystash_SetHost(const KeystashSetupHost* host) {
-    if (!host || host->size < sizeof(KeystashSetupHost)) return -1;
-    try {
+    if (!host || host->size < sizeof(KeystashSetupHost)) return kSetHostRefused;
+    return guarded(kSetHostRefused, [&] {
         LibraryState& library = state();
         ks::setup::SetupEnvironment& env = library.hooks().environment();
         env.platform_type = ks::from_utf8(host->platform_type ? host->platform_type : "PocketPC");
@@ -107,43 +124,29 @@ KS_SETUP_EXPORT int Keystash_SetHost(const KeystashSetupHost* host) {
         env.os_minor = host->os_minor;
         library.prompt.set(host->ask, host->context);
         return 0;
-    } catch (...) {
-        return -1;
-    }
+    });
 }
 
 KS_SETUP_EXPORT int Install_Init(void* /*parent*/, int /*first_call*/, int /*previously_installed*/,
                                  const char* install_dir) {
-    try {
+    return guarded(kInstallInitCancel, [&] {
         return static_cast<int>(state().hooks().install_init(folder(install_dir)));
-    } catch (...) {
-        return static_cast<int>(ks::setup::InitResult::Cancel);
-    }
+    });
 }
 
 KS_SETUP_EXPORT int Install_Exit(void* /*parent*/, const char* install_dir,
                                  uint16_t /*failed_dirs*/, uint16_t /*failed_files*/,
                                  uint16_t /*failed_reg_keys*/, uint16_t /*failed_reg_values*/,
                                  uint16_t /*failed_shortcuts*/) {
-    try {
-        return state().hooks().install_exit(folder(install_dir));
-    } catch (...) {
-        return 0;
-    }
+    return guarded(kInstallExitFailed,
+                   [&] { return state().hooks().install_exit(folder(install_dir)); });
 }
 
 KS_SETUP_EXPORT int Uninstall_Init(void* /*parent*/, const char* install_dir) {
-    try {
-        return state().hooks().uninstall_init(folder(install_dir));
-    } catch (...) {
-        return 0;
-    }
+    return guarded(kUninstallInitCancel,
+                   [&] { return state().hooks().uninstall_init(folder(install_dir)); });
 }
 
 KS_SETUP_EXPORT int Uninstall_Exit(void* /*parent*/) {
-    try {
-        return state().hooks().uninstall_exit();
-    } catch (...) {
-        return 0;
-    }
+    return guarded(kUninstallExitFailed, [] { return state().hooks().uninstall_exit(); });
 }

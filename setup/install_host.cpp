@@ -2,10 +2,14 @@
 // files the installer would place, and calls the library's hooks around that, putting the
 // library's questions to the user on the terminal.
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -13,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "platform/string_table.h"
@@ -27,7 +32,7 @@ namespace fs = std::filesystem;
 // Exit codes.
 enum Exit : int {
     kDone = 0,
-    kCancelled = 1,     // the library cancelled the installation (system version or the user)
+    kCancelled = 1,     // the library cancelled the installation or the removal
     kUsage = 2,         // the command line is wrong
     kNoLibrary = 3,     // the setup library is missing or lacks an entry point
     kFolderFailed = 4,  // the installation folder cannot be made or is not a folder
@@ -54,8 +59,8 @@ constexpr std::string_view kHelp =
     "                   --yes every question is answered No / Cancel\n"
     "  --help           show this text\n"
     "\n"
-    "Exit codes: 0 done, 1 installation cancelled, 2 wrong command line, 3 setup library\n"
-    "missing or incomplete, 4 installation folder unusable, 5 unexpected failure.\n";
+    "Exit codes: 0 done, 1 installation or removal cancelled, 2 wrong command line, 3 setup\n"
+    "library missing or incomplete, 4 installation folder unusable, 5 unexpected failure.\n";
 
 struct Options {
     bool install = true;
@@ -217,12 +222,67 @@ std::optional<Library> load_library(std::string& problem) {
     return std::nullopt;
 }
 
-// Copies `from` to `to`, replacing what is there; false on failure.
-bool copy_one(const fs::path& from, const fs::path& to) {
-    std::error_code ec;
-    fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
-    if (ec) std::cerr << "keystash-install: cannot copy " << from << ": " << ec.message() << "\n";
-    return !ec;
+// A file descriptor closed when the object goes away.
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    // Closes now; false when the close reports an error (a write that did not reach the disk).
+    bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
+
+  private:
+    int fd_;
+};
+
+bool copy_bytes(int in, int out) {
+    std::array<char, 64 * 1024> buffer;
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got == 0) return true;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::write(out, buffer.data() + done, static_cast<size_t>(got - done));
+            if (put < 0 && errno == EINTR) continue;
+            if (put <= 0) return false;
+            done += put;
+        }
+    }
+}
+
+// Copies `from` to `to` with the permissions `mode`. The copy goes into a new file beside `to`,
+// created exclusively (so never through a symbolic link or into another's file), and is then
+// renamed over `to`: whatever stood at `to`, a link included, is replaced, never written
+// through. False, with a message and nothing left behind, on failure.
+bool copy_one(const fs::path& from, const fs::path& to, mode_t mode) {
+    std::string temp = (to.parent_path() / ("." + to.filename().string() + ".XXXXXX")).string();
+    const auto fail = [&](int error, bool made) {
+        if (made) ::unlink(temp.c_str());
+        std::cerr << "keystash-install: cannot copy " << from << " to " << to << ": "
+                  << std::strerror(error) << "\n";
+        return false;
+    };
+    const Descriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0) return fail(errno, false);
+    Descriptor out(::mkostemp(temp.data(), O_CLOEXEC));
+    if (out.get() < 0) return fail(errno, false);
+    if (!copy_bytes(in.get(), out.get()) || ::fchmod(out.get(), mode) != 0 ||
+        ::fsync(out.get()) != 0 || !out.close() || ::rename(temp.c_str(), to.c_str()) != 0)
+        return fail(errno, true);
+    return true;
+}
+
+// The permission bits of `path`, or `fallback` when it cannot be read.
+mode_t permissions_of(const fs::path& path, mode_t fallback) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : fallback;
 }
 
 // Places what the device installer would: the language tables and the program files in the
@@ -233,14 +293,15 @@ uint16_t place_files(const fs::path& dir) {
     std::error_code ec;
     for (fs::directory_iterator it(data, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.rfind("keystash.exe.", 0) == 0 && it->path().extension() == ".mui") {
-            if (!copy_one(it->path(), dir / name)) ++failed;
+        if (name.starts_with(kLanguageFilePrefix) && it->path().extension() == ".mui") {
+            if (!copy_one(it->path(), dir / name, permissions_of(it->path(), 0644))) ++failed;
         }
     }
     const fs::path here = program_folder();
     for (std::string_view program : {kProgramFile, kKeypadProgramFile}) {
         if (fs::is_regular_file(here / program, ec)) {
-            if (!copy_one(here / program, dir / program)) ++failed;
+            if (!copy_one(here / program, dir / program, permissions_of(here / program, 0755)))
+                ++failed;
         }
     }
     const fs::path documents = documents_directory();
@@ -255,7 +316,7 @@ uint16_t place_files(const fs::path& dir) {
             std::cerr << "keystash-install: the sample " << sample << " is missing from " << data
                       << ".\n";
             ++failed;
-        } else if (!copy_one(data / sample, samples / sample)) {
+        } else if (!copy_one(data / sample, samples / sample, 0600)) {  // the user's own files
             ++failed;
         }
     }
@@ -269,7 +330,7 @@ void remove_files(const fs::path& dir) {
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         const bool language_table =
-            name.rfind("keystash.exe.", 0) == 0 && it->path().extension() == ".mui";
+            name.starts_with(kLanguageFilePrefix) && it->path().extension() == ".mui";
         if (name == kProgramFile || name == kKeypadProgramFile || language_table) {
             doomed.push_back(it->path());
         }
@@ -325,12 +386,24 @@ int run(int argc, char** argv) {
             return kCancelled;
         }
         const uint16_t failed = place_files(dir);
-        library->install_exit(nullptr, path.c_str(), 0, failed, 0, 0, 0);
+        if (library->install_exit(nullptr, path.c_str(), 0, failed, 0, 0, 0) != 0) {
+            remove_files(dir);
+            std::cerr << "keystash-install: the setup library failed; the program files were "
+                         "removed again.\n";
+            return kFailure;
+        }
         std::cout << "Keystash Pro was installed into " << path << ".\n";
     } else {
-        library->uninstall_init(nullptr, path.c_str());
+        if (library->uninstall_init(nullptr, path.c_str()) != 0) {
+            std::cout << "The removal was cancelled.\n";
+            return kCancelled;
+        }
         remove_files(dir);
-        library->uninstall_exit(nullptr);
+        if (library->uninstall_exit(nullptr) != 0) {
+            std::cerr << "keystash-install: the setup library failed after the program files were "
+                         "removed; the settings may be left.\n";
+            return kFailure;
+        }
         std::cout << "Keystash Pro was removed from " << path << ".\n";
     }
     return kDone;

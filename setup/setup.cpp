@@ -312,6 +312,12 @@ bool path_exists(const fs::path& path) {
     return fs::exists(fs::symlink_status(path, ec));
 }
 
+// A regular file itself, not a symbolic link to one: what the installer places.
+bool is_plain_file(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_regular_file(fs::symlink_status(path, ec));
+}
+
 // Renames `from` to `to` only when `to` does not exist, without a window in which another
 // file of that name could be replaced.
 bool rename_if_free(const fs::path& from, const fs::path& to) {
@@ -327,13 +333,14 @@ bool rename_if_free(const fs::path& from, const fs::path& to) {
 }
 
 // A sample placed under its installed name gets its name in the chosen language: renamed when
-// that name is free, deleted when a file of that name is already there (the user's copy).
+// that name is free, deleted when a file of that name is already there (the user's copy). A
+// symbolic link under the installed name is not a placed sample and is left alone.
 void localise_sample(const fs::path& folder, std::string_view installed, std::u16string name) {
     safeFileName(name);
     if (name.empty()) return;
     const fs::path from = folder / installed;
     const fs::path to = folder / to_path(name);
-    if (from == to || !path_exists(from)) return;
+    if (from == to || !is_plain_file(from)) return;
     if (rename_if_free(from, to)) return;
     if (path_exists(to)) {
         std::error_code ec;
@@ -459,8 +466,10 @@ std::vector<LanguageFile> find_language_files(const fs::path& folder) {
     fs::directory_iterator it(folder, ec);
     if (ec) return files;
     for (const fs::directory_entry& entry : it) {
-        if (!entry.is_regular_file(ec)) continue;
         const std::string name = entry.path().filename().string();
+        // Only our own tables: other programs' tables in the folder, and links, are not ours
+        // to offer or to delete.
+        if (!name.starts_with(kLanguageFilePrefix) || !is_plain_file(entry.path())) continue;
         if (const auto id = language_of_file_name(name)) files.push_back({*id, entry.path()});
     }
     std::sort(files.begin(), files.end(),

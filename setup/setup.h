@@ -10,10 +10,15 @@
 //                    const char* install_dir);            0 continue, 1 cancel the installation
 //   int Install_Exit(void* parent, const char* install_dir, uint16_t failed_dirs,
 //                    uint16_t failed_files, uint16_t failed_reg_keys,
-//                    uint16_t failed_reg_values, uint16_t failed_shortcuts);          0 done
-//   int Uninstall_Init(void* parent, const char* install_dir);                      0 continue
-//   int Uninstall_Exit(void* parent);                                                0 done
+//                    uint16_t failed_reg_values, uint16_t failed_shortcuts);
+//                                               0 done, 1 failed: undo the installation
+//   int Uninstall_Init(void* parent, const char* install_dir);   0 continue, 1 cancel the removal
+//   int Uninstall_Exit(void* parent);                            0 done, 1 failed
 //   int Keystash_SetHost(const KeystashSetupHost* host);       0 taken, -1 refused (see below)
+//
+// The failure codes are given only when the hook stops on an unexpected error (an exception,
+// such as one thrown by the host's callback); failures of single files and settings are
+// ignored as before.
 //
 // Paths are UTF-8; `parent` is an opaque window handle of the host and is not used. Before the
 // hooks run, the host registers itself with Keystash_SetHost: the platform type ("PocketPC" or
@@ -91,6 +96,7 @@ inline constexpr std::string_view kMainWindowClass = "Brightloom Keystash Pro 20
 inline constexpr std::string_view kCloseRequest = "CLOSE\n";
 
 inline constexpr std::string_view kSamplesFolder = "Keystash Samples";
+inline constexpr std::string_view kLanguageFilePrefix = "keystash.exe.";
 inline constexpr std::string_view kProgramFile = "keystash";
 inline constexpr std::string_view kKeypadProgramFile = "keystash-sp";
 inline constexpr std::u16string_view kSmartphonePlatform = u"SmartPhone";
@@ -148,8 +154,9 @@ struct LanguageFile {
     std::filesystem::path path;
 };
 
-// The language tables in `folder`: "*.mui" files whose name holds ".exe." followed by the
-// hexadecimal language id. At most 32, in name order. Names without a valid id are skipped.
+// The language tables in `folder`: regular files (not links) named "keystash.exe.", the
+// hexadecimal language id and ".mui". At most 32, in name order. Names without a valid id, and
+// other programs' tables, are skipped.
 std::vector<LanguageFile> find_language_files(const std::filesystem::path& folder);
 
 // The language id a file name carries, or nothing.

@@ -38,8 +38,9 @@ Status status_for(const ConversionOutcome& outcome, const std::string& argument,
                             "is damaged.");
         case ConversionResult::Damaged:
             return fail(Exit::BadWallet, "Part of the data in " + legacy +
-                                             " is cut short or unreadable; nothing was converted "
-                                             "and the file was left as it is.");
+                                             " is cut short or unreadable, or two of its folders "
+                                             "share an id; nothing was converted and the file "
+                                             "was left as it is.");
         case ConversionResult::TargetExists:
             return fail(Exit::Refused, quoted(outcome.new_path) +
                                            " exists already; it was left as it is. Move it away "

@@ -27,6 +27,19 @@ std::string read_failure(TabTextReadError error, const std::string& file) {
     return quoted + " could not be read.";
 }
 
+std::string too_much(const ImportSize& size, const std::string& file) {
+    constexpr uint64_t kMegabyte = 1024 * 1024;
+    const auto megabytes = [](uint64_t bytes) {
+        return std::to_string((bytes + kMegabyte - 1) / kMegabyte);
+    };
+    return "The cards of \"" + file + "\" would take " + megabytes(size.needed) +
+           " MiB in the wallet; one import may add at most " + megabytes(size.allowed) +
+           " MiB for this file (" + std::to_string(kImportAllowanceBytes / kMegabyte) +
+           " MiB and " + std::to_string(kImportGrowthFactor) +
+           " times its size). Nothing was imported: long column labels or many columns with "
+           "short rows make a file grow this much.";
+}
+
 Status run(Context& context, const Args& args) {
     const bool yes = args.has("--yes");
     // Every card is confirmed unless --yes is given; with nobody to answer, nothing is done.
@@ -47,6 +60,8 @@ Status run(Context& context, const Args& args) {
                         "\" is not a card list: its first line must name the columns, starting "
                         "with CardName or Card Name (2 to 256 columns), and at least one line "
                         "must follow.");
+    if (const ImportSize size = import_size(*table); !size.within())
+        return fail(Exit::Failure, too_much(size, file));
 
     if (Status s = context.open_wallet(args.positional[0], true); !s.ok()) return s;
     WalletDocument& doc = context.document;
@@ -56,6 +71,8 @@ Status run(Context& context, const Args& args) {
     const TextImportResult result = import_tab_table(doc, *table, prompt);
     if (result.status == TextImportStatus::WriteFailed)
         return fail(Exit::IoFailure, "The cards could not be written to the wallet.");
+    if (result.status == TextImportStatus::TooMuch)
+        return fail(Exit::Failure, too_much(import_size(*table), file));
     if (result.status == TextImportStatus::NotACardList)
         return fail(Exit::Failure, "\"" + file + "\" is not a card list.");
     if (result.folder != kNoIndex) context.io.out << item_path(doc, result.folder) << "\n";

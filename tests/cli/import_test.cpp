@@ -187,12 +187,18 @@ TEST_F(ImportCliTest, RefusalsChangeNothing) {
     write("header.txt", "CardName\tUser\r\n");
     write("other.txt", "Name\tUser\r\nx\ty\r\n");
     write("empty.txt", "");
+    // 255 long labels repeated on each of 200 cards: a wallet over 100 times the file's size.
+    std::string amplifying = "CardName";
+    for (int i = 0; i < 255; ++i) amplifying += "\t" + std::string(300, 'L');
+    for (int i = 0; i < 200; ++i) amplifying += "\nx";
+    write("amplifying.txt", amplifying);
     struct Case {
         const char* name;
         std::string file;
         bool terminal;
         bool yes;
         int code;
+        std::string said = {};  // part of the message
     };
     const std::vector<Case> cases = {
         {"nobody to ask and no --yes", "cards.txt", false, false, 6},
@@ -200,6 +206,9 @@ TEST_F(ImportCliTest, RefusalsChangeNothing) {
         {"an empty file", "empty.txt", false, true, 7},
         {"a header only", "header.txt", false, true, 1},
         {"no CardName column", "other.txt", true, true, 1},
+        {"cards far larger than the file", "amplifying.txt", false, true, 1,
+         "would take 30 MiB in the wallet; one import may add at most 13 MiB for this file (8 MiB "
+         "and 64 times its size). Nothing was imported"},
     };
     const auto before = test::read_file_bytes(wallet);
     for (const Case& c : cases) {
@@ -208,6 +217,7 @@ TEST_F(ImportCliTest, RefusalsChangeNothing) {
         EXPECT_EQ(r.code, c.code) << r.err;
         EXPECT_EQ(r.out, "");
         EXPECT_FALSE(r.err.empty());
+        EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
         EXPECT_EQ(test::read_file_bytes(wallet), before);
     }
     EXPECT_EQ(run({"import", wallet.string()}, "", false).code, 2);

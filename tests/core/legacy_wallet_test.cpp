@@ -270,6 +270,29 @@ TEST_F(PreviousWalletTest, ListsFoldersAndItemsInFileOrder) {
     EXPECT_EQ(reader.count_items(30), 0u);
 }
 
+// One walk gives what the listings give folder by folder; items of no folder are left out.
+TEST_F(PreviousWalletTest, TreeGroupsItemsUnderTheirFolders) {
+    LegacyWallet w = sample_wallet();
+    w.records.push_back(test::legacy_item(300, 30, u"Orphan", 500));
+    ASSERT_EQ(reader.open(write(w), u"secret"), PreviousOpenResult::Opened);
+    const auto tree = reader.read_tree();
+    ASSERT_TRUE(tree);
+    EXPECT_EQ(folder_ids(tree->folders), (std::vector<uint32_t>{10, 20}));
+    ASSERT_EQ(tree->items.size(), 2u);
+    EXPECT_EQ(item_ids(tree->items[0]), (std::vector<uint32_t>{100, 101}));
+    EXPECT_EQ(item_ids(tree->items[1]), (std::vector<uint32_t>{200}));
+}
+
+// Two folders of one id would each hold every item of that id: a few hundred kilobytes could
+// stand for a million cards. Such a file is damaged.
+TEST_F(PreviousWalletTest, TreeRefusesTwoFoldersOfOneId) {
+    LegacyWallet w;
+    w.records = {LegacyFolder{1, u"A", 0, 0}, LegacyFolder{2, u"B", 0, 0},
+                 LegacyFolder{1, u"C", 0, 0}, test::legacy_item(5, 1, u"Card", 0)};
+    ASSERT_EQ(reader.open(write(w), u"secret"), PreviousOpenResult::Opened);
+    EXPECT_FALSE(reader.read_tree());
+}
+
 TEST_F(PreviousWalletTest, ReadsItemRecordAndDecipheredData) {
     ASSERT_EQ(reader.open(write(sample_wallet()), u"secret"), PreviousOpenResult::Opened);
     auto visa = reader.read_item(100);

@@ -454,6 +454,9 @@ TEST_F(LegacyConversionTest, FailuresLeaveNothingBehind) {
     no_folders.records = {legacy_item(1, 1, u"Card", 500)};
     LegacyWallet long_data = good;
     std::get<LegacyItem>(long_data.records[1]).stored_length = 1000;
+    LegacyWallet shared_folder_id = good;
+    const test::LegacyRecord same_id = LegacyFolder{1, u"Again", 0, 0};
+    shared_folder_id.records.insert(shared_folder_id.records.end(), 50, same_id);
     LegacyWallet long_password = good;
     long_password.password = std::u16string(30, u'p');  // too long for a new wallet
     Bytes bad_magic = test::build_legacy_wallet(good);
@@ -529,6 +532,13 @@ TEST_F(LegacyConversionTest, FailuresLeaveNothingBehind) {
          true},
         {"data past the end",
          test::build_legacy_wallet(long_data),
+         {PromptAnswer::Yes},
+         u"secret",
+         ConversionResult::Damaged,
+         2,
+         true},
+        {"two folders of one id",
+         test::build_legacy_wallet(shared_folder_id),
          {PromptAnswer::Yes},
          u"secret",
          ConversionResult::Damaged,

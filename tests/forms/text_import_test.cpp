@@ -349,6 +349,7 @@ class TextImportTest : public ::testing::Test {
         {22074, u"%d to come"},
         {22075, u"%d imported"},
         {22076, u"Write failed"},
+        {22077, u"Too much"},
     }};
     ScopedTextSource scope{&texts};
     ScopedLocaleFormats formats{LocaleFormats::en_us()};
@@ -597,6 +598,59 @@ TEST_F(TextImportTest, NothingChangesWithoutAYes) {
     }
 }
 
+// A header of 255 long labels and many one-letter rows: a few hundred kilobytes that would make
+// a wallet of over 30 MB, each card repeating every label.
+std::u16string amplifying_list() {
+    std::u16string text = u"CardName";
+    for (int i = 0; i < 255; ++i) text += u"\t" + std::u16string(300, u'L');
+    text += u"\r\n";
+    for (int i = 0; i < 200; ++i) text += u"x\r\n";
+    return text;
+}
+
+// Labels are cut to what the wallet keeps for a name, without splitting a surrogate pair; the
+// bound counts exactly what the import then adds to the file.
+TEST_F(TextImportTest, LabelsAreCutAndTheBoundCountsTheStoredBytes) {
+    const std::u16string long_label(300, u'a');
+    const std::u16string pair_at_the_cut = std::u16string(254, u'b') + u"\U0001F511" + u"tail";
+    const auto table = parse_tab_text(utf8(u"CardName\t" + long_label + u"\t" + pair_at_the_cut +
+                                           u"\tShort\r\nMail\tv\t\t\"quoted\"\r\nBank\r\n"));
+    ASSERT_TRUE(table);
+    const uintmax_t before = std::filesystem::file_size(wallet);
+    AcceptingPrompt yes;
+    const TextImportResult result = import_tab_table(doc, *table, yes);
+    ASSERT_EQ(result.status, TextImportStatus::Done);
+    ASSERT_EQ(result.imported, 2u);
+    const ImportSize size = import_size(*table);
+    EXPECT_EQ(std::filesystem::file_size(wallet) - before, size.needed);
+    EXPECT_EQ(size.allowed, kImportAllowanceBytes + kImportGrowthFactor * table->source_bytes());
+
+    const std::u16string cut_a(255, u'a'), cut_b(254, u'b');
+    const std::vector<ImportedCard> expected = {
+        {u"Mail", 50, {cut_a + u"=v", cut_b + u"=", u"Short=quoted"}, {15, 15, 15}},
+        {u"Bank", 50, {cut_a + u"=", cut_b + u"=", u"Short="}, {15, 15, 15}},
+    };
+    EXPECT_EQ(cards_in(result.folder), expected);
+}
+
+TEST_F(TextImportTest, TheBoundLetsUsualListsThrough) {
+    // Ten filled columns, 5 000 cards: far beyond the allowance, well within the factor.
+    std::u16string dense = u"CardName";
+    for (int c = 1; c < 10; ++c) dense += u"\tColumn " + from_utf8(std::to_string(c));
+    dense += u"\r\n";
+    for (int r = 0; r < 5000; ++r) {
+        dense += u"Card " + from_utf8(std::to_string(r));
+        for (int c = 1; c < 10; ++c) dense += u"\tvalue " + from_utf8(std::to_string(r * c));
+        dense += u"\r\n";
+    }
+    const ImportSize size = import_size(*parse_tab_text(utf8(dense)));
+    EXPECT_GT(size.needed, kImportAllowanceBytes);
+    EXPECT_TRUE(size.within()) << size.needed << " of " << size.allowed;
+
+    const ImportSize amplified = import_size(*parse_tab_text(utf8(amplifying_list())));
+    EXPECT_FALSE(amplified.within()) << amplified.needed << " of " << amplified.allowed;
+}
+
 TEST_F(TextImportTest, FilesThatCannotBeImported) {
     const std::filesystem::path sparse = dir / "huge.txt";
     {
@@ -626,6 +680,8 @@ TEST_F(TextImportTest, FilesThatCannotBeImported) {
          TextImportStatus::NotACardList, u"Not a card list"},
         {"no CardName", write("other.txt", utf8(u"Name\tUser\r\nx\ty\r\n")), TabTextReadError::None,
          TextImportStatus::NotACardList, u"Not a card list"},
+        {"cards far larger than the file", write("amplifying.txt", utf8(amplifying_list())),
+         TabTextReadError::None, TextImportStatus::TooMuch, u"Too much"},
     };
     for (const Case& c : cases) {
         TabTextReadError error = TabTextReadError::None;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -48,6 +49,12 @@ std::u16string nested_path(size_t depth) {
     std::u16string path = u"k";
     for (size_t i = 1; i < depth; ++i) path += u"\\k";
     return path;
+}
+
+RegistryValue binary_of_kind(std::vector<uint8_t> bytes, uint32_t kind) {
+    RegistryValue value = RegistryValue::of_binary(bytes);
+    value.binary_kind = kind;
+    return value;
 }
 
 std::vector<std::string> folder_entries(const fs::path& folder) {
@@ -94,6 +101,16 @@ TEST_F(RegistryStoreTest, ValuesOfEveryTypeSurviveSaveAndLoad) {
         {HKCU, u"Software\\Test", u"Beyond the BMP 🔑", RegistryValue::of_string(u"𝄞 key 🔑")},
         {HKCU, u"Software\\Keys 🔑", u"Pair", RegistryValue::of_string(u"\"🔑\"")},
         {HKCU, u"Software\\Test", u"Lines", RegistryValue::of_string(u"one\r\ntwo\tthree")},
+        {HKCU, u"Software\\Test", u"Controls",
+         RegistryValue::of_string(u"\t\x01\x1f\x7f\r \"\\\r")},
+        {HKCU, u"Software\\Test", u"Zeros", RegistryValue::of_string(std::u16string(u"a\0b\0", 4))},
+        {HKCU, u"Software\\Test", u"Zeros and a line",
+         RegistryValue::of_string(std::u16string(u"\0\n\0", 3))},
+        {HKCU, u"Software\\Test", u"Unpaired", RegistryValue::of_string(u"\xDC00 x \xD800")},
+        {HKCU, u"Software\\Odd \t]\r-\"", std::u16string(u"\t\r\0 ]\"", 6),
+         RegistryValue::of_string(u"odd names")},
+        {HKCU, u"Software\\Test", u"Kind 7", binary_of_kind({0x61, 0, 0, 0}, 7)},
+        {HKCU, u"Software\\Test", u"Odd kind 1", binary_of_kind({1, 2, 3}, 1)},
         {HKCU, u"Software\\Test", u"Name \"with\" \\ marks", RegistryValue::of_dword(3)},
         {HKCU, u"Software\\Test", u"Bytes", RegistryValue::of_binary(long_binary)},
         {HKCU, u"Software\\Test", u"NoBytes", RegistryValue::of_binary({})},
@@ -116,6 +133,119 @@ TEST_F(RegistryStoreTest, ValuesOfEveryTypeSurviveSaveAndLoad) {
     }
     EXPECT_TRUE(in.key_exists(HKCU, u"Software\\Empty\\Leaf"));
     EXPECT_EQ(in.to_text(), out.to_text());
+}
+
+// Binary data of the string and DWORD kinds reads back as a string or a DWORD, so the store
+// keeps it that way from the start.
+TEST_F(RegistryStoreTest, BinaryOfStringAndDwordKindsIsKeptAsItReadsBack) {
+    struct Case {
+        const char* what;
+        RegistryValue set;
+        RegistryValue kept;
+    };
+    const std::vector<Case> cases = {
+        {"kind 4, four bytes", binary_of_kind({1, 0, 0, 2}, 4),
+         RegistryValue::of_dword(0x02000001)},
+        {"kind 4, three bytes", binary_of_kind({1, 0, 0}, 4), binary_of_kind({1, 0, 0}, 4)},
+        {"kind 1, even", binary_of_kind({0x41, 0, 0, 0}, 1), RegistryValue::of_string(u"A")},
+        {"kind 1, inner zero", binary_of_kind({0, 0, 0x41, 0}, 1),
+         RegistryValue::of_string(std::u16string(u"\0A", 2))},
+        {"a DWORD carrying stray members",
+         [] {
+             RegistryValue v = RegistryValue::of_string(u"stray");
+             v.type = RegistryValueType::Dword;
+             v.dword = 5;
+             v.binary = {1};
+             v.binary_kind = 7;
+             return v;
+         }(),
+         RegistryValue::of_dword(5)},
+    };
+    Registry out;
+    out.load(folder());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(out.set_value(HKCU, u"S", from_utf8(c.what), c.set));
+        EXPECT_EQ(out.get_value(HKCU, u"S", from_utf8(c.what)), c.kept);
+    }
+    ASSERT_TRUE(out.save());
+    Registry in;
+    ASSERT_TRUE(in.load(folder()));
+    for (const Case& c : cases)
+        EXPECT_EQ(in.get_value(HKCU, u"S", from_utf8(c.what)), c.kept) << c.what;
+}
+
+// A file of a long run of tabs in a quoted text, as an editor may leave it, is written back as
+// it was read: six bytes per tab in hexadecimal would pass the size the store reads.
+TEST_F(RegistryStoreTest, TabsAndControlsStayQuoted) {
+    const std::string tabs(3u * 1024 * 1024, '\t');
+    write_file("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\S]\n\"T\"=\"" + tabs +
+               "\"\n");
+    Registry reg;
+    ASSERT_TRUE(reg.load(folder()));
+    reg.set_dword(HKCU, u"S", u"D", 1);
+    ASSERT_TRUE(reg.save()) << to_utf8(registry_error_message(reg.error()));
+    EXPECT_LT(fs::file_size(file()), tabs.size() + 200);
+    Registry again;
+    ASSERT_TRUE(again.load(folder())) << to_utf8(registry_error_message(again.error()));
+    EXPECT_EQ(again.get_string(HKCU, u"S", u"T"), std::u16string(tabs.size(), u'\t'));
+    again.set_dword(HKCU, u"S", u"D", 2);
+    EXPECT_TRUE(again.save());
+}
+
+// The longest value of each written form that the store accepts saves and loads back; one unit
+// more is refused when set. A store of several such values is refused at the save, and the file
+// on disk stays as it was and readable.
+TEST_F(RegistryStoreTest, WorstCaseValuesSaveAndLoadBack) {
+    struct Form {
+        const char* what;
+        std::function<RegistryValue(size_t)> value;
+    };
+    const std::vector<Form> forms = {
+        {"hexadecimal text",
+         [](size_t n) { return RegistryValue::of_string(std::u16string(n, u'\n')); }},
+        {"quoted text of three-byte characters",
+         [](size_t n) { return RegistryValue::of_string(std::u16string(n, u'\u20ac')); }},
+        {"binary data",
+         [](size_t n) { return RegistryValue::of_binary(std::vector<uint8_t>(n, 0xAB)); }},
+    };
+    const std::u16string name(16383, u'n');  // the longest value name
+    const std::u16string path = nested_path(512);
+    std::vector<RegistryValue> largest;
+    for (const Form& form : forms) {
+        SCOPED_TRACE(form.what);
+        Registry probe;
+        size_t fits = 0, refused = 4u * 1024 * 1024 + 1;  // a line holds at most 4 MiB
+        while (refused - fits > 1) {
+            const size_t mid = fits + (refused - fits) / 2;
+            (probe.set_value(HKCU, path, name, form.value(mid)) ? fits : refused) = mid;
+        }
+        EXPECT_EQ(probe.error().code, RegistryErrorCode::TooLarge);
+        EXPECT_GT(fits, 500'000u);
+        largest.push_back(form.value(fits));
+
+        fs::remove_all(folder());
+        Registry out;
+        out.load(folder());
+        ASSERT_TRUE(out.set_value(HKCU, path, name, largest.back()));
+        ASSERT_TRUE(out.save()) << to_utf8(registry_error_message(out.error()));
+        Registry in;
+        ASSERT_TRUE(in.load(folder())) << to_utf8(registry_error_message(in.error()));
+        EXPECT_TRUE(in.get_value(HKCU, path, name) == largest.back());
+    }
+
+    const std::string before = read_text(file());
+    Registry many;
+    ASSERT_TRUE(many.load(folder()));
+    for (size_t i = 0; i < 5; ++i)
+        ASSERT_TRUE(
+            many.set_value(HKCU, u"S", from_utf8(std::to_string(i)), largest[i % largest.size()]));
+    EXPECT_FALSE(many.save());
+    EXPECT_EQ(many.error().code, RegistryErrorCode::TooLarge);
+    EXPECT_EQ(many.error().path, file());
+    EXPECT_TRUE(read_text(file()) == before);
+    Registry still;
+    EXPECT_TRUE(still.load(folder()));
 }
 
 TEST_F(RegistryStoreTest, WritesTheEditorTextFormat) {
@@ -505,8 +635,9 @@ TEST(RegistryNamesTest, TypedGettersRefuseOtherTypes) {
 }
 
 TEST(RegistryNamesTest, InvalidKeyPathsAreRefused) {
-    const std::vector<std::u16string> bad = {u"A\\\\B", u"A\\", u"\\A", u"\\",
-                                             std::u16string(256, u'k'), nested_path(513)};
+    const std::vector<std::u16string> bad = {
+        u"A\\\\B",        u"A\\",     u"\\A",       u"\\",        std::u16string(256, u'k'),
+        nested_path(513), u"A\\B\nC", u"A\\\xD800", u"\xDC00\\A", u"A\xD800\xD800"};
     for (const auto& path : bad) {
         SCOPED_TRACE(to_utf8(path));
         Registry reg;
@@ -514,6 +645,12 @@ TEST(RegistryNamesTest, InvalidKeyPathsAreRefused) {
         EXPECT_EQ(reg.error().code, RegistryErrorCode::InvalidName);
         EXPECT_FALSE(reg.set_dword(HKCU, path, u"V", 1));
         EXPECT_TRUE(reg.subkeys(HKCU, u"").empty());
+    }
+    for (std::u16string_view name : {u"A\nB", u"\xD800", u"A\xDFFF"}) {
+        Registry reg;
+        EXPECT_FALSE(reg.set_dword(HKCU, u"S", name, 1));
+        EXPECT_EQ(reg.error().code, RegistryErrorCode::InvalidName);
+        EXPECT_FALSE(reg.key_exists(HKCU, u"S"));
     }
     Registry reg;
     EXPECT_TRUE(reg.create_key(HKCU, std::u16string(255, u'k')));

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -227,6 +228,30 @@ TEST_F(SetupTest, LanguageFilesAreFoundInNameOrderAndAtMost32) {
     EXPECT_EQ(files.front().language_id, 0x401);
     EXPECT_EQ(files.back().language_id, 0x420);
     EXPECT_EQ(files.front().path, install() / "keystash.exe.0401.mui");
+}
+
+// The folder may hold other programs' tables and links under our names: they are neither
+// offered nor deleted.
+TEST_F(SetupTest, OnlyOurOwnLanguageTablesAreOfferedAndRemoved) {
+    add_language(0x409);
+    add_language(0x407);
+    for (const char* name : {"other.exe.0409.mui", "viewer.exe.040c.mui", "KEYSTASH.EXE.0410.MUI"})
+        write_text(install() / name, "theirs");
+    write_text(tmp_ / "elsewhere.mui", "theirs");
+    fs::create_symlink(tmp_ / "elsewhere.mui", install() / "keystash.exe.0419.mui");
+
+    ScriptedPrompt prompt({PromptAnswer::Yes});  // German, preselected
+    SetupHooks setup(environment(0x407), prompt);
+    setup.install_exit(install());
+    ASSERT_EQ(setup.chosen_language(), 0x407);
+    ASSERT_FALSE(prompt.asked().empty());
+    for (const char* other : {"French", "Italian", "Russian"})
+        EXPECT_EQ(prompt.asked()[0].text.find(from_utf8(other)), std::u16string::npos) << other;
+    EXPECT_EQ(names_in(install()),
+              (std::vector<std::string>{"KEYSTASH.EXE.0410.MUI", "keystash.exe.0407.mui",
+                                        "keystash.exe.0419.mui", "other.exe.0409.mui",
+                                        "viewer.exe.040c.mui"}));
+    EXPECT_EQ(read_text(tmp_ / "elsewhere.mui"), "theirs");
 }
 
 TEST(SetupLanguageTest, MissingFolderHasNoLanguageFiles) {
@@ -512,6 +537,26 @@ TEST_F(SetupTest, SamplesMeetingExistingFiles) {
     }
 }
 
+// A symbolic link under a sample's installed name is not a sample the installer placed: it is
+// neither renamed nor deleted, and what it points to is not touched.
+TEST_F(SetupTest, LinksUnderTheSampleNamesAreLeftAlone) {
+    write_text(tmp_ / "my wallet.ks5", "mine");
+    fs::create_symlink(tmp_ / "my wallet.ks5", samples() / "Sample Wallet.ks5");
+    write_text(samples() / "Meine Beispiel-Brieftasche.ks5", "kept");
+    fs::create_symlink(tmp_ / "my wallet.ks5", samples() / "Form Sample.ksx");
+    add_language(0x407);
+    ScriptedPrompt prompt;
+    SetupHooks setup(environment(), prompt);
+    setup.install_exit(install());
+    EXPECT_EQ(names_in(samples()),
+              (std::vector<std::string>{"Form Sample.ksx", "Meine Beispiel-Brieftasche.ks5",
+                                        "Sample Wallet.ks5"}));
+    EXPECT_TRUE(fs::is_symlink(samples() / "Sample Wallet.ks5"));
+    EXPECT_TRUE(fs::is_symlink(samples() / "Form Sample.ksx"));
+    EXPECT_EQ(read_text(tmp_ / "my wallet.ks5"), "mine");
+    EXPECT_EQ(read_text(samples() / "Meine Beispiel-Brieftasche.ks5"), "kept");
+}
+
 TEST_F(SetupTest, EnglishKeepsAnEarlierEnglishWallet) {
     write_text(samples() / "My Sample Wallet.ks5", "old");
     write_text(samples() / "Sample Wallet.ks5", "fresh");
@@ -744,6 +789,18 @@ TEST_F(SetupTest, SharedLibraryEntryPoints) {
     // The chosen language stays for the rest of the session.
     EXPECT_EQ(asked.texts[0].rfind("Alle Benutzereinstellungen", 0), 0u);
     EXPECT_FALSE(registry().key_exists(kUser, kSettingsKey));
+
+    // A host whose callback throws: no exception leaves the library, and every entry point it
+    // reaches gives its failure code, not a result that reads as success.
+    KeystashSetupHost throwing = host;
+    throwing.ask = [](void*, const char*, const char*, int, int) -> int {
+        throw std::runtime_error("the host failed");
+    };
+    ASSERT_EQ(set_host(&throwing), 0);
+    add_language(0x409);  // two tables again, so that the language is asked for
+    EXPECT_EQ(init(nullptr, 1, 0, dir.c_str()), 1);
+    EXPECT_EQ(exit(nullptr, dir.c_str(), 0, 0, 0, 0, 0), 1);
+    EXPECT_EQ(unexit(nullptr), 1);
     dlclose(handle);
 }
 
@@ -792,6 +849,36 @@ TEST_F(InstallHostTest, InstallAndUninstall) {
     EXPECT_FALSE(fs::exists(install()));
     EXPECT_FALSE(registry().key_exists(kUser, kSettingsKey));
     EXPECT_TRUE(fs::exists(samples / "Meine Beispiel-Brieftasche.ks5"));  // the user's data
+}
+
+// Links standing under the names the installer writes are replaced, never written through:
+// the files they point to keep their contents.
+TEST_F(InstallHostTest, InstallReplacesLinksRatherThanWritingThroughThem) {
+    const fs::path samples = home() / "Documents" / "Keystash Samples";
+    write_text(tmp_ / "own wallet.ks5", "my secrets");
+    write_text(tmp_ / "own table.mui", "1\tmine\n");
+    fs::create_directories(samples);
+    fs::create_directories(install());
+    fs::create_symlink(tmp_ / "own wallet.ks5", samples / "Sample Wallet.ks5");
+    fs::create_symlink(tmp_ / "own wallet.ks5", samples / "Import Sample.txt");
+    fs::create_symlink(tmp_ / "own table.mui", install() / "keystash.exe.0407.mui");
+
+    ASSERT_EQ(run("install " + dir() + " --yes"), 0) << output();
+    EXPECT_EQ(read_text(tmp_ / "own wallet.ks5"), "my secrets");
+    EXPECT_EQ(read_text(tmp_ / "own table.mui"), "1\tmine\n");
+    const std::map<std::string, std::string> placed = {{"Meine Beispiel-Brieftasche.ks5", "wallet"},
+                                                       {"Formular-Beispiel.ksx", "form"},
+                                                       {"Import-Beispiel.txt", "import"}};
+    for (const auto& [name, text] : placed) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(fs::is_symlink(samples / name));
+        EXPECT_EQ(read_text(samples / name), text);
+        EXPECT_EQ(fs::status(samples / name).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write);
+    }
+    EXPECT_EQ(names_in(samples).size(), placed.size());
+    EXPECT_FALSE(fs::is_symlink(install() / "keystash.exe.0407.mui"));
+    EXPECT_EQ(read_text(install() / "keystash.exe.0407.mui"), "1\tEins\n");
 }
 
 TEST_F(InstallHostTest, WithoutTerminalOrYesEverythingIsDeclined) {
