@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/process.h"
 #include "platform/string_table.h"
 #include "platform/user_dirs.h"
 #include "setup/setup.h"
@@ -413,6 +414,7 @@ int run(int argc, char** argv) {
 }  // namespace ks::setup
 
 int main(int argc, char** argv) {
+    ks::disable_core_dumps();
     try {
         return ks::setup::run(argc, argv);
     } catch (const std::exception& e) {
