@@ -59,6 +59,9 @@ class SecretText : public WipedU16String {
     std::u16string plain() const { return {data(), size()}; }
 };
 
+// UTF-8 to UTF-16, as from_utf8, without a plain copy.
+SecretText secret_from_utf8(std::string_view utf8);
+
 inline bool operator==(const SecretText& a, const SecretText& b) noexcept {
     return a.view() == b.view();
 }

@@ -1,5 +1,7 @@
 #include "platform/text.h"
 
+#include "platform/secret.h"
+
 #include <algorithm>
 #include <array>
 
@@ -16,7 +18,8 @@ bool is_low_surrogate(char16_t c) {
     return c >= 0xDC00 && c <= 0xDFFF;
 }
 
-void append_code_point(std::u16string& out, char32_t cp) {
+template <typename Text>
+void append_code_point(Text& out, char32_t cp) {
     if (cp < 0x10000) {
         out += static_cast<char16_t>(cp);
     } else {
@@ -120,8 +123,9 @@ std::string to_utf8(std::u16string_view text) {
     return out;
 }
 
-std::u16string from_utf8(std::string_view text) {
-    std::u16string out;
+template <typename Text>
+static Text decode_utf8_text(std::string_view text) {
+    Text out;
     out.reserve(text.size());
     size_t pos = 0;
     while (pos < text.size()) {
@@ -129,6 +133,14 @@ std::u16string from_utf8(std::string_view text) {
         append_code_point(out, decode_utf8(text, pos, cp) ? cp : kReplacement);
     }
     return out;
+}
+
+std::u16string from_utf8(std::string_view text) {
+    return decode_utf8_text<std::u16string>(text);
+}
+
+SecretText secret_from_utf8(std::string_view text) {
+    return decode_utf8_text<SecretText>(text);
 }
 
 bool is_valid_utf8(std::string_view bytes) {
