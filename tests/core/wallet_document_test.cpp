@@ -181,6 +181,65 @@ TEST_F(DocumentTest, RenameMoveAndCycles) {
     EXPECT_EQ(get_caption(doc.info(), 2).text, u"Found");
 }
 
+// The leading blocks that changed are written, and only those: the info block keeps its random
+// values when only the settings changed, and a change is saved whether or not it marked its block.
+TEST_F(DocumentTest, SavingWritesOnlyTheBlocksThatChanged) {
+    const NodeId card = doc.node(add_card(u"Card", kNoIndex))->id();
+    struct Case {
+        std::string what;
+        std::function<void()> change;
+        bool info_written;
+        bool settings_written;
+    };
+    const std::vector<Case> cases = {
+        {"nothing", [] {}, false, false},
+        {"a favourite", [&] { doc.add_favourite(card); }, false, true},
+        {"a settings value",
+         [&] { doc.settings().set_value(format::settings::kTreeColour, 0x123456); }, false, true},
+        {"the hint", [&] { set_hint(doc.info(), u"new hint"); }, true, false},
+        {"a caption and a favourite",
+         [&] {
+             set_caption(doc.info(), 3, u"Third", -1);
+             doc.remove_favourite(card);
+         },
+         true, true},
+    };
+    const auto block = [](const Bytes& file, size_t offset, size_t size) {
+        return Bytes(file.begin() + static_cast<ptrdiff_t>(offset),
+                     file.begin() + static_cast<ptrdiff_t>(offset + size));
+    };
+    namespace f = format;
+    for (const Case& c : cases) {
+        const Bytes before = test::read_file_bytes(path);
+        c.change();
+        ASSERT_EQ(doc.save_blocks(), SaveResult::Saved) << c.what;
+        const Bytes after = test::read_file_bytes(path);
+        EXPECT_EQ(block(after, 0, f::kHeaderSize), block(before, 0, f::kHeaderSize)) << c.what;
+        EXPECT_EQ(block(after, f::kInfoBlockOffset, f::kInfoBlockSize) !=
+                      block(before, f::kInfoBlockOffset, f::kInfoBlockSize),
+                  c.info_written)
+            << c.what;
+        for (size_t random : {f::info::kRandom1, f::info::kRandom2})
+            EXPECT_EQ(get_u32(after, f::kInfoBlockOffset + random) !=
+                          get_u32(before, f::kInfoBlockOffset + random),
+                      c.info_written)
+                << c.what << ": random value at " << random;
+        EXPECT_EQ(block(after, f::kSettingsBlockOffset, f::kSettingsBlockSize) !=
+                      block(before, f::kSettingsBlockOffset, f::kSettingsBlockSize),
+                  c.settings_written)
+            << c.what;
+        const auto nodes = static_cast<ptrdiff_t>(f::kFirstNodeOffset);
+        EXPECT_EQ(Bytes(after.begin() + nodes, after.end()),
+                  Bytes(before.begin() + nodes, before.end()))
+            << c.what;
+    }
+    reload();
+    EXPECT_EQ(doc.settings().value(format::settings::kTreeColour), 0x123456u);
+    EXPECT_EQ(get_hint(doc.info()), u"new hint");
+    EXPECT_EQ(get_caption(doc.info(), 3).text, u"Third");
+    EXPECT_EQ(doc.favourites_count(), 0u);
+}
+
 TEST_F(DocumentTest, CopyCardToFolder) {
     const int folder = add_folder(u"Target");
     const int source = add_card(u"Mail", kNoIndex, {{u"User", u"me"}});
