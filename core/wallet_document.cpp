@@ -490,11 +490,11 @@ bool WalletDocument::rewrite_node(const TreeNode& node) {
     if (!loc) return false;
     TreeNode copy = node;
     // Only the header and icon are rewritten: they must keep the stored length, and the
-    // payload length is the stored one.
-    if (fn::kHeaderSize + copy.icon_image().size() != loc->header_and_image) return false;
+    // payload length is the stored one. An image the header records stays even where the icon
+    // number does not use it; a header that stopped recording it would shift every later record.
     copy.header().set_payload_length(loc->payload_length);
-    auto record = node_record_bytes(copy);
-    if (!record) return false;
+    auto record = node_record_bytes(copy, {}, UnusedImage::Keep);
+    if (!record || record->size() != loc->header_and_image) return false;
     if (!write_protected(file, loc->offset, *record)) {
         offsets_known_ = false;  // the journal may still finish the rewrite
         return false;

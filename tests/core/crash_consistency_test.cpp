@@ -11,6 +11,7 @@
 #include "platform/prompt.h"
 #include "support/crash_harness.h"
 #include "support/test_support.h"
+#include "support/wallet_builder.h"
 
 namespace ks {
 namespace {
@@ -83,6 +84,20 @@ class CrashConsistencyTest : public ::testing::Test {
                     return ok;
                 },
                 [this] { return test::reopen(dir / "faulted.ks5", {u"secret", u"newpass"}); }};
+    }
+
+    // The repair the program offers, run on a fresh copy of the damaged wallet `damaged` (the
+    // document cannot load it), with the fault armed around it only.
+    test::FaultedOperation repair_of(const std::filesystem::path& damaged) {
+        return {"repair",
+                [this, damaged](std::optional<FaultPlan> plan) {
+                    WalletDocument d;
+                    const auto path = fresh_copy(damaged);
+                    test::ArmedFault fault(plan);
+                    AcceptingPrompt yes;
+                    return d.repair(path, u"secret", yes).status == RepairStatus::Done;
+                },
+                [this] { return test::reopen(dir / "faulted.ks5", {u"secret"}); }};
     }
 
     test::DeterministicEnvironment env;
@@ -190,21 +205,39 @@ TEST_F(CrashConsistencyTest, InterruptedRepairKeepsEveryWholeRecord) {
     const auto damaged = dir / "damaged.ks5";
     test::write_file_bytes(damaged, bytes);
 
-    const Operation repair{"repair", [this](WalletDocument& d) {
-                               AcceptingPrompt yes;
-                               return d.repair(dir / "faulted.ks5", u"secret", yes).status ==
-                                      RepairStatus::Done;
-                           }};
-    test::FaultedOperation op = on_document(repair, original);
-    // The document cannot load a damaged wallet; the repair runs on the closed file.
-    op.run = [&](std::optional<FaultPlan> plan) {
-        WalletDocument d;
-        fresh_copy(damaged);
-        test::ArmedFault fault(plan);
-        return repair.run(d);
-    };
+    const test::FaultedOperation op = repair_of(damaged);
     const auto whole = test::reopen(original, {u"secret"});
     ASSERT_TRUE(whole);
+    test::report_tally(test::run_fault_loop(op, *whole));
+}
+
+// Repairing records around icon images: one that its header records although its icon number
+// does not use it is cut out, and one left behind a header that no longer records it is cut
+// from before the card's payload. An interruption loses nothing either.
+TEST_F(CrashConsistencyTest, InterruptedRepairOfLeftImagesKeepsEveryField) {
+    WalletDocument d;
+    ASSERT_EQ(d.load(original, u"secret"), OpenResult::Opened);
+    const NodeId c1 = d.node(index_named(d, u"C1"))->id();
+    const NodeId c2 = d.node(index_named(d, u"C2"))->id();
+    auto card = d.load_card(c1);
+    ASSERT_TRUE(card);
+    ASSERT_TRUE(card->node()->set_icon_image(Bytes(37, 0x5C)));
+    ASSERT_GE(d.update_card(*card), 0);
+    card = d.load_card(c2);
+    ASSERT_TRUE(card && card->node()->set_icon_image(Bytes(61, 0x3A)));
+    ASSERT_GE(d.update_card(*card), 0);
+    d.close();
+    const auto pictured = dir / "pictured.ks5";
+    std::filesystem::copy_file(original, pictured);
+    test::set_stored_icon_number(pictured, c1, 5);
+    test::set_stored_icon_number(pictured, c2, 6);
+    const auto whole = test::reopen(pictured, {u"secret"});
+    ASSERT_TRUE(whole);
+    test::forget_stored_image(pictured, c2);
+
+    const test::FaultedOperation op = repair_of(pictured);
+    ASSERT_TRUE(op.run(std::nullopt));
+    EXPECT_EQ(op.inspect(), whole) << "the undisturbed repair keeps every item as it was";
     test::report_tally(test::run_fault_loop(op, *whole));
 }
 

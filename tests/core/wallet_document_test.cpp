@@ -181,6 +181,73 @@ TEST_F(DocumentTest, RenameMoveAndCycles) {
     EXPECT_EQ(get_caption(doc.info(), 2).text, u"Found");
 }
 
+// A header can record an icon image while its icon number is not −1 (files written elsewhere).
+// A change rewritten in place keeps that image, so that the record keeps its length and the
+// records after it stay where they are.
+TEST_F(DocumentTest, InPlaceChangesKeepAnImageTheIconNumberDoesNotUse) {
+    struct Case {
+        std::string what;
+        std::u16string item;
+        std::function<bool(WalletDocument&, int item, int target)> change;
+    };
+    const auto rename = [](WalletDocument& d, int item, int) { return d.rename(item, u"New"); };
+    const auto move = [](WalletDocument& d, int item, int target) { return d.move(item, target); };
+    const std::vector<Case> cases = {
+        {"card renamed", u"Pictured card", rename},
+        {"card moved", u"Pictured card", move},
+        {"folder renamed", u"Pictured folder", rename},
+        {"folder moved", u"Pictured folder", move},
+        {"folder's default form set", u"Pictured folder",
+         [](WalletDocument& d, int item, int) {
+             TreeNode changed = *d.node(item);
+             changed.set_default_form(new_node_id());
+             return d.rewrite_node(changed);
+         }},
+    };
+    const Bytes image(37, 0x5C);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        doc.close();
+        path = dir / ("pictured" + std::to_string(i) + ".ks5");
+        ASSERT_EQ(doc.create(path, u"secret", std::nullopt, false), CreateResult::Created);
+        ASSERT_EQ(doc.load(path, u"secret"), OpenResult::Opened);
+        add_folder(u"Target");
+        TreeNode folder = doc.new_folder({});
+        folder.set_name(u"Pictured folder");
+        ASSERT_TRUE(folder.set_icon_image(image));
+        ASSERT_GE(doc.store_folder(folder), 0);
+        Card card = doc.new_card({});
+        card.node()->set_name(u"Pictured card");
+        ASSERT_TRUE(card.node()->set_icon_image(image));
+        FieldRecord field;
+        field.set_label(u"PIN");
+        field.set_value(u"1234");
+        card.insert_field(field);
+        ASSERT_GE(doc.store_card(card), 0);
+        add_card(u"After", kNoIndex, {{u"User", u"me"}});
+        doc.close();
+        test::set_stored_icon_number(path, folder.id(), 7);
+        test::set_stored_icon_number(path, card.node()->id(), 7);
+        ASSERT_EQ(doc.load(path, u"secret"), OpenResult::Opened);
+        const auto size = std::filesystem::file_size(path);
+
+        ASSERT_TRUE(c.change(doc, index_named(c.item), index_named(u"Target"))) << c.what;
+        EXPECT_EQ(std::filesystem::file_size(path), size) << c.what;
+        doc.close();
+        ASSERT_EQ(doc.load(path, u"secret"), OpenResult::Opened) << c.what;
+        const NodeId changed = c.item == u"Pictured card" ? card.node()->id() : folder.id();
+        const TreeNode* stored = doc.node(doc.list_index_of(changed));
+        ASSERT_TRUE(stored) << c.what;
+        EXPECT_EQ(stored->icon(), 7) << c.what;
+        EXPECT_EQ(stored->icon_image().size(), stored->header().icon_image_length()) << c.what;
+        EXPECT_EQ(Bytes(stored->icon_image_unpadded().begin(), stored->icon_image_unpadded().end()),
+                  image)
+            << c.what;
+        EXPECT_EQ(doc.load_card(card.node()->id())->fields()[0].value(), u"1234") << c.what;
+        EXPECT_EQ(doc.load_card(index_named(u"After"))->fields()[0].value(), u"me") << c.what;
+    }
+}
+
 // The leading blocks that changed are written, and only those: the info block keeps its random
 // values when only the settings changed, and a change is saved whether or not it marked its block.
 TEST_F(DocumentTest, SavingWritesOnlyTheBlocksThatChanged) {
