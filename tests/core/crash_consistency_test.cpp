@@ -174,6 +174,43 @@ TEST_F(CrashConsistencyTest, NoInterruptionLosesAnything) {
     test::report_tally(total);
 }
 
+// Changing the password of a wallet opened through a symbolic link in another folder: the link
+// stays a link to the wallet, and a journaled change made after the password change leaves its
+// journal where the next opening looks for it.
+TEST_F(CrashConsistencyTest, ChangePasswordThroughALinkKeepsTheLink) {
+    const auto real = dir / "real";
+    const auto links = dir / "links";
+    const auto link = links / "faulted.ks5";
+    std::filesystem::create_directories(links);
+    std::filesystem::create_symlink("../real/faulted.ks5", link);
+    bool changed = false;
+    test::FaultedOperation op{
+        "change password through a link",
+        [&](std::optional<FaultPlan> plan) {
+            std::filesystem::remove_all(real);
+            std::filesystem::create_directories(real);
+            std::filesystem::copy_file(original, real / "faulted.ks5");
+            WalletDocument d;
+            EXPECT_EQ(d.load(link, u"secret"), OpenResult::Opened);
+            test::RepeatableIds same_ids(99);
+            test::ArmedFault fault(plan);
+            changed = d.change_password(u"secret", u"newpass", u"hint");
+            return changed && d.rename(index_named(d, u"C3"), u"C3 after");
+        },
+        [&]() -> std::optional<test::Snapshot> {
+            EXPECT_TRUE(std::filesystem::is_symlink(link));
+            // After a completed change, a journal beside the wallet's name only.
+            for (const auto& entry : std::filesystem::directory_iterator(real)) {
+                const std::string name = entry.path().filename().string();
+                EXPECT_TRUE(!changed || name == "faulted.ks5" || name == "faulted.ks5.cut") << name;
+            }
+            return test::reopen(link, {u"secret", u"newpass"});
+        }};
+    const auto before = test::reopen(original, {u"secret"});
+    ASSERT_TRUE(before);
+    test::report_tally(test::run_fault_loop(op, *before));
+}
+
 // Creating a wallet: a failure leaves either no file or none that is in the way, and a
 // reported success leaves a wallet that opens.
 TEST_F(CrashConsistencyTest, CreateLeavesAWalletOrNothing) {

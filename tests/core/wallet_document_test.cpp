@@ -6,6 +6,7 @@
 
 #include "core/keys.h"
 #include "core/wallet_file.h"
+#include "support/crash_harness.h"
 #include "support/test_support.h"
 #include "support/wallet_builder.h"
 
@@ -439,6 +440,90 @@ TEST_F(DocumentTest, ChangePasswordFailureLeavesTheOldWallet) {
     doc.close();
     WalletDocument again;
     EXPECT_EQ(again.open(path, u"secret", true), OpenResult::Opened);
+}
+
+// A wallet opened through a symbolic link: the password change replaces the file the link leads
+// to, built beside that file, and the link stays, wherever it stands and however it names its
+// target. Later changes reach the same file.
+TEST_F(DocumentTest, ChangePasswordThroughASymbolicLink) {
+    doc.close();
+    const auto real = dir / "real";
+    const auto links = dir / "links";
+    struct Case {
+        std::string what;
+        std::vector<std::pair<std::filesystem::path, std::filesystem::path>> links;  // link, text
+        std::vector<std::string> in_real;
+        std::vector<std::string> in_links;
+    };
+    const std::vector<Case> cases = {
+        {"beside the wallet", {{real / "link.ks5", "wallet.ks5"}}, {"link.ks5", "wallet.ks5"}, {}},
+        {"in another folder",
+         {{links / "link.ks5", real / "wallet.ks5"}},
+         {"wallet.ks5"},
+         {"link.ks5"}},
+        {"relative, in another folder",
+         {{links / "link.ks5", "../real/wallet.ks5"}},
+         {"wallet.ks5"},
+         {"link.ks5"}},
+        {"to another link",
+         {{links / "first.ks5", "../real/wallet.ks5"}, {links / "second.ks5", "first.ks5"}},
+         {"wallet.ks5"},
+         {"first.ks5", "second.ks5"}},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(real);
+        std::filesystem::remove_all(links);
+        std::filesystem::create_directories(real);
+        std::filesystem::create_directories(links);
+        path = real / "wallet.ks5";
+        ASSERT_EQ(doc.create(path, u"secret", std::nullopt, false), CreateResult::Created);
+        for (const auto& [link, text] : c.links) std::filesystem::create_symlink(text, link);
+        const auto opened = c.links.back().first;
+        ASSERT_EQ(doc.load(opened, u"secret"), OpenResult::Opened) << c.what;
+        add_card(u"Card", kNoIndex, {{u"PIN", u"1234"}});
+
+        ASSERT_TRUE(doc.change_password(u"secret", u"newpass", std::nullopt)) << c.what;
+        EXPECT_GE(add_folder(u"After"), 0) << c.what;
+        doc.close();
+        for (const auto& [link, text] : c.links) {
+            EXPECT_TRUE(std::filesystem::is_symlink(link)) << c.what;
+            EXPECT_EQ(std::filesystem::read_symlink(link), text) << c.what;
+        }
+        EXPECT_EQ(test::file_names(real), c.in_real) << c.what;
+        EXPECT_EQ(test::file_names(links), c.in_links) << c.what;
+        EXPECT_EQ(doc.open(path, u"secret", true), OpenResult::WrongPassword) << c.what;
+        ASSERT_EQ(doc.load(path, u"newpass"), OpenResult::Opened) << c.what;
+        EXPECT_NE(index_named(u"After"), kNoIndex) << c.what;
+        EXPECT_EQ(doc.load_card(index_named(u"Card"))->fields()[0].value(), u"1234") << c.what;
+        doc.close();
+    }
+}
+
+// After a password change the open file goes by the wallet's name: a journaled change that stops
+// part-way leaves its journal where the next opening finds it, not beside a name that is gone.
+TEST_F(DocumentTest, JournaledChangeAfterAPasswordChangeIsFoundAtTheNextOpen) {
+    add_card(u"Card", kNoIndex, {{u"PIN", u"1234"}});
+    doc.close();
+    const Bytes start = test::read_file_bytes(path);
+    for (uint64_t k = 1;; ++k) {
+        test::write_file_bytes(path, start);
+        ASSERT_EQ(doc.load(path, u"secret"), OpenResult::Opened);
+        ASSERT_TRUE(doc.change_password(u"secret", u"newpass", std::nullopt));
+        bool renamed = false;
+        {
+            test::ArmedFault fault(FaultPlan{k, FaultKind::Stop, EIO});
+            renamed = doc.rename(index_named(u"Card"), u"Renamed");
+        }
+        doc.close();
+        ASSERT_EQ(doc.load(path, u"newpass"), OpenResult::Opened) << "stopped at change " << k;
+        EXPECT_EQ(test::file_names(dir.path()), std::vector<std::string>{"wallet.ks5"})
+            << "stopped at change " << k;
+        EXPECT_TRUE(index_named(u"Renamed") != kNoIndex ||
+                    (!renamed && index_named(u"Card") != kNoIndex))
+            << "stopped at change " << k;
+        doc.close();
+        if (renamed) break;
+    }
 }
 
 TEST_F(DocumentTest, DamagedWalksGiveDamaged) {
