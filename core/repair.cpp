@@ -104,6 +104,33 @@ bool record_whole(WindowReader& file, uint64_t c, const NodeHeader& header, uint
     return payload_whole(file, c + fn::kHeaderSize + image, payload);
 }
 
+// A header that records an icon image its icon number does not use. Rewriting such a header in
+// place as one without an image left the image's bytes behind it and shifted every later
+// record; the image is cut out, as writing the node anew leaves it out.
+bool records_unused_image(const NodeHeader& header) {
+    return header.icon() != kCustomIcon && header.icon_image_length() != 0;
+}
+
+bool cut_unused_image(File& file, uint64_t c, const NodeHeader& header) {
+    NodeHeader emptied = header;
+    std::fill(emptied.bytes.begin() + fn::kIconImageLength,
+              emptied.bytes.begin() + fn::kPayloadLength, 0);
+    return cut_range(file, c + fn::kHeaderSize, header.icon_image_length(), emptied.bytes, c);
+}
+
+// The bytes that stand between a card's header (and image) and a whole payload of the length
+// the header gives which ends at `next`, the next header or the end of the file: what such a
+// shift leaves. 0 when the payload does not end there whole.
+uint64_t bytes_before_payload(WindowReader& file, uint64_t c, const NodeHeader& header,
+                              uint64_t next) {
+    const uint32_t payload = header.payload_length();
+    const uint64_t payload_start = c + fn::kHeaderSize + header.icon_image_length();
+    if (header.kind() != NodeKind::Card || payload == 0 || next < payload_start + payload + 1 ||
+        !payload_whole(file, next - payload, payload))
+        return 0;
+    return next - payload - payload_start;
+}
+
 uint64_t next_valid_header_after(File& file, uint64_t c) {
     file.seek(c + 1);
     return find_next_valid_header(file);
@@ -152,6 +179,11 @@ std::optional<WalkRepairs> walk_node_records(File& file, uint64_t start, bool ch
             fn::kHeaderSize + uint64_t{header.icon_image_length()} + header.payload_length();
         const uint64_t end = c + record;
         if (record_whole(reader, c, header, size)) {
+            if (records_unused_image(header)) {
+                ++count;
+                if (!changed(check_only || cut_unused_image(file, c, header))) return std::nullopt;
+                if (!check_only) continue;  // the record at c is now whole without it
+            }
             c = end;
             continue;
         }
@@ -159,6 +191,14 @@ std::optional<WalkRepairs> walk_node_records(File& file, uint64_t start, bool ch
         if (m == end) {  // the next record starts where this one ends
             c = end;
             continue;
+        }
+        const uint64_t next = m == 0 ? size : m;
+        if (const uint64_t stray = bytes_before_payload(reader, c, header, next)) {
+            ++count;
+            const uint64_t payload_start = c + fn::kHeaderSize + header.icon_image_length();
+            if (!changed(check_only || cut_range(file, payload_start, stray))) return std::nullopt;
+            if (check_only) c = next;
+            continue;  // in a repair, the record at c is now whole
         }
         if (m == 0) {
             // The last record: dropped when it runs past the end, else what follows is cut.

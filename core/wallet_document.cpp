@@ -107,6 +107,15 @@ bool copy_file_contents(const File& from, File& to) {
     return from.size() == to.size();
 }
 
+// The path of the file the wallet was opened from, through any symbolic links; nothing when it
+// no longer leads to the open file.
+std::optional<std::filesystem::path> real_file_path(const WalletStorage& storage) {
+    std::error_code ec;
+    std::filesystem::path real = std::filesystem::canonical(storage.path, ec);
+    if (ec || !storage.file.is_at(real)) return std::nullopt;
+    return real;
+}
+
 // A new file beside `path`, readable by its owner only, with a name no other file has.
 File create_sibling(const std::filesystem::path& path, std::filesystem::path& made) {
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -251,10 +260,14 @@ bool WalletDocument::change_password(std::optional<std::u16string_view> old_pass
     KeyContext old_key;
     if (!set_password(info, new_password, &old_key) || !set_hint(info, hint)) return false;
 
-    // Build the re-enciphered wallet beside the old one, then put it in its place at once.
+    // Build the re-enciphered wallet beside the old one, then put it in its place at once. A
+    // wallet opened through a symbolic link is the file the link leads to: that file is
+    // replaced, and the link kept.
+    const std::optional<std::filesystem::path> real_path = real_file_path(storage_);
+    if (!real_path) return false;
     std::filesystem::path temp_path;
     WalletStorage next;
-    next.file = create_sibling(storage_.path, temp_path);
+    next.file = create_sibling(*real_path, temp_path);
     if (!next.file.is_open()) return false;
     std::error_code ec;
     auto abandon = [&] {
@@ -271,8 +284,8 @@ bool WalletDocument::change_password(std::optional<std::u16string_view> old_pass
     if (write_leading_blocks(next, false).block >= 0 ||
         !reencipher_records(next.file, old_key, next.info.record_key) || !next.file.sync())
         return abandon();
-    if (!rename_file(temp_path, storage_.path)) return abandon();
-    sync_directory(storage_.path.parent_path());
+    if (!next.file.rename_to(*real_path)) return abandon();
+    sync_directory(real_path->parent_path());
 
     next.path = storage_.path;
     next.open = true;
@@ -490,11 +503,11 @@ bool WalletDocument::rewrite_node(const TreeNode& node) {
     if (!loc) return false;
     TreeNode copy = node;
     // Only the header and icon are rewritten: they must keep the stored length, and the
-    // payload length is the stored one.
-    if (fn::kHeaderSize + copy.icon_image().size() != loc->header_and_image) return false;
+    // payload length is the stored one. An image the header records stays even where the icon
+    // number does not use it; a header that stopped recording it would shift every later record.
     copy.header().set_payload_length(loc->payload_length);
-    auto record = node_record_bytes(copy);
-    if (!record) return false;
+    auto record = node_record_bytes(copy, {}, UnusedImage::Keep);
+    if (!record || record->size() != loc->header_and_image) return false;
     if (!write_protected(file, loc->offset, *record)) {
         offsets_known_ = false;  // the journal may still finish the rewrite
         return false;

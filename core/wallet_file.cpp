@@ -136,10 +136,12 @@ StorageResult read_node(File& file, TreeNode& node, const KeyContext* record_key
     return StorageResult::Done;
 }
 
-std::optional<Bytes> node_record_bytes(TreeNode& node, std::span<const uint8_t> payload) {
+std::optional<Bytes> node_record_bytes(TreeNode& node, std::span<const uint8_t> payload,
+                                       UnusedImage unused) {
     if (!node.valid()) return std::nullopt;
     NodeHeader& header = node.header();
-    const bool has_image = header.icon() == kCustomIcon && !node.icon_image().empty();
+    const bool has_image =
+        !node.icon_image().empty() && (header.icon() == kCustomIcon || unused == UnusedImage::Keep);
     if (!has_image) {
         if (header.icon() == kCustomIcon) header.set_icon(0);
         node.drop_icon_image();

@@ -27,12 +27,19 @@ StorageResult write_settings_block(File& file, WalletSettingsBlock& settings);
 // whole is dropped (icon 0) and `image_whole` set false. `consumed` gets the bytes passed over.
 StorageResult read_node(File& file, TreeNode& node, const KeyContext* record_key,
                         uint64_t* consumed = nullptr, bool* image_whole = nullptr);
+// What becomes of an icon image the node holds while its icon number is not −1 (custom).
+enum class UnusedImage {
+    Drop,  // a record written anew leaves it out and zeroes the header's image fields
+    Keep,  // a record rewritten in place keeps it as stored, so that its length stays
+};
+
 // Writes the node's header, its icon image and `payload` in one transfer. NotRecognised when
 // the node is not valid.
 StorageResult write_node(File& file, TreeNode& node, std::span<const uint8_t> payload = {});
 // The bytes write_node writes (after the same adjustments of the header); nothing for a node
 // that is not valid.
-std::optional<Bytes> node_record_bytes(TreeNode& node, std::span<const uint8_t> payload = {});
+std::optional<Bytes> node_record_bytes(TreeNode& node, std::span<const uint8_t> payload = {},
+                                       UnusedImage unused = UnusedImage::Drop);
 
 // Positions the file at the first node record.
 bool skip_to_nodes(File& file);

@@ -1,5 +1,8 @@
 #include "core/wallet_open.h"
 
+#include <algorithm>
+#include <array>
+
 #include "core/format.h"
 #include "core/keys.h"
 #include "core/wallet_file.h"
@@ -45,34 +48,79 @@ bool fill_new_wallet_blocks(WalletStorage& storage, std::optional<std::u16string
     return ok;
 }
 
-BlockWriteFailure write_leading_blocks(WalletStorage& storage, bool only_dirty) {
-    BlockWriteFailure failure;
-    const auto size = storage.file.size();
-    if (size && *size >= format::kFirstNodeOffset) {
-        // An existing wallet: the three blocks are rewritten as one journaled change, so that a
-        // torn write can never leave a wallet whose blocks do not open.
-        if (only_dirty && !storage.header.dirty && !storage.info.dirty && !storage.settings.dirty)
-            return failure;
-        if (!storage.header.valid) return {0, StorageResult::NothingGiven};
+namespace {
+
+struct BlockPlace {
+    size_t offset;
+    size_t size;
+};
+constexpr BlockPlace kBlockPlaces[] = {
+    {0, format::kHeaderSize},
+    {format::kInfoBlockOffset, format::kInfoBlockSize},
+    {format::kSettingsBlockOffset, format::kSettingsBlockSize},
+};
+
+void put_blocks(const WalletStorage& storage, std::span<uint8_t> out) {
+    std::copy(storage.header.bytes.begin(), storage.header.bytes.end(), out.begin());
+    std::copy(storage.info.bytes.span().begin(), storage.info.bytes.span().end(),
+              out.begin() + format::kInfoBlockOffset);
+    std::copy(storage.settings.bytes.begin(), storage.settings.bytes.end(),
+              out.begin() + format::kSettingsBlockOffset);
+}
+
+// An existing wallet: the blocks to write (all of them, or those whose bytes differ from the
+// file's) are rewritten as one journaled change, so that a torn write can never leave a wallet
+// whose blocks do not open. Whether a block changed is decided by its bytes, not by a flag that a
+// change could forget to set; an info block that did not change keeps its random values.
+BlockWriteFailure rewrite_blocks(WalletStorage& storage, bool only_changed) {
+    SecureBytes blocks(format::kFirstNodeOffset);
+    put_blocks(storage, blocks.span());
+    SecureBytes stored(format::kFirstNodeOffset);
+    if (only_changed) {
+        const IoResult r = storage.file.read_at(0, stored.span());
+        if (r.failed() || r.bytes != stored.size()) return {0, StorageResult::CallFailed};
+    }
+    std::array<bool, 3> changed{};
+    int first = -1;
+    int last = -1;
+    for (int block = 0; block < 3; ++block) {
+        const auto [offset, size] = kBlockPlaces[block];
+        changed[block] = !only_changed || !std::ranges::equal(blocks.span().subspan(offset, size),
+                                                              stored.span().subspan(offset, size));
+        if (!changed[block]) continue;
+        if (first < 0) first = block;
+        last = block;
+    }
+    if (first < 0) return {};
+    if (!storage.header.valid) return {0, StorageResult::NothingGiven};
+    if (changed[0]) {
         std::copy(format::kPlatformTag.begin(), format::kPlatformTag.end(),
                   storage.header.bytes.begin() + format::kPlatformTagOffset);
+    }
+    if (changed[1]) {
         put_u32(storage.info.bytes.span(), format::info::kRandom1, random_source().next_u32());
         put_u32(storage.info.bytes.span(), format::info::kRandom2, random_source().next_u32());
-        SecureBytes blocks(format::kFirstNodeOffset);
-        auto out = blocks.span();
-        std::copy(storage.header.bytes.begin(), storage.header.bytes.end(), out.begin());
-        std::copy(storage.info.bytes.span().begin(), storage.info.bytes.span().end(),
-                  out.begin() + format::kInfoBlockOffset);
-        std::copy(storage.settings.bytes.begin(), storage.settings.bytes.end(),
-                  out.begin() + format::kSettingsBlockOffset);
-        if (!write_protected(storage.file, 0, out)) return {1, StorageResult::CallFailed};
-        storage.header.dirty = storage.info.dirty = storage.settings.dirty = false;
-        return failure;
     }
+    put_blocks(storage, blocks.span());
+    // Blocks between the first and the last changed one go along unchanged, as stored.
+    const size_t from = kBlockPlaces[first].offset;
+    const size_t to = kBlockPlaces[last].offset + kBlockPlaces[last].size;
+    if (!write_protected(storage.file, from, blocks.span().subspan(from, to - from)))
+        return {first, StorageResult::CallFailed};
+    storage.header.dirty = storage.info.dirty = storage.settings.dirty = false;
+    return {};
+}
+
+}  // namespace
+
+BlockWriteFailure write_leading_blocks(WalletStorage& storage, bool only_changed) {
+    BlockWriteFailure failure;
+    const auto size = storage.file.size();
+    if (size && *size >= format::kFirstNodeOffset) return rewrite_blocks(storage, only_changed);
     if (!storage.file.seek(0)) return {0, StorageResult::NoFile};
     auto step = [&](int block, bool dirty, uint64_t size, auto&& write) {
         if (failure.block >= 0) return;
-        if (only_dirty && !dirty) {
+        if (only_changed && !dirty) {
             storage.file.seek(storage.file.position() + size);
             return;
         }

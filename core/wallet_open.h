@@ -56,13 +56,15 @@ constexpr int32_t kCaptionIcon3 = 78;
 bool fill_new_wallet_blocks(WalletStorage& storage, std::optional<std::u16string_view> password,
                             std::optional<std::u16string_view> hint);
 
-// Writes header, info block and settings block from the start of the file, in that order.
-// The first failure is returned together with the block it concerns (0, 1, 2).
+// Writes header, info block and settings block from the start of the file, in that order; in a
+// wallet that has its blocks already, as one journaled change. With `only_changed`, only the
+// blocks whose bytes differ from the file's are written, and an unchanged info block keeps its
+// random values. The first failure is returned together with the block it concerns (0, 1, 2).
 struct BlockWriteFailure {
     int block = -1;
     StorageResult result = StorageResult::Done;
 };
-BlockWriteFailure write_leading_blocks(WalletStorage& storage, bool only_dirty);
+BlockWriteFailure write_leading_blocks(WalletStorage& storage, bool only_changed);
 
 // Opens `path` and reads its three blocks: for reading only, or for reading and writing under
 // an exclusive advisory lock (another writer gives CannotOpen). A wallet with a password needs

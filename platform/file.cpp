@@ -68,6 +68,19 @@ File File::open(const std::filesystem::path& path, FileMode mode, int* error) {
     return f;
 }
 
+bool File::is_at(const std::filesystem::path& path) const {
+    struct stat mine {};
+    struct stat there {};
+    return fd_ >= 0 && ::fstat(fd_, &mine) == 0 && ::stat(path.c_str(), &there) == 0 &&
+           mine.st_dev == there.st_dev && mine.st_ino == there.st_ino;
+}
+
+bool File::rename_to(const std::filesystem::path& to) {
+    if (fd_ < 0 || !rename_file(path_, to)) return false;
+    path_ = to;
+    return true;
+}
+
 void File::release() {
     fd_ = -1;
     writable_ = false;

@@ -38,6 +38,10 @@ class File {
     bool is_open() const { return fd_ >= 0; }
     bool writable() const { return writable_; }
     const std::filesystem::path& path() const { return path_; }
+    // Whether `path` names this very file (the same device and inode).
+    bool is_at(const std::filesystem::path& path) const;
+    // Renames the file over `to` in one step (as rename_file); the file then goes by `to`.
+    bool rename_to(const std::filesystem::path& to);
     void close();
 
     // Transfers at the current position, which then moves past what was transferred. A read

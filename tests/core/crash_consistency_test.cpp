@@ -11,6 +11,7 @@
 #include "platform/prompt.h"
 #include "support/crash_harness.h"
 #include "support/test_support.h"
+#include "support/wallet_builder.h"
 
 namespace ks {
 namespace {
@@ -83,6 +84,20 @@ class CrashConsistencyTest : public ::testing::Test {
                     return ok;
                 },
                 [this] { return test::reopen(dir / "faulted.ks5", {u"secret", u"newpass"}); }};
+    }
+
+    // The repair the program offers, run on a fresh copy of the damaged wallet `damaged` (the
+    // document cannot load it), with the fault armed around it only.
+    test::FaultedOperation repair_of(const std::filesystem::path& damaged) {
+        return {"repair",
+                [this, damaged](std::optional<FaultPlan> plan) {
+                    WalletDocument d;
+                    const auto path = fresh_copy(damaged);
+                    test::ArmedFault fault(plan);
+                    AcceptingPrompt yes;
+                    return d.repair(path, u"secret", yes).status == RepairStatus::Done;
+                },
+                [this] { return test::reopen(dir / "faulted.ks5", {u"secret"}); }};
     }
 
     test::DeterministicEnvironment env;
@@ -159,6 +174,43 @@ TEST_F(CrashConsistencyTest, NoInterruptionLosesAnything) {
     test::report_tally(total);
 }
 
+// Changing the password of a wallet opened through a symbolic link in another folder: the link
+// stays a link to the wallet, and a journaled change made after the password change leaves its
+// journal where the next opening looks for it.
+TEST_F(CrashConsistencyTest, ChangePasswordThroughALinkKeepsTheLink) {
+    const auto real = dir / "real";
+    const auto links = dir / "links";
+    const auto link = links / "faulted.ks5";
+    std::filesystem::create_directories(links);
+    std::filesystem::create_symlink("../real/faulted.ks5", link);
+    bool changed = false;
+    test::FaultedOperation op{
+        "change password through a link",
+        [&](std::optional<FaultPlan> plan) {
+            std::filesystem::remove_all(real);
+            std::filesystem::create_directories(real);
+            std::filesystem::copy_file(original, real / "faulted.ks5");
+            WalletDocument d;
+            EXPECT_EQ(d.load(link, u"secret"), OpenResult::Opened);
+            test::RepeatableIds same_ids(99);
+            test::ArmedFault fault(plan);
+            changed = d.change_password(u"secret", u"newpass", u"hint");
+            return changed && d.rename(index_named(d, u"C3"), u"C3 after");
+        },
+        [&]() -> std::optional<test::Snapshot> {
+            EXPECT_TRUE(std::filesystem::is_symlink(link));
+            // After a completed change, a journal beside the wallet's name only.
+            for (const auto& entry : std::filesystem::directory_iterator(real)) {
+                const std::string name = entry.path().filename().string();
+                EXPECT_TRUE(!changed || name == "faulted.ks5" || name == "faulted.ks5.cut") << name;
+            }
+            return test::reopen(link, {u"secret", u"newpass"});
+        }};
+    const auto before = test::reopen(original, {u"secret"});
+    ASSERT_TRUE(before);
+    test::report_tally(test::run_fault_loop(op, *before));
+}
+
 // Creating a wallet: a failure leaves either no file or none that is in the way, and a
 // reported success leaves a wallet that opens.
 TEST_F(CrashConsistencyTest, CreateLeavesAWalletOrNothing) {
@@ -190,21 +242,39 @@ TEST_F(CrashConsistencyTest, InterruptedRepairKeepsEveryWholeRecord) {
     const auto damaged = dir / "damaged.ks5";
     test::write_file_bytes(damaged, bytes);
 
-    const Operation repair{"repair", [this](WalletDocument& d) {
-                               AcceptingPrompt yes;
-                               return d.repair(dir / "faulted.ks5", u"secret", yes).status ==
-                                      RepairStatus::Done;
-                           }};
-    test::FaultedOperation op = on_document(repair, original);
-    // The document cannot load a damaged wallet; the repair runs on the closed file.
-    op.run = [&](std::optional<FaultPlan> plan) {
-        WalletDocument d;
-        fresh_copy(damaged);
-        test::ArmedFault fault(plan);
-        return repair.run(d);
-    };
+    const test::FaultedOperation op = repair_of(damaged);
     const auto whole = test::reopen(original, {u"secret"});
     ASSERT_TRUE(whole);
+    test::report_tally(test::run_fault_loop(op, *whole));
+}
+
+// Repairing records around icon images: one that its header records although its icon number
+// does not use it is cut out, and one left behind a header that no longer records it is cut
+// from before the card's payload. An interruption loses nothing either.
+TEST_F(CrashConsistencyTest, InterruptedRepairOfLeftImagesKeepsEveryField) {
+    WalletDocument d;
+    ASSERT_EQ(d.load(original, u"secret"), OpenResult::Opened);
+    const NodeId c1 = d.node(index_named(d, u"C1"))->id();
+    const NodeId c2 = d.node(index_named(d, u"C2"))->id();
+    auto card = d.load_card(c1);
+    ASSERT_TRUE(card);
+    ASSERT_TRUE(card->node()->set_icon_image(Bytes(37, 0x5C)));
+    ASSERT_GE(d.update_card(*card), 0);
+    card = d.load_card(c2);
+    ASSERT_TRUE(card && card->node()->set_icon_image(Bytes(61, 0x3A)));
+    ASSERT_GE(d.update_card(*card), 0);
+    d.close();
+    const auto pictured = dir / "pictured.ks5";
+    std::filesystem::copy_file(original, pictured);
+    test::set_stored_icon_number(pictured, c1, 5);
+    test::set_stored_icon_number(pictured, c2, 6);
+    const auto whole = test::reopen(pictured, {u"secret"});
+    ASSERT_TRUE(whole);
+    test::forget_stored_image(pictured, c2);
+
+    const test::FaultedOperation op = repair_of(pictured);
+    ASSERT_TRUE(op.run(std::nullopt));
+    EXPECT_EQ(op.inspect(), whole) << "the undisturbed repair keeps every item as it was";
     test::report_tally(test::run_fault_loop(op, *whole));
 }
 

@@ -46,6 +46,18 @@ Walk walk(const std::filesystem::path& path) {
     return w;
 }
 
+// Puts 40 bytes of icon image behind the header of the record at `at`. With `recorded`, the
+// header records them (length and pad) while its icon number stays what it is: an image the icon
+// number does not use. Without, the header says "no image": what rewriting such a header in place
+// as one without an image once left, every later record shifted.
+void insert_image(Bytes& b, size_t at, bool recorded) {
+    constexpr uint32_t kImage = 40;
+    b.insert(b.begin() + static_cast<ptrdiff_t>(at + format::node::kHeaderSize), kImage, 0x5C);
+    if (!recorded) return;
+    put_u32(b, at + format::node::kIconImageLength, kImage);
+    put_u32(b, at + format::node::kIconImagePad, 4);
+}
+
 class RepairTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -137,6 +149,14 @@ TEST_F(RepairTest, DamageCases) {
         {"payload length zeroed", [&](Bytes& b) { put_u32(b, visa + 740, 0); }, all, 1, 3},
         {"a chunk length damaged inside a payload",
          [&](Bytes& b) { put_u32(b, visa + 748 + 64 + 8, 5000); }, all, 0, 3},
+        {"an image the icon number does not use", [&](Bytes& b) { insert_image(b, visa, true); },
+         all, 1, 3},
+        {"an image left behind a card's header", [&](Bytes& b) { insert_image(b, visa, false); },
+         all, 1, 3},
+        {"an image left behind the last card's header",
+         [&](Bytes& b) { insert_image(b, mail, false); }, all, 1, 3},
+        {"an image left behind a folder's header",
+         [&](Bytes& b) { insert_image(b, record_start(1), false); }, all, 1, 3},
     };
     for (const Case& c : cases) {
         Bytes damaged = original;
@@ -154,6 +174,22 @@ TEST_F(RepairTest, DamageCases) {
         // A second repair finds nothing more to do.
         EXPECT_EQ(repair().repairs, 0) << c.what;
     }
+}
+
+// An image the icon number does not use is cut out and the header's image fields zeroed, as
+// writing the node anew would leave it; everything else stays as stored.
+TEST_F(RepairTest, ImageTheIconNumberDoesNotUseIsCutOut) {
+    const size_t visa = record_start(2);
+    Bytes damaged = original;
+    insert_image(damaged, visa, true);
+    put_i32(damaged, visa + format::node::kIcon, 7);
+    test::write_file_bytes(path, damaged);
+    ASSERT_EQ(walk(path).names, all) << "the loader takes such a record as it is";
+    EXPECT_EQ(check(), 1);
+    EXPECT_EQ(repair().repairs, 1);
+    Bytes expected = original;
+    put_i32(expected, visa + format::node::kIcon, 7);
+    EXPECT_EQ(test::read_file_bytes(path), expected);
 }
 
 TEST_F(RepairTest, LastFolderOfExactlyOneHeaderIsKept) {

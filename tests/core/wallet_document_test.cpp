@@ -6,6 +6,7 @@
 
 #include "core/keys.h"
 #include "core/wallet_file.h"
+#include "support/crash_harness.h"
 #include "support/test_support.h"
 #include "support/wallet_builder.h"
 
@@ -181,6 +182,132 @@ TEST_F(DocumentTest, RenameMoveAndCycles) {
     EXPECT_EQ(get_caption(doc.info(), 2).text, u"Found");
 }
 
+// A header can record an icon image while its icon number is not −1 (files written elsewhere).
+// A change rewritten in place keeps that image, so that the record keeps its length and the
+// records after it stay where they are.
+TEST_F(DocumentTest, InPlaceChangesKeepAnImageTheIconNumberDoesNotUse) {
+    struct Case {
+        std::string what;
+        std::u16string item;
+        std::function<bool(WalletDocument&, int item, int target)> change;
+    };
+    const auto rename = [](WalletDocument& d, int item, int) { return d.rename(item, u"New"); };
+    const auto move = [](WalletDocument& d, int item, int target) { return d.move(item, target); };
+    const std::vector<Case> cases = {
+        {"card renamed", u"Pictured card", rename},
+        {"card moved", u"Pictured card", move},
+        {"folder renamed", u"Pictured folder", rename},
+        {"folder moved", u"Pictured folder", move},
+        {"folder's default form set", u"Pictured folder",
+         [](WalletDocument& d, int item, int) {
+             TreeNode changed = *d.node(item);
+             changed.set_default_form(new_node_id());
+             return d.rewrite_node(changed);
+         }},
+    };
+    const Bytes image(37, 0x5C);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        doc.close();
+        path = dir / ("pictured" + std::to_string(i) + ".ks5");
+        ASSERT_EQ(doc.create(path, u"secret", std::nullopt, false), CreateResult::Created);
+        ASSERT_EQ(doc.load(path, u"secret"), OpenResult::Opened);
+        add_folder(u"Target");
+        TreeNode folder = doc.new_folder({});
+        folder.set_name(u"Pictured folder");
+        ASSERT_TRUE(folder.set_icon_image(image));
+        ASSERT_GE(doc.store_folder(folder), 0);
+        Card card = doc.new_card({});
+        card.node()->set_name(u"Pictured card");
+        ASSERT_TRUE(card.node()->set_icon_image(image));
+        FieldRecord field;
+        field.set_label(u"PIN");
+        field.set_value(u"1234");
+        card.insert_field(field);
+        ASSERT_GE(doc.store_card(card), 0);
+        add_card(u"After", kNoIndex, {{u"User", u"me"}});
+        doc.close();
+        test::set_stored_icon_number(path, folder.id(), 7);
+        test::set_stored_icon_number(path, card.node()->id(), 7);
+        ASSERT_EQ(doc.load(path, u"secret"), OpenResult::Opened);
+        const auto size = std::filesystem::file_size(path);
+
+        ASSERT_TRUE(c.change(doc, index_named(c.item), index_named(u"Target"))) << c.what;
+        EXPECT_EQ(std::filesystem::file_size(path), size) << c.what;
+        doc.close();
+        ASSERT_EQ(doc.load(path, u"secret"), OpenResult::Opened) << c.what;
+        const NodeId changed = c.item == u"Pictured card" ? card.node()->id() : folder.id();
+        const TreeNode* stored = doc.node(doc.list_index_of(changed));
+        ASSERT_TRUE(stored) << c.what;
+        EXPECT_EQ(stored->icon(), 7) << c.what;
+        EXPECT_EQ(stored->icon_image().size(), stored->header().icon_image_length()) << c.what;
+        EXPECT_EQ(Bytes(stored->icon_image_unpadded().begin(), stored->icon_image_unpadded().end()),
+                  image)
+            << c.what;
+        EXPECT_EQ(doc.load_card(card.node()->id())->fields()[0].value(), u"1234") << c.what;
+        EXPECT_EQ(doc.load_card(index_named(u"After"))->fields()[0].value(), u"me") << c.what;
+    }
+}
+
+// The leading blocks that changed are written, and only those: the info block keeps its random
+// values when only the settings changed, and a change is saved whether or not it marked its block.
+TEST_F(DocumentTest, SavingWritesOnlyTheBlocksThatChanged) {
+    const NodeId card = doc.node(add_card(u"Card", kNoIndex))->id();
+    struct Case {
+        std::string what;
+        std::function<void()> change;
+        bool info_written;
+        bool settings_written;
+    };
+    const std::vector<Case> cases = {
+        {"nothing", [] {}, false, false},
+        {"a favourite", [&] { doc.add_favourite(card); }, false, true},
+        {"a settings value",
+         [&] { doc.settings().set_value(format::settings::kTreeColour, 0x123456); }, false, true},
+        {"the hint", [&] { set_hint(doc.info(), u"new hint"); }, true, false},
+        {"a caption and a favourite",
+         [&] {
+             set_caption(doc.info(), 3, u"Third", -1);
+             doc.remove_favourite(card);
+         },
+         true, true},
+    };
+    const auto block = [](const Bytes& file, size_t offset, size_t size) {
+        return Bytes(file.begin() + static_cast<ptrdiff_t>(offset),
+                     file.begin() + static_cast<ptrdiff_t>(offset + size));
+    };
+    namespace f = format;
+    for (const Case& c : cases) {
+        const Bytes before = test::read_file_bytes(path);
+        c.change();
+        ASSERT_EQ(doc.save_blocks(), SaveResult::Saved) << c.what;
+        const Bytes after = test::read_file_bytes(path);
+        EXPECT_EQ(block(after, 0, f::kHeaderSize), block(before, 0, f::kHeaderSize)) << c.what;
+        EXPECT_EQ(block(after, f::kInfoBlockOffset, f::kInfoBlockSize) !=
+                      block(before, f::kInfoBlockOffset, f::kInfoBlockSize),
+                  c.info_written)
+            << c.what;
+        for (size_t random : {f::info::kRandom1, f::info::kRandom2})
+            EXPECT_EQ(get_u32(after, f::kInfoBlockOffset + random) !=
+                          get_u32(before, f::kInfoBlockOffset + random),
+                      c.info_written)
+                << c.what << ": random value at " << random;
+        EXPECT_EQ(block(after, f::kSettingsBlockOffset, f::kSettingsBlockSize) !=
+                      block(before, f::kSettingsBlockOffset, f::kSettingsBlockSize),
+                  c.settings_written)
+            << c.what;
+        const auto nodes = static_cast<ptrdiff_t>(f::kFirstNodeOffset);
+        EXPECT_EQ(Bytes(after.begin() + nodes, after.end()),
+                  Bytes(before.begin() + nodes, before.end()))
+            << c.what;
+    }
+    reload();
+    EXPECT_EQ(doc.settings().value(format::settings::kTreeColour), 0x123456u);
+    EXPECT_EQ(get_hint(doc.info()), u"new hint");
+    EXPECT_EQ(get_caption(doc.info(), 3).text, u"Third");
+    EXPECT_EQ(doc.favourites_count(), 0u);
+}
+
 TEST_F(DocumentTest, CopyCardToFolder) {
     const int folder = add_folder(u"Target");
     const int source = add_card(u"Mail", kNoIndex, {{u"User", u"me"}});
@@ -313,6 +440,90 @@ TEST_F(DocumentTest, ChangePasswordFailureLeavesTheOldWallet) {
     doc.close();
     WalletDocument again;
     EXPECT_EQ(again.open(path, u"secret", true), OpenResult::Opened);
+}
+
+// A wallet opened through a symbolic link: the password change replaces the file the link leads
+// to, built beside that file, and the link stays, wherever it stands and however it names its
+// target. Later changes reach the same file.
+TEST_F(DocumentTest, ChangePasswordThroughASymbolicLink) {
+    doc.close();
+    const auto real = dir / "real";
+    const auto links = dir / "links";
+    struct Case {
+        std::string what;
+        std::vector<std::pair<std::filesystem::path, std::filesystem::path>> links;  // link, text
+        std::vector<std::string> in_real;
+        std::vector<std::string> in_links;
+    };
+    const std::vector<Case> cases = {
+        {"beside the wallet", {{real / "link.ks5", "wallet.ks5"}}, {"link.ks5", "wallet.ks5"}, {}},
+        {"in another folder",
+         {{links / "link.ks5", real / "wallet.ks5"}},
+         {"wallet.ks5"},
+         {"link.ks5"}},
+        {"relative, in another folder",
+         {{links / "link.ks5", "../real/wallet.ks5"}},
+         {"wallet.ks5"},
+         {"link.ks5"}},
+        {"to another link",
+         {{links / "first.ks5", "../real/wallet.ks5"}, {links / "second.ks5", "first.ks5"}},
+         {"wallet.ks5"},
+         {"first.ks5", "second.ks5"}},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(real);
+        std::filesystem::remove_all(links);
+        std::filesystem::create_directories(real);
+        std::filesystem::create_directories(links);
+        path = real / "wallet.ks5";
+        ASSERT_EQ(doc.create(path, u"secret", std::nullopt, false), CreateResult::Created);
+        for (const auto& [link, text] : c.links) std::filesystem::create_symlink(text, link);
+        const auto opened = c.links.back().first;
+        ASSERT_EQ(doc.load(opened, u"secret"), OpenResult::Opened) << c.what;
+        add_card(u"Card", kNoIndex, {{u"PIN", u"1234"}});
+
+        ASSERT_TRUE(doc.change_password(u"secret", u"newpass", std::nullopt)) << c.what;
+        EXPECT_GE(add_folder(u"After"), 0) << c.what;
+        doc.close();
+        for (const auto& [link, text] : c.links) {
+            EXPECT_TRUE(std::filesystem::is_symlink(link)) << c.what;
+            EXPECT_EQ(std::filesystem::read_symlink(link), text) << c.what;
+        }
+        EXPECT_EQ(test::file_names(real), c.in_real) << c.what;
+        EXPECT_EQ(test::file_names(links), c.in_links) << c.what;
+        EXPECT_EQ(doc.open(path, u"secret", true), OpenResult::WrongPassword) << c.what;
+        ASSERT_EQ(doc.load(path, u"newpass"), OpenResult::Opened) << c.what;
+        EXPECT_NE(index_named(u"After"), kNoIndex) << c.what;
+        EXPECT_EQ(doc.load_card(index_named(u"Card"))->fields()[0].value(), u"1234") << c.what;
+        doc.close();
+    }
+}
+
+// After a password change the open file goes by the wallet's name: a journaled change that stops
+// part-way leaves its journal where the next opening finds it, not beside a name that is gone.
+TEST_F(DocumentTest, JournaledChangeAfterAPasswordChangeIsFoundAtTheNextOpen) {
+    add_card(u"Card", kNoIndex, {{u"PIN", u"1234"}});
+    doc.close();
+    const Bytes start = test::read_file_bytes(path);
+    for (uint64_t k = 1;; ++k) {
+        test::write_file_bytes(path, start);
+        ASSERT_EQ(doc.load(path, u"secret"), OpenResult::Opened);
+        ASSERT_TRUE(doc.change_password(u"secret", u"newpass", std::nullopt));
+        bool renamed = false;
+        {
+            test::ArmedFault fault(FaultPlan{k, FaultKind::Stop, EIO});
+            renamed = doc.rename(index_named(u"Card"), u"Renamed");
+        }
+        doc.close();
+        ASSERT_EQ(doc.load(path, u"newpass"), OpenResult::Opened) << "stopped at change " << k;
+        EXPECT_EQ(test::file_names(dir.path()), std::vector<std::string>{"wallet.ks5"})
+            << "stopped at change " << k;
+        EXPECT_TRUE(index_named(u"Renamed") != kNoIndex ||
+                    (!renamed && index_named(u"Card") != kNoIndex))
+            << "stopped at change " << k;
+        doc.close();
+        if (renamed) break;
+    }
 }
 
 TEST_F(DocumentTest, DamagedWalksGiveDamaged) {

@@ -13,6 +13,7 @@
 namespace ks {
 namespace {
 
+using test::file_names;
 using test::legacy_item;
 using test::legacy_text;
 using test::legacy_u32;
@@ -44,14 +45,6 @@ std::vector<FieldView> view(const Card& card) {
     std::vector<FieldView> out;
     for (const FieldRecord& f : card.fields()) out.push_back({f.kind(), f.label(), f.value().plain()});
     return out;
-}
-
-std::vector<std::string> file_names(const std::filesystem::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 class LegacyConversionTest : public ::testing::Test {

@@ -321,6 +321,26 @@ TEST_F(FileTest, MoveTransfersTheHandle) {
     EXPECT_TRUE(other.try_lock_shared());
 }
 
+// A file knows whether a path names it, through links too, and keeps its name when renamed.
+TEST_F(FileTest, IdentityAndRenaming) {
+    File f = open_with(sequence(4), FileMode::ReadWrite);
+    write_all(dir_ / "other", sequence(4));
+    fs::create_symlink("data", dir_ / "link");
+    EXPECT_TRUE(f.is_at(dir_ / "data"));
+    EXPECT_TRUE(f.is_at(dir_ / "link"));
+    EXPECT_FALSE(f.is_at(dir_ / "other")) << "equal content is not the same file";
+    EXPECT_FALSE(f.is_at(dir_ / "missing"));
+
+    ASSERT_TRUE(f.rename_to(dir_ / "other"));
+    EXPECT_EQ(f.path(), dir_ / "other");
+    EXPECT_TRUE(f.is_at(dir_ / "other"));
+    EXPECT_FALSE(fs::exists(dir_ / "data"));
+    EXPECT_FALSE(f.rename_to(dir_ / "no" / "such" / "folder"));
+    EXPECT_EQ(f.path(), dir_ / "other");
+    f.close();
+    EXPECT_FALSE(f.is_at(dir_ / "other"));
+}
+
 TEST_F(FileTest, ClosedFileRefusesEverything) {
     File f = open_with(sequence(3), FileMode::ReadWrite);
     f.close();

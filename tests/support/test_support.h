@@ -77,5 +77,7 @@ constexpr DateTime kFixedTime{2006, 3, 0, 5, 14, 7, 9, 250};
 
 std::vector<uint8_t> read_file_bytes(const std::filesystem::path& path);
 void write_file_bytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+// The names of the entries of a folder, sorted.
+std::vector<std::string> file_names(const std::filesystem::path& folder);
 
 }  // namespace ks::test

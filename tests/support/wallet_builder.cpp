@@ -61,4 +61,28 @@ uint64_t append_card(WalletStorage& storage, Card& card) {
     return offset;
 }
 
+namespace {
+
+// Overwrites `bytes` at `at` inside the header of the last record of `id`.
+void patch_header(const std::filesystem::path& path, const NodeId& id, size_t at,
+                  std::span<const uint8_t> bytes) {
+    File file = File::open(path, FileMode::ReadWrite);
+    const auto record = find_node_record(file, id);
+    ASSERT_TRUE(record) << path;
+    ASSERT_EQ(file.write_at(record->offset + at, bytes).bytes, bytes.size());
+}
+
+}  // namespace
+
+void set_stored_icon_number(const std::filesystem::path& path, const NodeId& id, int32_t icon) {
+    Bytes number(4);
+    put_i32(number, 0, icon);
+    patch_header(path, id, format::node::kIcon, number);
+}
+
+void forget_stored_image(const std::filesystem::path& path, const NodeId& id) {
+    const Bytes zeros(format::node::kPayloadLength - format::node::kIconImageLength, 0);
+    patch_header(path, id, format::node::kIconImageLength, zeros);
+}
+
 }  // namespace ks::test

@@ -31,4 +31,14 @@ Card make_card(const WalletStorage& storage, std::u16string_view name, const Nod
 uint64_t append_node(WalletStorage& storage, TreeNode& node);
 uint64_t append_card(WalletStorage& storage, Card& card);
 
+// Sets the icon number in the header of the last record of `id` in the wallet at `path`, leaving
+// the rest as stored: with a number other than −1, a header that records an icon image its icon
+// number does not use, as files written elsewhere can hold.
+void set_stored_icon_number(const std::filesystem::path& path, const NodeId& id, int32_t icon);
+
+// Zeroes the image fields in the header of the last record of `id`, leaving the image's bytes
+// behind it: what rewriting such a header in place as one without an image once did, shifting
+// every later record.
+void forget_stored_image(const std::filesystem::path& path, const NodeId& id);
+
 }  // namespace ks::test
