@@ -256,8 +256,11 @@ std::u16string to_lower(std::u16string_view text) {
 namespace ks {
 
 void safeFileName(std::u16string& text) {
-    for (char16_t& c : text)
-        if (std::u16string_view(u"\\/:*?\"<>|").find(c) != std::u16string_view::npos) c = u'_';
+    for (char16_t& c : text) {
+        const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
+        if (control || std::u16string_view(u"\\/:*?\"<>|").find(c) != std::u16string_view::npos)
+            c = u'_';
+    }
 }
 
 }  // namespace ks

@@ -56,7 +56,8 @@ std::u16string to_lower(std::u16string_view text);
 
 namespace ks {
 
-// Makes a text usable as a file name: every \ / : * ? " < > | becomes "_".
+// Makes a text usable as a file name: every \ / : * ? " < > | and every control character
+// (C0, DEL, C1) becomes "_".
 void safeFileName(std::u16string& text);
 
 }  // namespace ks

@@ -688,11 +688,22 @@ TEST_F(WalletTest, MvRefusesMovesThatBreakTheTree) {
     EXPECT_EQ(ok({"ls", "-R", w}), before);
 }
 
-TEST_F(WalletTest, MyFormsHoldsNoFolders) {
+TEST_F(WalletTest, MkdirMakesNoFolderInMyForms) {
     ok({"mkdir", w, "Bank"});
-    EXPECT_EQ(run({"mv", w, "Bank", "My Forms"}).code, Exit::Refused);
     EXPECT_EQ(run({"mkdir", w, "My Forms/Sub"}).code, Exit::Refused);
     EXPECT_EQ(ok({"ls", "-R", w}), "Bank/\nPersonal/\nMy Forms/\n");
+}
+
+// mv takes what the document's move takes: a card moved into My Forms is a form, values and all.
+TEST_F(WalletTest, MvMovesCardsAndFoldersIntoMyForms) {
+    add_visa();
+    ok({"mkdir", w, "Bank"});
+    EXPECT_EQ(ok({"mv", w, "Personal/Visa", "My Forms"}), "My Forms/Visa\n");
+    EXPECT_NE(ok({"forms", w}).find("}  Visa\n"), std::string::npos);
+    EXPECT_NE(ok({"show", "--show-pins", w, "My Forms/Visa"}).find("  PIN: 1234\n"),
+              std::string::npos);
+    EXPECT_EQ(ok({"mv", w, "Bank", "My Forms"}), "My Forms/Bank\n");
+    EXPECT_EQ(ok({"ls", "-R", w}), "Personal/\nMy Forms/\n  Visa\n  Bank/\n");
 }
 
 TEST_F(WalletTest, CpCopiesACardWithItsValuesUnderANameEndingInAStar) {
