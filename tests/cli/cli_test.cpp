@@ -24,8 +24,10 @@
 #include "core/wallet_document.h"
 #include "platform/locale_format.h"
 #include "platform/string_table.h"
+#include "platform/text.h"
 #include "platform/texts.h"
 #include "support/test_support.h"
+#include "support/wallet_builder.h"
 
 extern char** environ;
 
@@ -1075,6 +1077,139 @@ TEST_F(DamagedWalletTest, CheckReportsDamageWithoutPasswordOrChange) {
     Outcome mended = run({"repair", "--check", w}, "");
     EXPECT_EQ(mended.code, Exit::Ok) << mended.err;
     EXPECT_EQ(mended.out, "No damage found.\n");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Damaged folder trees: cycles of parents and very deep chains, made by the storage routines
+
+// A wallet (password "secret") with the card Bank/Visa, and the folders A and B each other's
+// parent, A holding the card Lost.
+class FolderCycleTest : public CliTest {
+  protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        WalletStorage storage;
+        test::create_wallet(storage, w);
+        TreeNode bank = test::make_folder(storage, u"Bank");
+        test::append_node(storage, bank);
+        Card visa = test::make_card(storage, u"Visa", bank.id(), {{u"Number", u"4111"}});
+        test::append_card(storage, visa);
+        std::vector<TreeNode> cycle = test::folder_cycle(storage, {u"A", u"B"});
+        test::append_nodes(storage, cycle);
+        Card lost = test::make_card(storage, u"Lost", cycle[0].id(), {{u"Note", u"found"}});
+        test::append_card(storage, lost);
+        a = cycle[0].id().to_string();
+        storage.close();
+    }
+
+    std::u16string exported(const std::vector<std::string>& item) {
+        std::vector<std::string> argv = {"export", "--to", path("out"), w};
+        argv.insert(argv.end(), item.begin(), item.end());
+        Outcome r = run(argv);
+        EXPECT_EQ(r.code, Exit::BadWallet) << r.err;
+        EXPECT_NE(r.err.find("2 folders sit in a cycle"), std::string::npos) << r.err;
+        const std::vector<uint8_t> bytes = test::read_file_bytes(r.out.substr(0, r.out.size() - 1));
+        return bytes.size() < 2 ? u"" : utf16le_decode(std::span(bytes).subspan(2));
+    }
+
+    const std::string w = path("cycle.ks5");
+    std::string a;
+};
+
+TEST_F(FolderCycleTest, ListingsShowWhatIsReachableAndReportTheCycle) {
+    struct Case {
+        std::vector<std::string> argv;
+        std::string out;
+    };
+    const Case cases[] = {
+        {{"ls", "-R", w}, "Bank/\n  Visa\n"},
+        {{"ls", "-R", w, a}, "Lost\nB/\n"},  // from inside the cycle: each folder once
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(joined(c.argv));
+        Outcome r = run(c.argv);
+        EXPECT_EQ(r.code, Exit::BadWallet);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_NE(r.err.find("2 folders sit in a cycle"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("repair"), std::string::npos) << r.err;
+    }
+    Outcome listed = run({"ls", "-R", "--json", w});
+    EXPECT_EQ(listed.code, Exit::BadWallet);
+    const json top = json::parse(listed.out, nullptr, false);
+    ASSERT_EQ(top.size(), 1u) << listed.out;
+    EXPECT_EQ(top[0]["children"][0]["path"], "Bank/Visa");
+    const json inside = json::parse(run({"ls", "-R", "--json", w, a}).out, nullptr, false);
+    ASSERT_EQ(inside.size(), 2u);
+    EXPECT_EQ(inside[1]["name"], "B");
+    EXPECT_EQ(inside[1]["children"], json::array());
+
+    // Without -R nothing is left out; a path through the cycle ends where it comes round.
+    EXPECT_EQ(run({"ls", w}).out, "Bank/\n");
+    EXPECT_EQ(run({"ls", w}).code, Exit::Ok);
+    EXPECT_EQ(run({"find", w, "Lost"}).out, "B/A/Lost\n");
+}
+
+TEST_F(FolderCycleTest, ExportWritesWhatIsReachableAndReportsTheCycle) {
+    const std::u16string wallet = exported({});
+    EXPECT_NE(wallet.find(u"Visa"), std::u16string::npos);
+    EXPECT_EQ(wallet.find(u"Lost"), std::u16string::npos);
+    const std::u16string from_a = exported({a});
+    EXPECT_NE(from_a.find(u"Folder: B > A > B"), std::u16string::npos);
+    EXPECT_NE(from_a.find(u"Note: found"), std::u16string::npos);
+}
+
+TEST_F(FolderCycleTest, RmRecursiveDeletesTheCycle) {
+    Outcome r = run({"rm", "--recursive", w, a});
+    EXPECT_EQ(r.code, Exit::Ok) << r.err;
+    EXPECT_EQ(run({"find", w, "Lost"}).out, "");
+    r = run({"ls", "-R", w});
+    EXPECT_EQ(r.code, Exit::Ok) << r.err;
+    EXPECT_EQ(r.out, "Bank/\n  Visa\n");
+}
+
+TEST_F(FolderCycleTest, RepairMovesTheCyclesFoldersToTheTopLevel) {
+    Outcome check = run({"repair", "--check", w}, "");
+    EXPECT_EQ(check.code, Exit::BadWallet);
+    EXPECT_EQ(check.out, "2 places need mending.\n");
+    Outcome repaired = run({"repair", "--yes", w});
+    EXPECT_EQ(repaired.code, Exit::Ok) << repaired.err;
+    Outcome r = run({"ls", "-R", w});
+    EXPECT_EQ(r.code, Exit::Ok) << r.err;
+    EXPECT_EQ(r.out, "A/\n  Lost\nB/\nBank/\n  Visa\n");
+    EXPECT_EQ(run({"repair", "--check", w}, "").out, "No damage found.\n");
+}
+
+// A chain as deep as a file makes it is walked without recursion; indentation stops growing at
+// 64 levels, where lines start with their depth instead.
+TEST_F(CliTest, AChainEightyThousandFoldersDeepIsListedAndExported) {
+    constexpr size_t kDepth = 80000;
+    const std::string w = path("deep.ks5");
+    {
+        WalletStorage storage;
+        test::create_wallet(storage, w);
+        std::vector<TreeNode> chain = test::folder_chain(storage, kDepth);
+        test::append_nodes(storage, chain);
+        Card deep = test::make_card(storage, u"Deep", chain.back().id(), {{u"Note", u"bottom"}});
+        test::append_card(storage, deep);
+    }
+    Outcome listed = run({"ls", "-R", w});
+    ASSERT_EQ(listed.code, Exit::Ok) << listed.err;
+    EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), kDepth + 1);
+    EXPECT_TRUE(listed.out.starts_with("F0/\n  F1/\n    F2/\n"));
+    EXPECT_NE(listed.out.find("\n" + std::string(126, ' ') + "F63/\n" + std::string(128, ' ') +
+                              "[depth 64] F64/\n"),
+              std::string::npos);
+    EXPECT_TRUE(listed.out.ends_with(std::string(128, ' ') + "[depth 80000] Deep\n"));
+
+    Outcome exported = run({"export", "--to", path("out"), w});
+    ASSERT_EQ(exported.code, Exit::Ok) << exported.err;
+    const std::vector<uint8_t> bytes =
+        test::read_file_bytes(exported.out.substr(0, exported.out.size() - 1));
+    const std::u16string text = utf16le_decode(std::span(bytes).subspan(2));
+    EXPECT_NE(text.find(u"Folder: F79991 > F79992 > F79993 > F79994 > F79995 > F79996 > F79997 > "
+                        u"F79998 > F79999\r\n"),
+              std::u16string::npos);
+    EXPECT_NE(text.find(u"Note: bottom"), std::u16string::npos);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/wallet_file.h"
+#include "platform/text.h"
 
 namespace ks::test {
 
@@ -59,6 +60,38 @@ uint64_t append_card(WalletStorage& storage, Card& card) {
     storage.file.seek(offset);
     EXPECT_EQ(card.write(storage.file, storage.info.record_key), StorageResult::Done);
     return offset;
+}
+
+void append_nodes(WalletStorage& storage, std::vector<TreeNode>& nodes) {
+    Bytes records;
+    for (TreeNode& node : nodes) {
+        auto record = node_record_bytes(node);
+        ASSERT_TRUE(record);
+        records.insert(records.end(), record->begin(), record->end());
+    }
+    const uint64_t end = storage.file.size().value_or(0);
+    const IoResult w = storage.file.write_at(end, records);
+    ASSERT_FALSE(w.failed());
+    ASSERT_EQ(w.bytes, records.size());
+}
+
+std::vector<TreeNode> folder_chain(const WalletStorage& storage, size_t depth, const NodeId& top) {
+    std::vector<TreeNode> chain;
+    chain.reserve(depth);
+    for (size_t i = 0; i < depth; ++i) {
+        const NodeId parent = chain.empty() ? top : chain.back().id();
+        chain.push_back(make_folder(storage, u"F" + from_utf8(std::to_string(i)), parent));
+    }
+    return chain;
+}
+
+std::vector<TreeNode> folder_cycle(const WalletStorage& storage,
+                                   const std::vector<std::u16string>& names) {
+    std::vector<TreeNode> cycle;
+    for (const std::u16string& name : names) cycle.push_back(make_folder(storage, name));
+    for (size_t i = 0; i < cycle.size(); ++i)
+        cycle[i].set_parent(cycle[(i + 1) % cycle.size()].id());
+    return cycle;
 }
 
 }  // namespace ks::test

@@ -31,4 +31,16 @@ Card make_card(const WalletStorage& storage, std::u16string_view name, const Nod
 uint64_t append_node(WalletStorage& storage, TreeNode& node);
 uint64_t append_card(WalletStorage& storage, Card& card);
 
+// Appends the records of `nodes` (folders) in one write, for trees of many thousands.
+void append_nodes(WalletStorage& storage, std::vector<TreeNode>& nodes);
+
+// `depth` folders named "F0", "F1", ..., each inside the one before, F0 inside `top`.
+std::vector<TreeNode> folder_chain(const WalletStorage& storage, size_t depth,
+                                   const NodeId& top = {});
+
+// Folders named `names`, each inside the one after it and the last inside the first: a cycle of
+// parents, which no walk from the top level reaches.
+std::vector<TreeNode> folder_cycle(const WalletStorage& storage,
+                                   const std::vector<std::u16string>& names);
+
 }  // namespace ks::test
