@@ -257,7 +257,9 @@ namespace ks {
 
 void safeFileName(std::u16string& text) {
     for (char16_t& c : text) {
-        const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
+        // Controls, and the characters that reorder text or break lines where a name is shown.
+        const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x200E || c == 0x200F ||
+                             (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
         if (control || std::u16string_view(u"\\/:*?\"<>|").find(c) != std::u16string_view::npos)
             c = u'_';
     }

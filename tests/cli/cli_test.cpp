@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "cli/items.h"
 #include "core/wallet_document.h"
 #include "platform/locale_format.h"
 #include "platform/string_table.h"
@@ -1080,6 +1081,112 @@ TEST_F(DamagedWalletTest, CheckReportsDamageWithoutPasswordOrChange) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Wallet text on the terminal
+
+// A name, a label and a value that would set the terminal's title, fake an output line and turn
+// text around: plain output shows them escaped, --json keeps them exact, and a printed path can
+// be given back.
+TEST_F(WalletTest, ControlCharactersInWalletTextAreShownEscaped) {
+    const std::string evil = "T\x1b]0;owned\x07\nkeystash-cli: fake\r\t\xC2\x85\xE2\x80\xAE!";
+    const std::string shown = R"(T\x1b]0;owned\x07\nkeystash-cli: fake\r\t\u0085\u202e!)";
+    ok({"add", w, "Personal/" + evil, "--set", "Card Number=" + evil});
+    {
+        WalletDocument doc;
+        ASSERT_EQ(doc.load(w, u"secret"), OpenResult::Opened);
+        const auto id = NodeId::parse(ids_named("Personal", evil).at(0));
+        ASSERT_TRUE(id);
+        auto card = doc.load_card(*id);
+        ASSERT_TRUE(card);
+        card->field(1).set_label(from_utf8(evil));
+        ASSERT_GE(doc.update_card(*card), 0);
+    }
+    ok({"save-form", w, "Personal/" + shown});
+    struct Case {
+        std::vector<std::string> argv;
+        std::string out;
+    };
+    const Case cases[] = {
+        {{"ls", w, "Personal"}, shown + "\n"},
+        {{"find", w, "owned"}, "Personal/" + shown + "\nMy Forms/" + shown + "\n"},
+        {{"show", w, "Personal/" + shown}, shown + "\n  " + shown + ": " + shown + "\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(joined(c.argv));
+        EXPECT_EQ(ok(c.argv), c.out);
+    }
+    EXPECT_NE(ok({"forms", w}).find("  " + shown + "\n"), std::string::npos);
+    EXPECT_EQ(ok_json({"ls", "--json", w, "Personal"})[0]["name"], evil);
+    const json card = ok_json({"show", "--json", w, "Personal/" + shown});
+    EXPECT_EQ(card["fields"][1]["label"], evil);
+    EXPECT_EQ(card["fields"][1]["value"], evil);
+}
+
+TEST_F(WalletTest, PrintedPathsComeBackAsTheNamesTheyShow) {
+    for (const std::string name : {"a\\tb", "tab\there", "c:\\x41", "esc\x1b", "\\u202e"}) {
+        SCOPED_TRACE(name);
+        const std::string path = ok({"mkdir", w, "Personal/" + escape_name(from_utf8(name))});
+        ASSERT_FALSE(path.empty());
+        EXPECT_EQ(ok({"ls", "--json", w, path.substr(0, path.size() - 1)}), "[]\n");
+        EXPECT_EQ(ids_named("Personal", name).size(), 1u);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Values from standard input
+
+TEST_F(WalletTest, SetStdinReadsValuesAfterThePasswordInTheOrderGiven) {
+    const std::string path = ok({"add", w, "Personal/Visa", "--set", "Name on Card=J Doe",
+                                 "--set-stdin", "PIN", "--set-stdin", "Card Number"},
+                                "secret\n1234\n4111 1111\n");
+    EXPECT_EQ(path, "Personal/Visa\n");
+    ok({"edit", w, "Personal/Visa", "--set-stdin", "pin"}, "secret\n9876\n");
+    EXPECT_EQ(ok({"show", "--show-pins", w, "Personal/Visa"}),
+              "Visa\n  Card Number: 4111 1111\n  PIN: 9876\n  Name on Card: J Doe\n");
+
+    struct Case {
+        std::vector<std::string> argv;
+        std::string input;
+        Exit code;
+    };
+    const Case refused[] = {
+        {{"edit", w, "Personal/Visa", "--set-stdin", "PIN"}, "secret\n", Exit::Usage},  // no line
+        {{"edit", w, "Personal/Visa", "--set-stdin", "PIN", "--set-stdin", "Nothing"},
+         "secret\n1111\n",
+         Exit::NotFound},
+        {{"add", w, "Personal/Other", "--set-stdin", "PIN", "--set-stdin", "Card Number"},
+         "secret\n1234\n",
+         Exit::Usage},
+    };
+    for (const Case& c : refused) {
+        SCOPED_TRACE(joined(c.argv));
+        EXPECT_EQ(run(c.argv, c.input).code, c.code);
+    }
+    EXPECT_EQ(ok({"show", "--show-pins", w, "Personal/Visa"}).find("PIN: 1111"), std::string::npos);
+    EXPECT_EQ(ok({"ls", w, "Personal"}), "Visa\n");
+}
+
+// ---------------------------------------------------------------------------------------------
+// The process boundary
+
+// An output stream whose every write fails, throwing as the stream is told to.
+class FailingBuffer : public std::streambuf {
+  protected:
+    int_type overflow(int_type) override { return traits_type::eof(); }
+};
+
+TEST_F(WalletTest, AnExceptionEndsTheCommandWithASentenceAndStatusOne) {
+    FailingBuffer failing;
+    std::ostream out(&failing);
+    out.exceptions(std::ios::badbit);
+    std::istringstream in(kPasswordLine);
+    std::ostringstream err;
+    Io io{in, out, err, false};
+    EXPECT_EQ(run_cli(std::vector<std::string>{"ls", w}, io), static_cast<int>(Exit::Failure));
+    EXPECT_TRUE(err.str().starts_with("keystash-cli: The command stopped on an unexpected error"))
+        << err.str();
+}
+
+// ---------------------------------------------------------------------------------------------
 // Damaged folder trees: cycles of parents and very deep chains, made by the storage routines
 
 // A wallet (password "secret") with the card Bank/Visa, and the folders A and B each other's
@@ -1382,6 +1489,18 @@ TEST(CliProgramTest, AWrongPasswordExitsWithThreeAndOneSentenceOnStandardError) 
             r.err, std::regex(R"(keystash-cli: [A-Z][^.\n]*(\.[^ \n][^.\n]*)*\.\n)")))
             << r.err;
     }
+}
+
+// A path that is not UTF-8 is printed with U+FFFD in its place; the program does not abort.
+TEST(CliProgramTest, InfoJsonOfAPathThatIsNotUtf8) {
+    test::TempDir dir;
+    const std::string w = (dir / "wallet\xFF.ks5").string();
+    ASSERT_EQ(run_program(dir, {"create", w}, "right one\n").status, 0);
+    ProcessOutcome r = run_program(dir, {"info", "--json", w}, "right one\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const json info = json::parse(r.out, nullptr, false);
+    ASSERT_FALSE(info.is_discarded()) << r.out;
+    EXPECT_EQ(info["path"], (dir / "wallet\xEF\xBF\xBD.ks5").string());
 }
 
 TEST(CliProgramTest, ExitStatusesReachTheShell) {
