@@ -28,7 +28,8 @@ constexpr std::string_view kExitCodes =
 constexpr std::string_view kPasswords =
     "Passwords are read from the terminal with echo off, or as lines of standard input when it\n"
     "is not a terminal: one line per password asked (create: the new password; passwd: the\n"
-    "current password, then the new one).\n";
+    "current password, then the new one). Values for --set-stdin are read the same way, after\n"
+    "the password, in the order given.\n";
 
 }  // namespace
 

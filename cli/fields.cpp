@@ -134,7 +134,7 @@ Status fill_fields(Context& context, const Args& args, Card& card, std::string_v
     for (const std::string& label : from_input)
         if (Status s = field_for(from_utf8(label), field); !s.ok()) return s;
     for (const std::string& label : from_input) {
-        auto value = context.read_password(label + ": ");
+        auto value = context.read_password("Value for " + label + ": ");
         if (!value) return fail(Exit::Usage, "No value was given for " + label + ".");
         if (Status s = field_for(from_utf8(label), field); !s.ok()) return s;
         if (Status s = set_field_text(card.field(field), *value); !s.ok()) return s;
