@@ -1189,24 +1189,12 @@ TEST_F(WalletTest, AnExceptionEndsTheCommandWithASentenceAndStatusOne) {
 // ---------------------------------------------------------------------------------------------
 // Damaged folder trees: cycles of parents and very deep chains, made by the storage routines
 
-// A wallet (password "secret") with the card Bank/Visa, and the folders A and B each other's
-// parent, A holding the card Lost.
+// The wallet of create_folder_cycle_wallet: Bank/Visa, and A and B each other's parent.
 class FolderCycleTest : public CliTest {
   protected:
     void SetUp() override {
         CliTest::SetUp();
-        WalletStorage storage;
-        test::create_wallet(storage, w);
-        TreeNode bank = test::make_folder(storage, u"Bank");
-        test::append_node(storage, bank);
-        Card visa = test::make_card(storage, u"Visa", bank.id(), {{u"Number", u"4111"}});
-        test::append_card(storage, visa);
-        std::vector<TreeNode> cycle = test::folder_cycle(storage, {u"A", u"B"});
-        test::append_nodes(storage, cycle);
-        Card lost = test::make_card(storage, u"Lost", cycle[0].id(), {{u"Note", u"found"}});
-        test::append_card(storage, lost);
-        a = cycle[0].id().to_string();
-        storage.close();
+        a = test::create_folder_cycle_wallet(w).to_string();
     }
 
     std::u16string exported(const std::vector<std::string>& item) {
@@ -1229,7 +1217,7 @@ TEST_F(FolderCycleTest, ListingsShowWhatIsReachableAndReportTheCycle) {
         std::string out;
     };
     const Case cases[] = {
-        {{"ls", "-R", w}, "Bank/\n  Visa\n"},
+        {{"ls", "-R", w}, "Bank/\n  Visa\nMy Forms/\n"},
         {{"ls", "-R", w, a}, "Lost\nB/\n"},  // from inside the cycle: each folder once
     };
     for (const Case& c : cases) {
@@ -1243,7 +1231,7 @@ TEST_F(FolderCycleTest, ListingsShowWhatIsReachableAndReportTheCycle) {
     Outcome listed = run({"ls", "-R", "--json", w});
     EXPECT_EQ(listed.code, Exit::BadWallet);
     const json top = json::parse(listed.out, nullptr, false);
-    ASSERT_EQ(top.size(), 1u) << listed.out;
+    ASSERT_EQ(top.size(), 2u) << listed.out;
     EXPECT_EQ(top[0]["children"][0]["path"], "Bank/Visa");
     const json inside = json::parse(run({"ls", "-R", "--json", w, a}).out, nullptr, false);
     ASSERT_EQ(inside.size(), 2u);
@@ -1251,7 +1239,7 @@ TEST_F(FolderCycleTest, ListingsShowWhatIsReachableAndReportTheCycle) {
     EXPECT_EQ(inside[1]["children"], json::array());
 
     // Without -R nothing is left out; a path through the cycle ends where it comes round.
-    EXPECT_EQ(run({"ls", w}).out, "Bank/\n");
+    EXPECT_EQ(run({"ls", w}).out, "Bank/\nMy Forms/\n");
     EXPECT_EQ(run({"ls", w}).code, Exit::Ok);
     EXPECT_EQ(run({"find", w, "Lost"}).out, "B/A/Lost\n");
 }
@@ -1271,7 +1259,7 @@ TEST_F(FolderCycleTest, RmRecursiveDeletesTheCycle) {
     EXPECT_EQ(run({"find", w, "Lost"}).out, "");
     r = run({"ls", "-R", w});
     EXPECT_EQ(r.code, Exit::Ok) << r.err;
-    EXPECT_EQ(r.out, "Bank/\n  Visa\n");
+    EXPECT_EQ(r.out, "Bank/\n  Visa\nMy Forms/\n");
 }
 
 TEST_F(FolderCycleTest, RepairMovesTheCyclesFoldersToTheTopLevel) {
@@ -1282,7 +1270,7 @@ TEST_F(FolderCycleTest, RepairMovesTheCyclesFoldersToTheTopLevel) {
     EXPECT_EQ(repaired.code, Exit::Ok) << repaired.err;
     Outcome r = run({"ls", "-R", w});
     EXPECT_EQ(r.code, Exit::Ok) << r.err;
-    EXPECT_EQ(r.out, "A/\n  Lost\nB/\nBank/\n  Visa\n");
+    EXPECT_EQ(r.out, "A/\n  Lost\nB/\nBank/\n  Visa\nMy Forms/\n");
     EXPECT_EQ(run({"repair", "--check", w}, "").out, "No damage found.\n");
 }
 

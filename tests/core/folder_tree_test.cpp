@@ -105,20 +105,7 @@ TEST(FolderTreeTest, AWalkGoesDepthFirstAndPassesEveryNodeOnce) {
 // A wallet with Bank/Visa and the folders A and B each other's parent, A holding Lost.
 class FolderCycleRepairTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        WalletStorage storage;
-        test::create_wallet(storage, original);
-        TreeNode forms = test::make_folder(storage, u"My Forms", {}, NodeKind::MyForms);
-        test::append_node(storage, forms);
-        TreeNode bank = test::make_folder(storage, u"Bank");
-        test::append_node(storage, bank);
-        Card visa = test::make_card(storage, u"Visa", bank.id(), {{u"Number", u"4111"}});
-        test::append_card(storage, visa);
-        std::vector<TreeNode> cycle = test::folder_cycle(storage, {u"A", u"B"});
-        test::append_nodes(storage, cycle);
-        Card lost = test::make_card(storage, u"Lost", cycle[0].id(), {{u"Note", u"found"}});
-        test::append_card(storage, lost);
-    }
+    void SetUp() override { test::create_folder_cycle_wallet(original); }
 
     static std::optional<int> check(const std::filesystem::path& path) {
         File file = File::open(path, FileMode::ReadOnly);

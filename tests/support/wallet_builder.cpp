@@ -94,4 +94,20 @@ std::vector<TreeNode> folder_cycle(const WalletStorage& storage,
     return cycle;
 }
 
+NodeId create_folder_cycle_wallet(const std::filesystem::path& path) {
+    WalletStorage storage;
+    create_wallet(storage, path);
+    TreeNode forms = make_folder(storage, u"My Forms", {}, NodeKind::MyForms);
+    append_node(storage, forms);
+    TreeNode bank = make_folder(storage, u"Bank");
+    append_node(storage, bank);
+    Card visa = make_card(storage, u"Visa", bank.id(), {{u"Number", u"4111"}});
+    append_card(storage, visa);
+    std::vector<TreeNode> cycle = folder_cycle(storage, {u"A", u"B"});
+    append_nodes(storage, cycle);
+    Card lost = make_card(storage, u"Lost", cycle[0].id(), {{u"Note", u"found"}});
+    append_card(storage, lost);
+    return cycle[0].id();
+}
+
 }  // namespace ks::test

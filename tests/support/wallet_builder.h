@@ -43,4 +43,8 @@ std::vector<TreeNode> folder_chain(const WalletStorage& storage, size_t depth,
 std::vector<TreeNode> folder_cycle(const WalletStorage& storage,
                                    const std::vector<std::u16string>& names);
 
+// A wallet at `path` (password "secret") holding My Forms, the card Bank/Visa, and the folders A
+// and B each other's parent, A holding the card Lost (its field Note is "found"). A's id.
+NodeId create_folder_cycle_wallet(const std::filesystem::path& path);
+
 }  // namespace ks::test
