@@ -1,6 +1,8 @@
 #include "cli/cli.h"
 
+#include <exception>
 #include <iostream>
+#include <new>
 #include <sstream>
 
 #include "cli/context.h"
@@ -26,7 +28,8 @@ constexpr std::string_view kExitCodes =
 constexpr std::string_view kPasswords =
     "Passwords are read from the terminal with echo off, or as lines of standard input when it\n"
     "is not a terminal: one line per password asked (create: the new password; passwd: the\n"
-    "current password, then the new one).\n";
+    "current password, then the new one). Values for --set-stdin are read the same way, after\n"
+    "the password, in the order given.\n";
 
 }  // namespace
 
@@ -131,7 +134,9 @@ const Command* find_command(std::string_view name) {
     return nullptr;
 }
 
-int run_cli(std::span<const std::string> argv, Io& io) {
+namespace {
+
+int run_command_line(std::span<const std::string> argv, Io& io) {
     auto usage_error = [&](const std::string& message) {
         io.err << "keystash-cli: " << message << ". Run \"keystash-cli --help\" for usage.\n";
         return static_cast<int>(Exit::Usage);
@@ -165,6 +170,31 @@ int run_cli(std::span<const std::string> argv, Io& io) {
     context.document.close();
     if (!status.ok()) io.err << "keystash-cli: " << status.message << "\n";
     return static_cast<int>(status.code);
+}
+
+int stopped(Io& io, const std::string& message) {
+    try {
+        io.err << "keystash-cli: " << message << "\n";
+    } catch (...) {  // the error stream may be what failed
+    }
+    return static_cast<int>(Exit::Failure);
+}
+
+}  // namespace
+
+int run_cli(std::span<const std::string> argv, Io& io) {
+    // Nothing thrown below may end the process without a word: every change that was reported
+    // is durable, and the one under way is journaled or not made.
+    try {
+        return run_command_line(argv, io);
+    } catch (const std::bad_alloc&) {
+        return stopped(io, "There was not enough memory to finish the command.");
+    } catch (const std::exception& e) {
+        return stopped(
+            io, std::string("The command stopped on an unexpected error: ") + e.what() + ".");
+    } catch (...) {
+        return stopped(io, "The command stopped on an unexpected error.");
+    }
 }
 
 }  // namespace ks::cli

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "cli/items.h"
+#include "cli/shown_text.h"
 #include "platform/text.h"
 
 namespace ks::cli {
@@ -142,11 +143,11 @@ PromptAnswer TerminalPrompt::ask(const PromptMessage& message) {
     const PromptAnswer positive = yes_no ? PromptAnswer::Yes : PromptAnswer::Ok;
     const PromptAnswer negative = yes_no ? PromptAnswer::No : PromptAnswer::Cancel;
     if (message.buttons == PromptButtons::Ok) {  // a report: always shown
-        io_.err << to_utf8(message.text) << "\n";
+        io_.err << shown_lines(message.text) << "\n";
         return PromptAnswer::Ok;
     }
     if (yes_) return positive;  // answered without showing the question
-    io_.err << to_utf8(message.text) << "\n";
+    io_.err << shown_lines(message.text) << "\n";
     if (!io_.in_is_terminal) return negative;  // nobody to ask
     const bool can_cancel = message.buttons == PromptButtons::YesNoCancel;
     io_.err << (can_cancel ? "[y/n/C] " : yes_no ? "[y/N] " : "Continue? [y/N] ") << std::flush;

@@ -1,7 +1,10 @@
 #include "cli/fields.h"
 
+#include <algorithm>
 #include <cstdio>
 
+#include "cli/context.h"
+#include "cli/shown_text.h"
 #include "platform/clock.h"
 #include "platform/text.h"
 #include "platform/texts.h"
@@ -87,7 +90,7 @@ Status set_field_text(FieldRecord& field, std::u16string_view text) {
         if (!when) {
             const char* form = kind == 8 ? "YYYY-MM-DD" : kind == 9 ? "HH:MM" : "YYYY-MM-DD HH:MM";
             return fail(Exit::Usage, "\"" + to_utf8(text) + "\" is not a valid value for " +
-                                         to_utf8(field.label()) + " (" + form + ").");
+                                         shown_text(field.label()) + " (" + form + ").");
         }
         field.set_date(*when);
         return Status::fine();
@@ -101,7 +104,7 @@ Status set_field_text(FieldRecord& field, std::u16string_view text) {
         else if (t.empty())
             field.set_value(u"");
         else
-            return fail(Exit::Usage, to_utf8(field.label()) + " takes yes or no.");
+            return fail(Exit::Usage, shown_text(field.label()) + " takes yes or no.");
         return Status::fine();
     }
     field.set_value(text);
@@ -110,6 +113,36 @@ Status set_field_text(FieldRecord& field, std::u16string_view text) {
 
 std::string kind_name(uint16_t kind) {
     return to_utf8(loadString(field_kind_name_id(kind)));
+}
+
+Status fill_fields(Context& context, const Args& args, Card& card, std::string_view owner) {
+    auto field_for = [&](std::u16string_view label, size_t& field) -> Status {
+        auto found = field_by_label(card, label);
+        if (!found)
+            return fail(Exit::NotFound,
+                        std::string(owner) + " has no field \"" + to_utf8(label) + "\".");
+        field = *found;
+        return Status::fine();
+    };
+    size_t field = 0;
+    for (const std::string& assignment : args.values("--set")) {
+        std::u16string label, value;
+        if (Status s = split_assignment(assignment, label, value); !s.ok()) return s;
+        if (Status s = field_for(label, field); !s.ok()) return s;
+        if (Status s = set_field_text(card.field(field), value); !s.ok()) return s;
+    }
+    const std::vector<std::string> from_input = args.values("--set-stdin");
+    for (const std::string& label : from_input)
+        if (Status s = field_for(from_utf8(label), field); !s.ok()) return s;
+    for (const std::string& label : from_input) {
+        auto value = context.read_password("Value for " + label + ": ");
+        if (!value) return fail(Exit::Usage, "No value was given for " + label + ".");
+        if (Status s = field_for(from_utf8(label), field); !s.ok()) return s;
+        const Status set = set_field_text(card.field(field), *value);
+        std::fill(value->begin(), value->end(), u'\0');
+        if (!set.ok()) return set;
+    }
+    return Status::fine();
 }
 
 }  // namespace ks::cli

@@ -30,4 +30,12 @@ Status set_field_text(FieldRecord& field, std::u16string_view text);
 
 std::string kind_name(uint16_t kind);
 
+struct Context;
+
+// Fills the card's fields from the command line: every --set LABEL=VALUE, then every --set-stdin
+// LABEL in the order given, its value read as a password is (on a terminal with echo off, else
+// the next line of standard input, after any password line). Every label is found before the
+// first value is read. `owner` names the card's source in the message for an unknown label.
+Status fill_fields(Context& context, const Args& args, Card& card, std::string_view owner);
+
 }  // namespace ks::cli

@@ -1,21 +1,18 @@
 #include "cli/items.h"
 
-#include <algorithm>
+#include <charconv>
+#include <optional>
+#include <unordered_set>
+#include <utility>
 
+#include "cli/shown_text.h"
 #include "platform/text.h"
 
 namespace ks::cli {
 namespace {
 
-constexpr size_t kSortedNameUnits = 64;
-
 bool is_container(const TreeNode& n) {
     return n.kind() == NodeKind::Folder || n.kind() == NodeKind::MyForms;
-}
-
-int sort_rank(const TreeNode& n) {
-    if (n.kind() == NodeKind::MyForms) return 2;
-    return n.kind() == NodeKind::Card ? 0 : 1;
 }
 
 std::string list_ids(const WalletDocument& document, const std::vector<int>& indexes) {
@@ -24,16 +21,48 @@ std::string list_ids(const WalletDocument& document, const std::vector<int>& ind
     return ids;
 }
 
+// The character a backslash escape at the start of `text` stands for, as UTF-8, and the
+// escape's length; nothing when `text` starts with no escape (the backslash is then taken as it
+// is).
+std::optional<std::pair<std::string, size_t>> decode_escape(std::string_view text) {
+    if (text.size() < 2) return std::nullopt;
+    switch (text[1]) {
+        case '/':
+        case '\\':
+            return std::pair(std::string(1, text[1]), size_t{2});
+        case 'n':
+            return std::pair(std::string("\n"), size_t{2});
+        case 't':
+            return std::pair(std::string("\t"), size_t{2});
+        case 'r':
+            return std::pair(std::string("\r"), size_t{2});
+        default:
+            break;
+    }
+    const size_t digits = text[1] == 'x' ? 2 : text[1] == 'u' ? 4 : 0;
+    if (digits == 0 || text.size() < 2 + digits) return std::nullopt;
+    unsigned value = 0;
+    const char* first = text.data() + 2;
+    const auto [end, ec] = std::from_chars(first, first + digits, value, 16);
+    if (ec != std::errc() || end != first + digits || (value >= 0xD800 && value <= 0xDFFF))
+        return std::nullopt;
+    return std::pair(to_utf8(std::u16string(1, static_cast<char16_t>(value))), 2 + digits);
+}
+
 }  // namespace
 
 std::vector<std::u16string> split_item_path(std::string_view path) {
     std::vector<std::u16string> parts;
     std::string current;
     for (size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == '\\' && i + 1 < path.size() && (path[i + 1] == '/' || path[i + 1] == '\\')) {
-            current += path[i + 1];
-            ++i;
-        } else if (path[i] == '/') {
+        if (path[i] == '\\') {
+            if (auto decoded = decode_escape(path.substr(i))) {
+                current += decoded->first;
+                i += decoded->second - 1;
+                continue;
+            }
+        }
+        if (path[i] == '/') {
             if (!current.empty()) parts.push_back(from_utf8(current));
             current.clear();
         } else {
@@ -45,17 +74,21 @@ std::vector<std::u16string> split_item_path(std::string_view path) {
 }
 
 std::string escape_name(std::u16string_view name) {
-    std::string out;
-    for (char c : to_utf8(name)) {
-        if (c == '/' || c == '\\') out += '\\';
-        out += c;
+    std::u16string out;
+    for (char16_t c : name) {
+        if (c == u'/' || c == u'\\') out += u'\\';
+        if (auto escape = escape_of(c))
+            out += *escape;
+        else
+            out += c;
     }
-    return out;
+    return to_utf8(out);
 }
 
 std::string item_path(const WalletDocument& document, int index) {
     std::vector<std::string> parts;
-    for (size_t guard = 0; index != kNoIndex && guard <= document.nodes().size(); ++guard) {
+    std::unordered_set<int> passed;
+    while (index != kNoIndex && passed.insert(index).second) {
         parts.push_back(escape_name(document.node(index)->name()));
         index = document.parent_folder_index_of(index);
     }
@@ -65,17 +98,12 @@ std::string item_path(const WalletDocument& document, int index) {
     return path;
 }
 
-std::vector<int> sorted_children(const WalletDocument& document, int parent) {
-    std::vector<int> children = document.children_of(parent);
-    auto key = [&](int i) {
-        const TreeNode& n = *document.node(i);
-        std::u16string name = to_lower(n.name());
-        if (name.size() > kSortedNameUnits) name.resize(kSortedNameUnits);
-        return std::pair(sort_rank(n), name);
-    };
-    std::stable_sort(children.begin(), children.end(),
-                     [&](int a, int b) { return key(a) < key(b); });
-    return children;
+Status cycle_damage(size_t n) {
+    return fail(Exit::BadWallet,
+                "The wallet's folder tree is damaged: " + std::to_string(n) +
+                    (n == 1 ? " folder sits" : " folders sit") +
+                    " in a cycle, each below another, out of reach of the top level; "
+                    "\"keystash-cli repair\" moves them to the top level.");
 }
 
 Status resolve_item(const WalletDocument& document, std::string_view text, int& index) {
@@ -90,12 +118,12 @@ Status resolve_item(const WalletDocument& document, std::string_view text, int& 
     const std::vector<std::u16string> parts = split_item_path(text);
     if (parts.empty()) return fail(Exit::Usage, "An item path is needed.");
     // Follow every branch that fits, so that equal names are found, not guessed.
+    const FolderTree tree(document, ChildOrder::List);
     std::vector<int> level = {kNoIndex};
     for (const std::u16string& part : parts) {
         std::vector<int> next;
         for (int parent : level) {
-            if (parent != kNoIndex && !is_container(*document.node(parent))) continue;
-            for (int child : document.children_of(parent))
+            for (int child : tree.children(parent))
                 if (document.node(child)->name() == part) next.push_back(child);
         }
         level = std::move(next);

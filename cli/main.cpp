@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -9,7 +10,9 @@
 #include "platform/string_table.h"
 #include "platform/texts.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int run(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     // The program's texts; without a table, built-in names show as "*".
     auto table = ks::load_string_table(ks::data_directory() / ks::language_module_name(0x409));
@@ -20,4 +23,17 @@ int main(int argc, char** argv) {
     const int code = ks::cli::run_cli(args, io);
     ks::set_text_source(nullptr);
     return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The last guard: whatever escapes ends the program with a sentence and exit status 1,
+    // never with an abort.
+    try {
+        return run(argc, argv);
+    } catch (...) {
+        std::fputs("keystash-cli: The command stopped on an unexpected error.\n", stderr);
+        return static_cast<int>(ks::cli::Exit::Failure);
+    }
 }

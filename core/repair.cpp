@@ -1,7 +1,9 @@
 #include "core/repair.h"
 
 #include <algorithm>
+#include <unordered_map>
 
+#include "core/folder_tree.h"
 #include "core/format.h"
 #include "core/node.h"
 #include "core/wallet_file.h"
@@ -250,7 +252,9 @@ std::optional<WalkRepairs> repair_node_records(File& file, uint64_t start) {
 std::optional<int> check_node_records(File& file) {
     const auto found = walk_node_records(file, format::kFirstNodeOffset, /*check_only=*/true);
     if (!found) return std::nullopt;
-    return found->count;
+    const auto cycles = mend_folder_cycles(file, /*check_only=*/true);
+    if (!cycles) return std::nullopt;
+    return found->count + *cycles;
 }
 
 std::optional<int> repair_all_records(File& file) {
@@ -264,6 +268,36 @@ std::optional<int> repair_all_records(File& file) {
         start = found->first_change;
     }
     return repairs;
+}
+
+std::optional<int> mend_folder_cycles(File& file, bool check_only) {
+    // The last record of an id is the node as a load lists it.
+    std::vector<NodeLink> links;
+    std::vector<uint64_t> offsets;
+    std::unordered_map<NodeId, size_t, NodeIdHash> index_of;
+    for_each_node_record(file, [&](const RecordLocation& loc) {
+        const NodeHeader& h = loc.header;
+        const auto [it, fresh] = index_of.try_emplace(h.id(), links.size());
+        if (fresh) {
+            links.emplace_back();
+            offsets.emplace_back();
+        }
+        links[it->second] = {h.id(), h.parent(), h.kind(), h.deleted()};
+        offsets[it->second] = loc.offset;
+    });
+    const FolderTree tree(links);
+    const int found = static_cast<int>(tree.cycle_folders().size());
+    if (check_only) return found;
+    for (int i : tree.cycle_folders()) {
+        const uint64_t offset = offsets[static_cast<size_t>(i)];
+        NodeHeader header;
+        const IoResult r = file.read_at(offset, header.bytes);
+        if (r.failed() || r.bytes != header.bytes.size()) return std::nullopt;
+        TreeNode moved(header, nullptr);
+        moved.set_parent(NodeId{});
+        if (!write_protected(file, offset, moved.header().bytes)) return std::nullopt;
+    }
+    return found;
 }
 
 RepairResult repair_wallet(const std::filesystem::path& path,
@@ -291,16 +325,18 @@ RepairResult repair_wallet(const std::filesystem::path& path,
         return result;
     }
     const std::optional<int> repairs = repair_all_records(storage.file);
+    const std::optional<int> cycles =
+        repairs ? mend_folder_cycles(storage.file, /*check_only=*/false) : std::nullopt;
     const bool synced = storage.file.sync();
     storage.close();
-    if (!repairs || !synced) {
+    if (!repairs || !cycles || !synced) {
         result.status = RepairStatus::IoFailed;
         return result;
     }
-    result.repairs = *repairs;
+    result.repairs = *repairs + *cycles;
     PromptMessage report{
-        format_message(loadString(kTextRepairReport), {int64_t{*repairs}, shown_path}), caption,
-        PromptButtons::Ok, PromptIcon::Information};
+        format_message(loadString(kTextRepairReport), {int64_t{result.repairs}, shown_path}),
+        caption, PromptButtons::Ok, PromptIcon::Information};
     prompt.ask(report);
     return result;
 }

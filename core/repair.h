@@ -52,6 +52,11 @@ std::optional<int> check_node_records(File& file);
 // The places mended; nothing when an I/O call failed.
 std::optional<int> repair_all_records(File& file);
 
+// Moves every folder that sits in a cycle of parents (out of reach of the top level) to the top
+// level, each by a journaled rewrite of its header; with `check_only` only counts them. The
+// folders found; nothing when an I/O call failed.
+std::optional<int> mend_folder_cycles(File& file, bool check_only);
+
 // Asks the two questions, opens the wallet for writing with `password`, repairs, makes it
 // durable and reports through `prompt`. The wallet must not be open elsewhere in the process.
 RepairResult repair_wallet(const std::filesystem::path& path,

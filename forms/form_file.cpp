@@ -98,14 +98,24 @@ std::u16string date_text(const DateTime& date) {
     return format_date(date, short_date_format4());
 }
 
+// A text from the file on one line: a line break inside it would show as a line of the
+// program's own.
+std::u16string one_line(std::u16string text) {
+    for (char16_t& c : text)
+        if (c == u'\r' || c == u'\n' || c == u'\u2028' || c == u'\u2029') c = u' ';
+    return text;
+}
+
 // The name, description, author and date lines shared by the question and the summary.
 std::u16string form_lines(const FormFileContents& form) {
     const TreeNode& node = *form.card.node();
-    std::u16string text = loadString(ff::kTextNameLabel) + u" " + shown_name(node.name()) + u"\n";
+    std::u16string text =
+        loadString(ff::kTextNameLabel) + u" " + one_line(shown_name(node.name())) + u"\n";
     if (!form.header.description.empty())
-        text += loadString(ff::kTextDescriptionLabel) + u" " + form.header.description + u"\n";
+        text += loadString(ff::kTextDescriptionLabel) + u" " + one_line(form.header.description) +
+                u"\n";
     if (!form.header.author.empty())
-        text += loadString(ff::kTextAuthorLabel) + u" " + form.header.author + u"\n";
+        text += loadString(ff::kTextAuthorLabel) + u" " + one_line(form.header.author) + u"\n";
     text += loadString(ff::kTextDateLabel) + u" " + date_text(form.header.written) + u"\n";
     return text;
 }
@@ -187,11 +197,10 @@ int write_form_file(const Card& card, File& file, bool keep_values,
     return kFormFileWritten;
 }
 
-std::u16string form_file_name(std::u16string_view card_name, const DateTime& date) {
-    std::u16string name(card_name);
-    safeFileName(name);
-    return format_message(u"%s_%02d%02d%d.ksx",
-                          {name, int64_t{date.day}, int64_t{date.month}, int64_t{date.year}});
+std::u16string form_file_name(std::u16string_view card_name, const DateTime& date, size_t limit) {
+    const std::u16string suffix = format_message(
+        u"_%02d%02d%d.ksx", {int64_t{date.day}, int64_t{date.month}, int64_t{date.year}});
+    return fit_file_name(card_name, suffix, limit);
 }
 
 int save_form_file(const Card& card, const std::filesystem::path& target, bool keep_values,
@@ -237,7 +246,8 @@ FormExportResult export_form_file(WalletDocument& document, const NodeId& id,
     std::filesystem::create_directories(dir, ec);
     if (!std::filesystem::is_directory(dir, ec)) return failed(kFormFileHeaderFailed);
 
-    const std::u16string name = form_file_name(card->node()->name(), clock().now());
+    const std::u16string name =
+        form_file_name(card->node()->name(), clock().now(), file_name_limit(dir));
     result.file = dir / path_from(name);
     result.code = save_form_file(*card, result.file, keep_values, author, description);
     if (result.code != kFormFileWritten) return failed(result.code);

@@ -12,6 +12,7 @@
 #include "core/wallet_document.h"
 #include "platform/datetime.h"
 #include "platform/file.h"
+#include "platform/file_name.h"
 #include "platform/prompt.h"
 
 namespace ks {
@@ -71,8 +72,10 @@ int write_form_file(const Card& card, File& file, bool keep_values,
                     std::optional<std::u16string_view> author,
                     std::optional<std::u16string_view> description);
 
-// "Visa_05032006.ksx": the card's name made usable as a file name, and the day, month and year.
-std::u16string form_file_name(std::u16string_view card_name, const DateTime& date);
+// "Visa_05032006.ksx": the card's name made usable as a file name, and the day, month and year;
+// at most `limit` bytes of UTF-8, the name cut short when needed.
+std::u16string form_file_name(std::u16string_view card_name, const DateTime& date,
+                              size_t limit = kDefaultNameLimit);
 
 // Writes the form file `target` whole: it is built in a new file beside the target and takes the
 // target's place only when complete, so a failure leaves any earlier file as it was. The result

@@ -1,11 +1,11 @@
 #include "forms/text_export.h"
 
 #include <algorithm>
-#include <set>
 #include <system_error>
 #include <utility>
 #include <vector>
 
+#include "core/folder_tree.h"
 #include "forms/form_file.h"
 #include "platform/bytes.h"
 #include "platform/clock.h"
@@ -19,7 +19,6 @@ namespace ks {
 namespace {
 
 constexpr std::u16string_view kLineEnd = u"\r\n";
-constexpr size_t kSortedNameUnits = 64;
 
 bool is_container(const TreeNode* n) {
     return n && !n->deleted() && (n->kind() == NodeKind::Folder || n->kind() == NodeKind::MyForms);
@@ -27,22 +26,6 @@ bool is_container(const TreeNode* n) {
 
 bool is_card(const TreeNode* n) {
     return n && !n->deleted() && n->kind() == NodeKind::Card;
-}
-
-// The tree's order within one level: cards, then folders, each by name without regard to case
-// (the first 64 characters), My Forms last.
-std::vector<int> display_children(const WalletDocument& document, int parent) {
-    std::vector<int> children = document.children_of(parent);
-    auto key = [&](int i) {
-        const TreeNode& n = *document.node(i);
-        const int rank = n.kind() == NodeKind::MyForms ? 2 : n.kind() == NodeKind::Card ? 0 : 1;
-        std::u16string name = to_lower(n.name());
-        if (name.size() > kSortedNameUnits) name.resize(kSortedNameUnits);
-        return std::pair(rank, std::move(name));
-    };
-    std::stable_sort(children.begin(), children.end(),
-                     [&](int a, int b) { return key(a) < key(b); });
-    return children;
 }
 
 SecretText displayed_value(const FieldRecord& field, bool show_pin) {
@@ -61,6 +44,7 @@ class TextExporter {
           folder_(std::move(folder)),
           result_(result),
           separator_(loadString(export_texts::kSeparator)),
+          name_limit_(file_name_limit(folder_)),
           number_(options.scope == ExportScope::Card ? 0 : 1) {}
     TextExporter(const TextExporter&) = delete;
     TextExporter& operator=(const TextExporter&) = delete;
@@ -98,9 +82,8 @@ class TextExporter {
         if (options_.include_attachments) {
             for (const FileAttachment& file : card->files()) {
                 if (!file.has_data()) continue;
-                std::u16string name = file.name();
-                safeFileName(name);
-                const std::u16string saved = format_message(u"%03d_%s", {int64_t{number_}, name});
+                const std::u16string saved = fit_file_name_keeping_extension(
+                    format_message(u"%03d_", {int64_t{number_}}), file.name(), name_limit_);
                 // A file that cannot be written is passed over and keeps its number free.
                 if (!replace_file_contents(folder_ / to_utf8(saved), file.data_view())) continue;
                 line(format_message(loadString(export_texts::kAttachmentSaved), {saved}));
@@ -113,27 +96,16 @@ class TextExporter {
         ++result_.cards;
     }
 
-    // The folder's header, then its cards and folders in the tree's order.
-    void folder(int index) {
-        if (!visited_.insert(index).second) return;
-        folder_header(index);
-        for (int child : display_children(document_, index)) {
-            const TreeNode* n = document_.node(child);
+    // A folder's header, then everything below it in the tree's order: each folder's header,
+    // its cards, then its folders. The top level (kNoIndex) has no header: its cards come first.
+    void contents(const FolderTree& tree, int root) {
+        if (root != kNoIndex) folder_header(root);
+        for (const FolderTree::Step& step : tree.below(root)) {
+            const TreeNode* n = document_.node(step.index);
             if (is_card(n))
-                card_block(child);
+                card_block(step.index);
             else if (is_container(n))
-                folder(child);
-        }
-    }
-
-    void whole_wallet() {
-        // Cards at the top level have no folder header; they come first, as the tree shows them.
-        for (int child : display_children(document_, kNoIndex)) {
-            const TreeNode* n = document_.node(child);
-            if (is_card(n))
-                card_block(child);
-            else if (is_container(n))
-                folder(child);
+                folder_header(step.index);
         }
     }
 
@@ -164,9 +136,9 @@ class TextExporter {
     std::filesystem::path folder_;
     TextExportResult& result_;
     std::u16string separator_;
+    size_t name_limit_;
     SecretText text_;  // holds the exported values
     int number_;
-    std::set<int> visited_;
 };
 
 }  // namespace
@@ -178,11 +150,10 @@ std::u16string wallet_name(const std::filesystem::path& wallet_path) {
     return file.substr(0, dot);
 }
 
-std::u16string export_file_name(std::u16string_view base, const DateTime& date) {
-    std::u16string name(base);
-    safeFileName(name);
-    return format_message(u"%s_%02d%02d%d.txt",
-                          {name, int64_t{date.day}, int64_t{date.month}, int64_t{date.year}});
+std::u16string export_file_name(std::u16string_view base, const DateTime& date, size_t limit) {
+    const std::u16string suffix = format_message(
+        u"_%02d%02d%d.txt", {int64_t{date.day}, int64_t{date.month}, int64_t{date.year}});
+    return fit_file_name(base, suffix, limit);
 }
 
 TextExportResult export_text(WalletDocument& document, const TextExportOptions& options,
@@ -216,22 +187,20 @@ TextExportResult export_text(WalletDocument& document, const TextExportOptions& 
     if (!std::filesystem::is_directory(folder, ec)) return result;
 
     const DateTime now = clock().now();
-    result.file = folder / std::filesystem::path(to_utf8(export_file_name(base, now)));
+    result.file = folder / std::filesystem::path(
+                               to_utf8(export_file_name(base, now, file_name_limit(folder))));
     ReplacementFile out(result.file);
     if (!out.is_open()) return result;
 
     TextExporter exporter(document, options, folder, result);
     exporter.head(now);
-    switch (options.scope) {
-        case ExportScope::Card:
-            exporter.card_block(selected);
-            break;
-        case ExportScope::Folder:
-            exporter.folder(selected);
-            break;
-        case ExportScope::WholeWallet:
-            exporter.whole_wallet();
-            break;
+    if (options.scope == ExportScope::Card) {
+        exporter.card_block(selected);
+    } else {
+        const int root = options.scope == ExportScope::Folder ? selected : kNoIndex;
+        const FolderTree tree(document, ChildOrder::Tree);
+        exporter.contents(tree, root);
+        if (tree.walk_meets_cycle(root)) result.folders_in_cycles = tree.cycle_folders().size();
     }
 
     Bytes bytes = {0xFF, 0xFE};

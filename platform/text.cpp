@@ -268,8 +268,13 @@ std::u16string to_lower(std::u16string_view text) {
 namespace ks {
 
 void safeFileName(std::u16string& text) {
-    for (char16_t& c : text)
-        if (std::u16string_view(u"\\/:*?\"<>|").find(c) != std::u16string_view::npos) c = u'_';
+    for (char16_t& c : text) {
+        // Controls, and the characters that reorder text or break lines where a name is shown.
+        const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x200E || c == 0x200F ||
+                             (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+        if (control || std::u16string_view(u"\\/:*?\"<>|").find(c) != std::u16string_view::npos)
+            c = u'_';
+    }
 }
 
 }  // namespace ks

@@ -47,14 +47,7 @@ Status run(Context& context, const Args& args) {
         new_card_from_form(doc, parent == kNoIndex ? NodeId{} : doc.node(parent)->id(), form);
     if (!card) return fail(Exit::BadWallet, "The form could not be read from the wallet.");
     card->node()->set_name(name);
-    for (const std::string& assignment : args.values("--set")) {
-        std::u16string label, value;
-        if (Status s = split_assignment(assignment, label, value); !s.ok()) return s;
-        auto field = field_by_label(*card, label);
-        if (!field)
-            return fail(Exit::NotFound, "The form has no field \"" + to_utf8(label) + "\".");
-        if (Status s = set_field_text(card->field(*field), value); !s.ok()) return s;
-    }
+    if (Status s = fill_fields(context, args, *card, "The form"); !s.ok()) return s;
     const int index = doc.store_card(*card);
     if (index < 0) return fail(Exit::IoFailure, "The card could not be written to the wallet.");
     context.io.out << item_path(doc, index) << "\n";
@@ -69,7 +62,11 @@ Command add_command() {
             "Create a card from a form; the last part of PATH is its name, the rest an existing "
             "folder.",
             {{"--form", "NUMBER|NAME", "built-in form 0-42, or the form of that name (default 0)"},
-             {"--set", "LABEL=VALUE", "fill the field with that label", true}},
+             {"--set", "LABEL=VALUE", "fill the field with that label", true},
+             {"--set-stdin", "LABEL",
+              "fill the field with that label from the terminal (echo off) or a line of standard "
+              "input; keeps the value off the command line",
+              true}},
             2,
             2,
             run};

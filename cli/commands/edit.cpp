@@ -18,19 +18,12 @@ Status run(Context& context, const Args& args) {
         if (name->empty()) return fail(Exit::Usage, "The new name is empty.");
         card->node()->set_name(from_utf8(*name));
     }
-    auto set = [&](std::u16string_view label, std::u16string_view value) -> Status {
-        auto field = field_by_label(*card, label);
-        if (!field)
-            return fail(Exit::NotFound, "The card has no field \"" + to_utf8(label) + "\".");
-        return set_field_text(card->field(*field), value);
-    };
-    for (const std::string& assignment : args.values("--set")) {
-        std::u16string label, value;
-        if (Status s = split_assignment(assignment, label, value); !s.ok()) return s;
-        if (Status s = set(label, value); !s.ok()) return s;
+    if (Status s = fill_fields(context, args, *card, "The card"); !s.ok()) return s;
+    for (const std::string& label : args.values("--unset")) {
+        auto field = field_by_label(*card, from_utf8(label));
+        if (!field) return fail(Exit::NotFound, "The card has no field \"" + label + "\".");
+        if (Status s = set_field_text(card->field(*field), u""); !s.ok()) return s;
     }
-    for (const std::string& label : args.values("--unset"))
-        if (Status s = set(from_utf8(label), u""); !s.ok()) return s;
     if (doc.update_card(*card) < 0)
         return fail(Exit::IoFailure, "The card could not be written to the wallet.");
     return Status::fine();
@@ -44,6 +37,10 @@ Command edit_command() {
             "Change a card's name and field values.",
             {{"--name", "NEW", "the card's new name"},
              {"--set", "LABEL=VALUE", "set the field with that label", true},
+             {"--set-stdin", "LABEL",
+              "set the field with that label from the terminal (echo off) or a line of standard "
+              "input; keeps the value off the command line",
+              true},
              {"--unset", "LABEL", "empty the field with that label", true}},
             2,
             2,

@@ -29,6 +29,7 @@ Status run(Context& context, const Args& args) {
     switch (result.status) {
         case TextExportStatus::Written:
             context.io.out << result.file.string() << "\n";
+            if (result.folders_in_cycles > 0) return cycle_damage(result.folders_in_cycles);
             return Status::fine();
         case TextExportStatus::NotExportable:
             return fail(Exit::Refused,

@@ -3,6 +3,7 @@
 #include "cli/context.h"
 #include "cli/items.h"
 #include "platform/file.h"
+#include "platform/file_name.h"
 #include "platform/text.h"
 
 namespace ks::cli {
@@ -18,13 +19,11 @@ Status run(Context& context, const Args& args) {
     if (!attachment)
         return fail(Exit::NotFound, "The card has no attachment \"" + args.positional[2] + "\".");
 
-    // The stored name has no folder part; "." and ".." are not file names to write to.
-    const std::string name = to_utf8(attachment->name());
-    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
-        return fail(Exit::Refused,
-                    "The attachment's name \"" + name + "\" cannot be used as a file name.");
+    // The stored name is the wallet's text: made safe and short enough to be a file name here.
+    const std::filesystem::path folder = args.value("--to").value_or(".");
     const std::filesystem::path target =
-        std::filesystem::path(args.value("--to").value_or(".")) / name;
+        folder /
+        to_utf8(fit_file_name_keeping_extension(u"", attachment->name(), file_name_limit(folder)));
     int error = 0;
     File file = File::open(target, FileMode::CreateNew, &error);
     if (!file.is_open()) {

@@ -3,6 +3,7 @@
 #include "cli/commands/commands.h"
 #include "cli/context.h"
 #include "cli/items.h"
+#include "cli/shown_text.h"
 #include "core/search.h"
 #include "platform/text.h"
 
@@ -22,7 +23,7 @@ Status run(Context& context, const Args& args) {
         for (int index : results.indexes)
             hits.push_back(
                 {{"path", item_path(doc, index)}, {"id", doc.node(index)->id().to_string()}});
-        context.io.out << hits.dump(2) << "\n";
+        context.io.out << json_text(hits) << "\n";
     } else {
         for (int index : results.indexes) context.io.out << item_path(doc, index) << "\n";
     }

@@ -2,6 +2,7 @@
 
 #include "cli/commands/commands.h"
 #include "cli/context.h"
+#include "cli/shown_text.h"
 #include "forms/forms.h"
 #include "platform/text.h"
 
@@ -19,13 +20,13 @@ Status run(Context& context, const Args& args) {
             if (builtin) j["number"] = *builtin;
             list.push_back(j);
         } else if (builtin) {
-            context.io.out << (*builtin < 10 ? " " : "") << *builtin << "  " << to_utf8(e.name)
+            context.io.out << (*builtin < 10 ? " " : "") << *builtin << "  " << shown_text(e.name)
                            << "\n";
         } else {
-            context.io.out << e.id.to_string() << "  " << to_utf8(e.name) << "\n";
+            context.io.out << e.id.to_string() << "  " << shown_text(e.name) << "\n";
         }
     }
-    if (context.json) context.io.out << list.dump(2) << "\n";
+    if (context.json) context.io.out << json_text(list) << "\n";
     return Status::fine();
 }
 

@@ -2,6 +2,7 @@
 
 #include "cli/commands/commands.h"
 #include "cli/context.h"
+#include "cli/shown_text.h"
 #include "core/keys.h"
 #include "platform/locale_format.h"
 #include "platform/text.h"
@@ -56,7 +57,7 @@ Status run(Context& context, const Args& args) {
         {"favourites", doc.favourites_count()},
     };
     if (context.json) {
-        context.io.out << j.dump(2) << "\n";
+        context.io.out << json_text(j) << "\n";
         return Status::fine();
     }
     auto local = [](const DateTime& t) {
@@ -65,8 +66,8 @@ Status run(Context& context, const Args& args) {
     };
     std::ostream& out = context.io.out;
     out << "Wallet:      " << j["path"].get<std::string>() << "\n"
-        << "Signature:   " << j["signature"].get<std::string>() << "\n"
-        << "Version:     " << j["version"].get<std::string>() << "\n"
+        << "Signature:   " << shown_text(from_utf8(j["signature"].get<std::string>())) << "\n"
+        << "Version:     " << shown_text(from_utf8(j["version"].get<std::string>())) << "\n"
         << "Created:     " << local(doc.info().creation_time()) << "\n"
         << "Modified:    " << local(doc.info().modified_time()) << "\n"
         << "Password:    " << (doc.info().has_password() ? "set" : "none") << "\n"

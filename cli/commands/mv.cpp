@@ -13,10 +13,6 @@ Status run(Context& context, const Args& args) {
     if (Status s = resolve_folder(doc, args.positional[2], folder); !s.ok()) return s;
     if (doc.kind_of(index) == static_cast<int>(NodeKind::MyForms))
         return fail(Exit::Refused, "My Forms stays where it is.");
-    // A card moved in would keep its values as a form; save-form makes a form without them.
-    if (is_my_forms(doc, folder))
-        return fail(Exit::Refused,
-                    "Nothing moves into My Forms; \"save-form\" makes a form of a card.");
     int up = folder;
     for (size_t steps = 0; up != kNoIndex && steps <= doc.nodes().size(); ++steps) {
         if (up == index) return fail(Exit::Refused, "A folder cannot move below itself.");

@@ -5,10 +5,12 @@
 namespace ks::cli {
 namespace {
 
-// Deletes everything below `index` first, then the node itself.
-bool remove_tree(WalletDocument& doc, int index) {
-    for (int child : doc.children_of(index))
-        if (!remove_tree(doc, child)) return false;
+// Deletes everything below `index`, each item before the folder that holds it, then the node
+// itself.
+bool remove_tree(WalletDocument& doc, const FolderTree& tree, int index) {
+    const std::vector<FolderTree::Step> below = tree.below(index);
+    for (auto step = below.rbegin(); step != below.rend(); ++step)
+        if (!doc.remove(step->index)) return false;
     return doc.remove(index);
 }
 
@@ -19,11 +21,12 @@ Status run(Context& context, const Args& args) {
     if (Status s = resolve_item(doc, args.positional[1], index); !s.ok()) return s;
     if (doc.kind_of(index) == static_cast<int>(NodeKind::MyForms))
         return fail(Exit::Refused, "My Forms cannot be deleted.");
-    if (!doc.children_of(index).empty() && !args.has("--recursive"))
+    const FolderTree tree(doc, ChildOrder::List);
+    if (!tree.children(index).empty() && !args.has("--recursive"))
         return fail(Exit::Refused, "\"" + args.positional[1] +
                                        "\" is a folder with items in it; add --recursive to delete "
                                        "them all.");
-    if (!remove_tree(doc, index))
+    if (!remove_tree(doc, tree, index))
         return fail(Exit::IoFailure, "The item could not be deleted from the wallet.");
     return context.save();  // the favourites may have changed
 }

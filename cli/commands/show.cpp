@@ -4,6 +4,7 @@
 #include "cli/context.h"
 #include "cli/fields.h"
 #include "cli/items.h"
+#include "cli/shown_text.h"
 #include "platform/text.h"
 
 namespace ks::cli {
@@ -52,23 +53,23 @@ Status run(Context& context, const Args& args) {
                             {"path", item_path(doc, index)},
                             {"fields", fields},
                             {"attachments", files}};
-        context.io.out << j.dump(2) << "\n";
+        context.io.out << json_text(j) << "\n";
         return Status::fine();
     }
     // As the card view shows a card: fields with an empty display text are left out, a field
     // without a label shows "*".
     std::ostream& out = context.io.out;
-    out << to_utf8(card->node()->name()) << "\n";
+    out << shown_text(card->node()->name()) << "\n";
     for (const FieldRecord& f : card->fields()) {
         const SecretText value = shown_value(f, show_pins);
         if (value.empty()) continue;
-        out << "  " << (f.label().empty() ? "*" : to_utf8(f.label())) << ": " << to_utf8(value)
-            << "\n";
+        out << "  " << (f.label().empty() ? "*" : shown_text(f.label())) << ": "
+            << shown_text(value) << "\n";
     }
     const auto files = attachments(*card);
     if (!files.empty()) out << "Attachments:\n";
     for (const auto& a : files)
-        out << "  " << to_utf8(a.data->name()) << " (" << a.kind << ", "
+        out << "  " << shown_text(a.data->name()) << " (" << a.kind << ", "
             << a.data->data_view().size() << " bytes)\n";
     return Status::fine();
 }

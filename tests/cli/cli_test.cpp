@@ -21,11 +21,14 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "cli/items.h"
 #include "core/wallet_document.h"
 #include "platform/locale_format.h"
 #include "platform/string_table.h"
+#include "platform/text.h"
 #include "platform/texts.h"
 #include "support/test_support.h"
+#include "support/wallet_builder.h"
 
 extern char** environ;
 
@@ -688,11 +691,22 @@ TEST_F(WalletTest, MvRefusesMovesThatBreakTheTree) {
     EXPECT_EQ(ok({"ls", "-R", w}), before);
 }
 
-TEST_F(WalletTest, MyFormsHoldsNoFolders) {
+TEST_F(WalletTest, MkdirMakesNoFolderInMyForms) {
     ok({"mkdir", w, "Bank"});
-    EXPECT_EQ(run({"mv", w, "Bank", "My Forms"}).code, Exit::Refused);
     EXPECT_EQ(run({"mkdir", w, "My Forms/Sub"}).code, Exit::Refused);
     EXPECT_EQ(ok({"ls", "-R", w}), "Bank/\nPersonal/\nMy Forms/\n");
+}
+
+// mv takes what the document's move takes: a card moved into My Forms is a form, values and all.
+TEST_F(WalletTest, MvMovesCardsAndFoldersIntoMyForms) {
+    add_visa();
+    ok({"mkdir", w, "Bank"});
+    EXPECT_EQ(ok({"mv", w, "Personal/Visa", "My Forms"}), "My Forms/Visa\n");
+    EXPECT_NE(ok({"forms", w}).find("}  Visa\n"), std::string::npos);
+    EXPECT_NE(ok({"show", "--show-pins", w, "My Forms/Visa"}).find("  PIN: 1234\n"),
+              std::string::npos);
+    EXPECT_EQ(ok({"mv", w, "Bank", "My Forms"}), "My Forms/Bank\n");
+    EXPECT_EQ(ok({"ls", "-R", w}), "Personal/\nMy Forms/\n  Visa\n  Bank/\n");
 }
 
 TEST_F(WalletTest, CpCopiesACardWithItsValuesUnderANameEndingInAStar) {
@@ -1067,6 +1081,233 @@ TEST_F(DamagedWalletTest, CheckReportsDamageWithoutPasswordOrChange) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Wallet text on the terminal
+
+// A name, a label and a value that would set the terminal's title, fake an output line and turn
+// text around: plain output shows them escaped, --json keeps them exact, and a printed path can
+// be given back.
+TEST_F(WalletTest, ControlCharactersInWalletTextAreShownEscaped) {
+    const std::string evil = "T\x1b]0;owned\x07\nkeystash-cli: fake\r\t\xC2\x85\xE2\x80\xAE!";
+    const std::string shown = R"(T\x1b]0;owned\x07\nkeystash-cli: fake\r\t\u0085\u202e!)";
+    ok({"add", w, "Personal/" + evil, "--set", "Card Number=" + evil});
+    {
+        WalletDocument doc;
+        ASSERT_EQ(doc.load(w, u"secret"), OpenResult::Opened);
+        const auto id = NodeId::parse(ids_named("Personal", evil).at(0));
+        ASSERT_TRUE(id);
+        auto card = doc.load_card(*id);
+        ASSERT_TRUE(card);
+        card->field(1).set_label(from_utf8(evil));
+        ASSERT_GE(doc.update_card(*card), 0);
+    }
+    ok({"save-form", w, "Personal/" + shown});
+    struct Case {
+        std::vector<std::string> argv;
+        std::string out;
+    };
+    const Case cases[] = {
+        {{"ls", w, "Personal"}, shown + "\n"},
+        {{"find", w, "owned"}, "Personal/" + shown + "\nMy Forms/" + shown + "\n"},
+        {{"show", w, "Personal/" + shown}, shown + "\n  " + shown + ": " + shown + "\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(joined(c.argv));
+        EXPECT_EQ(ok(c.argv), c.out);
+    }
+    EXPECT_NE(ok({"forms", w}).find("  " + shown + "\n"), std::string::npos);
+    EXPECT_EQ(ok_json({"ls", "--json", w, "Personal"})[0]["name"], evil);
+    const json card = ok_json({"show", "--json", w, "Personal/" + shown});
+    EXPECT_EQ(card["fields"][1]["label"], evil);
+    EXPECT_EQ(card["fields"][1]["value"], evil);
+}
+
+TEST_F(WalletTest, PrintedPathsComeBackAsTheNamesTheyShow) {
+    for (const std::string name : {"a\\tb", "tab\there", "c:\\x41", "esc\x1b", "\\u202e"}) {
+        SCOPED_TRACE(name);
+        const std::string path = ok({"mkdir", w, "Personal/" + escape_name(from_utf8(name))});
+        ASSERT_FALSE(path.empty());
+        EXPECT_EQ(ok({"ls", "--json", w, path.substr(0, path.size() - 1)}), "[]\n");
+        EXPECT_EQ(ids_named("Personal", name).size(), 1u);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Values from standard input
+
+TEST_F(WalletTest, SetStdinReadsValuesAfterThePasswordInTheOrderGiven) {
+    const std::string path = ok({"add", w, "Personal/Visa", "--set", "Name on Card=J Doe",
+                                 "--set-stdin", "PIN", "--set-stdin", "Card Number"},
+                                "secret\n1234\n4111 1111\n");
+    EXPECT_EQ(path, "Personal/Visa\n");
+    ok({"edit", w, "Personal/Visa", "--set-stdin", "pin"}, "secret\n9876\n");
+    EXPECT_EQ(ok({"show", "--show-pins", w, "Personal/Visa"}),
+              "Visa\n  Card Number: 4111 1111\n  PIN: 9876\n  Name on Card: J Doe\n");
+
+    struct Case {
+        std::vector<std::string> argv;
+        std::string input;
+        Exit code;
+    };
+    const Case refused[] = {
+        {{"edit", w, "Personal/Visa", "--set-stdin", "PIN"}, "secret\n", Exit::Usage},  // no line
+        {{"edit", w, "Personal/Visa", "--set-stdin", "PIN", "--set-stdin", "Nothing"},
+         "secret\n1111\n",
+         Exit::NotFound},
+        {{"add", w, "Personal/Other", "--set-stdin", "PIN", "--set-stdin", "Card Number"},
+         "secret\n1234\n",
+         Exit::Usage},
+    };
+    for (const Case& c : refused) {
+        SCOPED_TRACE(joined(c.argv));
+        EXPECT_EQ(run(c.argv, c.input).code, c.code);
+    }
+    EXPECT_EQ(ok({"show", "--show-pins", w, "Personal/Visa"}).find("PIN: 1111"), std::string::npos);
+    EXPECT_EQ(ok({"ls", w, "Personal"}), "Visa\n");
+}
+
+// ---------------------------------------------------------------------------------------------
+// The process boundary
+
+// An output stream whose every write fails, throwing as the stream is told to.
+class FailingBuffer : public std::streambuf {
+  protected:
+    int_type overflow(int_type) override { return traits_type::eof(); }
+};
+
+TEST_F(WalletTest, AnExceptionEndsTheCommandWithASentenceAndStatusOne) {
+    FailingBuffer failing;
+    std::ostream out(&failing);
+    out.exceptions(std::ios::badbit);
+    std::istringstream in(kPasswordLine);
+    std::ostringstream err;
+    Io io{in, out, err, false};
+    EXPECT_EQ(run_cli(std::vector<std::string>{"ls", w}, io), static_cast<int>(Exit::Failure));
+    EXPECT_TRUE(err.str().starts_with("keystash-cli: The command stopped on an unexpected error"))
+        << err.str();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Damaged folder trees: cycles of parents and very deep chains, made by the storage routines
+
+// The wallet of create_folder_cycle_wallet: Bank/Visa, and A and B each other's parent.
+class FolderCycleTest : public CliTest {
+  protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        a = test::create_folder_cycle_wallet(w).to_string();
+    }
+
+    std::u16string exported(const std::vector<std::string>& item) {
+        std::vector<std::string> argv = {"export", "--to", path("out"), w};
+        argv.insert(argv.end(), item.begin(), item.end());
+        Outcome r = run(argv);
+        EXPECT_EQ(r.code, Exit::BadWallet) << r.err;
+        EXPECT_NE(r.err.find("2 folders sit in a cycle"), std::string::npos) << r.err;
+        const std::vector<uint8_t> bytes = test::read_file_bytes(r.out.substr(0, r.out.size() - 1));
+        return bytes.size() < 2 ? u"" : utf16le_decode(std::span(bytes).subspan(2));
+    }
+
+    const std::string w = path("cycle.ks5");
+    std::string a;
+};
+
+TEST_F(FolderCycleTest, ListingsShowWhatIsReachableAndReportTheCycle) {
+    struct Case {
+        std::vector<std::string> argv;
+        std::string out;
+    };
+    const Case cases[] = {
+        {{"ls", "-R", w}, "Bank/\n  Visa\nMy Forms/\n"},
+        {{"ls", "-R", w, a}, "Lost\nB/\n"},  // from inside the cycle: each folder once
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(joined(c.argv));
+        Outcome r = run(c.argv);
+        EXPECT_EQ(r.code, Exit::BadWallet);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_NE(r.err.find("2 folders sit in a cycle"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("repair"), std::string::npos) << r.err;
+    }
+    Outcome listed = run({"ls", "-R", "--json", w});
+    EXPECT_EQ(listed.code, Exit::BadWallet);
+    const json top = json::parse(listed.out, nullptr, false);
+    ASSERT_EQ(top.size(), 2u) << listed.out;
+    EXPECT_EQ(top[0]["children"][0]["path"], "Bank/Visa");
+    const json inside = json::parse(run({"ls", "-R", "--json", w, a}).out, nullptr, false);
+    ASSERT_EQ(inside.size(), 2u);
+    EXPECT_EQ(inside[1]["name"], "B");
+    EXPECT_EQ(inside[1]["children"], json::array());
+
+    // Without -R nothing is left out; a path through the cycle ends where it comes round.
+    EXPECT_EQ(run({"ls", w}).out, "Bank/\nMy Forms/\n");
+    EXPECT_EQ(run({"ls", w}).code, Exit::Ok);
+    EXPECT_EQ(run({"find", w, "Lost"}).out, "B/A/Lost\n");
+}
+
+TEST_F(FolderCycleTest, ExportWritesWhatIsReachableAndReportsTheCycle) {
+    const std::u16string wallet = exported({});
+    EXPECT_NE(wallet.find(u"Visa"), std::u16string::npos);
+    EXPECT_EQ(wallet.find(u"Lost"), std::u16string::npos);
+    const std::u16string from_a = exported({a});
+    EXPECT_NE(from_a.find(u"Folder: B > A > B"), std::u16string::npos);
+    EXPECT_NE(from_a.find(u"Note: found"), std::u16string::npos);
+}
+
+TEST_F(FolderCycleTest, RmRecursiveDeletesTheCycle) {
+    Outcome r = run({"rm", "--recursive", w, a});
+    EXPECT_EQ(r.code, Exit::Ok) << r.err;
+    EXPECT_EQ(run({"find", w, "Lost"}).out, "");
+    r = run({"ls", "-R", w});
+    EXPECT_EQ(r.code, Exit::Ok) << r.err;
+    EXPECT_EQ(r.out, "Bank/\n  Visa\nMy Forms/\n");
+}
+
+TEST_F(FolderCycleTest, RepairMovesTheCyclesFoldersToTheTopLevel) {
+    Outcome check = run({"repair", "--check", w}, "");
+    EXPECT_EQ(check.code, Exit::BadWallet);
+    EXPECT_EQ(check.out, "2 places need mending.\n");
+    Outcome repaired = run({"repair", "--yes", w});
+    EXPECT_EQ(repaired.code, Exit::Ok) << repaired.err;
+    Outcome r = run({"ls", "-R", w});
+    EXPECT_EQ(r.code, Exit::Ok) << r.err;
+    EXPECT_EQ(r.out, "A/\n  Lost\nB/\nBank/\n  Visa\nMy Forms/\n");
+    EXPECT_EQ(run({"repair", "--check", w}, "").out, "No damage found.\n");
+}
+
+// A chain as deep as a file makes it is walked without recursion; indentation stops growing at
+// 64 levels, where lines start with their depth instead.
+TEST_F(CliTest, AChainEightyThousandFoldersDeepIsListedAndExported) {
+    constexpr size_t kDepth = 80000;
+    const std::string w = path("deep.ks5");
+    {
+        WalletStorage storage;
+        test::create_wallet(storage, w);
+        std::vector<TreeNode> chain = test::folder_chain(storage, kDepth);
+        test::append_nodes(storage, chain);
+        Card deep = test::make_card(storage, u"Deep", chain.back().id(), {{u"Note", u"bottom"}});
+        test::append_card(storage, deep);
+    }
+    Outcome listed = run({"ls", "-R", w});
+    ASSERT_EQ(listed.code, Exit::Ok) << listed.err;
+    EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), kDepth + 1);
+    EXPECT_TRUE(listed.out.starts_with("F0/\n  F1/\n    F2/\n"));
+    EXPECT_NE(listed.out.find("\n" + std::string(126, ' ') + "F63/\n" + std::string(128, ' ') +
+                              "[depth 64] F64/\n"),
+              std::string::npos);
+    EXPECT_TRUE(listed.out.ends_with(std::string(128, ' ') + "[depth 80000] Deep\n"));
+
+    Outcome exported = run({"export", "--to", path("out"), w});
+    ASSERT_EQ(exported.code, Exit::Ok) << exported.err;
+    const std::vector<uint8_t> bytes =
+        test::read_file_bytes(exported.out.substr(0, exported.out.size() - 1));
+    const std::u16string text = utf16le_decode(std::span(bytes).subspan(2));
+    EXPECT_NE(text.find(u"Folder: F79991 > F79992 > F79993 > F79994 > F79995 > F79996 > F79997 > "
+                        u"F79998 > F79999\r\n"),
+              std::u16string::npos);
+    EXPECT_NE(text.find(u"Note: bottom"), std::u16string::npos);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Item paths and ids
 
 TEST_F(WalletTest, AnAmbiguousPathIsRefusedWithTheIdsOfEveryMatch) {
@@ -1236,6 +1477,18 @@ TEST(CliProgramTest, AWrongPasswordExitsWithThreeAndOneSentenceOnStandardError) 
             r.err, std::regex(R"(keystash-cli: [A-Z][^.\n]*(\.[^ \n][^.\n]*)*\.\n)")))
             << r.err;
     }
+}
+
+// A path that is not UTF-8 is printed with U+FFFD in its place; the program does not abort.
+TEST(CliProgramTest, InfoJsonOfAPathThatIsNotUtf8) {
+    test::TempDir dir;
+    const std::string w = (dir / "wallet\xFF.ks5").string();
+    ASSERT_EQ(run_program(dir, {"create", w}, "right one\n").status, 0);
+    ProcessOutcome r = run_program(dir, {"info", "--json", w}, "right one\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const json info = json::parse(r.out, nullptr, false);
+    ASSERT_FALSE(info.is_discarded()) << r.out;
+    EXPECT_EQ(info["path"], (dir / "wallet\xEF\xBF\xBD.ks5").string());
 }
 
 TEST(CliProgramTest, ExitStatusesReachTheShell) {

@@ -2,6 +2,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <sstream>
@@ -13,6 +14,7 @@
 
 #include "cli/cli.h"
 #include "core/keys.h"
+#include "core/wallet_document.h"
 #include "forms/form_file.h"
 #include "platform/locale_format.h"
 #include "platform/string_table.h"
@@ -267,6 +269,75 @@ TEST_F(ExportCommandTest, ImportFormRefusesFilesThatAreNoFormFiles) {
         EXPECT_EQ(r.code, code) << file << ": " << r.err;
         EXPECT_EQ(test::read_file_bytes(w), before);
     }
+}
+
+// Names from the wallet become file names: without controls or slashes, never "." or "..",
+// and cut by bytes (whole characters) to the file system's limit, the extension kept. A card
+// named with 200 "€" (600 bytes) exports alone and as a form.
+TEST_F(ExportCommandTest, FileNamesFromItemNamesAreSafeAndFitTheFileSystem) {
+    std::string euros;
+    for (int i = 0; i < 200; ++i) euros += "\xE2\x82\xAC";
+    const std::string evil = "T\x1b]0;t\x07\nx";
+    const std::vector<std::string> attachments = {euros + ".pdf", "..", evil + ".txt"};
+    for (const std::string& name : {euros, evil}) ok({"add", w, "Personal/" + name});
+    {
+        WalletDocument doc;
+        ASSERT_EQ(doc.load(w, u"secret"), OpenResult::Opened);
+        int visa = kNoIndex;
+        for (size_t i = 0; i < doc.nodes().size(); ++i)
+            if (doc.nodes()[i].name() == u"Visa") visa = static_cast<int>(i);
+        auto card = doc.load_card(visa);
+        ASSERT_TRUE(card);
+        for (const std::string& name : attachments) {
+            FileAttachment file;
+            file.set_from_bytes(Bytes{7}, from_utf8(name), std::nullopt);
+            ASSERT_TRUE(card->add_file(std::move(file)));
+        }
+        ASSERT_GE(doc.update_card(*card), 0);
+    }
+    auto expect_safe = [](const fs::path& file, const fs::path& folder, std::string_view ending) {
+        SCOPED_TRACE(file.string());
+        EXPECT_EQ(file.parent_path(), folder);
+        const std::string name = file.filename().string();
+        EXPECT_LE(name.size(), 255u);
+        EXPECT_TRUE(is_valid_utf8(name));
+        EXPECT_TRUE(name.ends_with(ending));
+        EXPECT_TRUE(std::none_of(name.begin(), name.end(),
+                                 [](char c) { return (c >= 0 && c < 0x20) || c == 0x7F; }));
+        EXPECT_TRUE(fs::is_regular_file(file));
+    };
+    for (const std::string& name : {euros, evil}) {
+        expect_safe(printed(ok({"export", "--to", to, w, "Personal/" + name})),
+                    dir / "out" / "wallet", "_05032006.txt");
+        expect_safe(printed(ok({"export-form", "--to", to, w, "Personal/" + name})), dir / "out",
+                    "_05032006.ksx");
+    }
+    const std::string endings[] = {".pdf", "_", ".txt"};
+    for (size_t i = 0; i < attachments.size(); ++i) {
+        const fs::path file =
+            printed(ok({"extract", "--to", to, w, "Personal/Visa", attachments[i]}));
+        expect_safe(file, dir / "out", endings[i]);
+        EXPECT_EQ(test::read_file_bytes(file), std::vector<uint8_t>{7});
+    }
+    ok({"export", "--to", to, "--attachments", w, "Personal/Visa"});
+    expect_safe(dir / "out" / "wallet" / ("000_" + euros.substr(0, 246) + ".pdf"),
+                dir / "out" / "wallet", ".pdf");
+    expect_safe(dir / "out" / "wallet" / "001_..", dir / "out" / "wallet", "_..");
+    expect_safe(dir / "out" / "wallet" / "002_T_]0;t__x.txt", dir / "out" / "wallet", ".txt");
+}
+
+// The question before an import shows the form file's texts each on its own line, escaped.
+TEST_F(ExportCommandTest, ImportFormShowsTheFilesTextsEscapedOnTheirLines) {
+    ok({"export-form", "--to", to, "--description", "line\x1b[2J\nAuthor: Trusted Vendor", w,
+        "Personal/Visa"});
+    const std::string other = (dir / "other.ks5").string();
+    ok({"create", other}, "other pass\n");
+    const Result r =
+        run({"import-form", other, (dir / "out" / "Visa_05032006.ksx").string()}, "other pass\n");
+    EXPECT_EQ(r.code, 6);
+    EXPECT_NE(r.err.find("line\\x1b[2J Author: Trusted Vendor\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
+    EXPECT_EQ(r.err.find("\nAuthor:"), std::string::npos);
 }
 
 }  // namespace

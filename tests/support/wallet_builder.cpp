@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/wallet_file.h"
+#include "platform/text.h"
 
 namespace ks::test {
 
@@ -83,6 +84,53 @@ void set_stored_icon_number(const std::filesystem::path& path, const NodeId& id,
 void forget_stored_image(const std::filesystem::path& path, const NodeId& id) {
     const Bytes zeros(format::node::kPayloadLength - format::node::kIconImageLength, 0);
     patch_header(path, id, format::node::kIconImageLength, zeros);
+
+void append_nodes(WalletStorage& storage, std::vector<TreeNode>& nodes) {
+    Bytes records;
+    for (TreeNode& node : nodes) {
+        auto record = node_record_bytes(node);
+        ASSERT_TRUE(record);
+        records.insert(records.end(), record->begin(), record->end());
+    }
+    const uint64_t end = storage.file.size().value_or(0);
+    const IoResult w = storage.file.write_at(end, records);
+    ASSERT_FALSE(w.failed());
+    ASSERT_EQ(w.bytes, records.size());
+}
+
+std::vector<TreeNode> folder_chain(const WalletStorage& storage, size_t depth, const NodeId& top) {
+    std::vector<TreeNode> chain;
+    chain.reserve(depth);
+    for (size_t i = 0; i < depth; ++i) {
+        const NodeId parent = chain.empty() ? top : chain.back().id();
+        chain.push_back(make_folder(storage, u"F" + from_utf8(std::to_string(i)), parent));
+    }
+    return chain;
+}
+
+std::vector<TreeNode> folder_cycle(const WalletStorage& storage,
+                                   const std::vector<std::u16string>& names) {
+    std::vector<TreeNode> cycle;
+    for (const std::u16string& name : names) cycle.push_back(make_folder(storage, name));
+    for (size_t i = 0; i < cycle.size(); ++i)
+        cycle[i].set_parent(cycle[(i + 1) % cycle.size()].id());
+    return cycle;
+}
+
+NodeId create_folder_cycle_wallet(const std::filesystem::path& path) {
+    WalletStorage storage;
+    create_wallet(storage, path);
+    TreeNode forms = make_folder(storage, u"My Forms", {}, NodeKind::MyForms);
+    append_node(storage, forms);
+    TreeNode bank = make_folder(storage, u"Bank");
+    append_node(storage, bank);
+    Card visa = make_card(storage, u"Visa", bank.id(), {{u"Number", u"4111"}});
+    append_card(storage, visa);
+    std::vector<TreeNode> cycle = folder_cycle(storage, {u"A", u"B"});
+    append_nodes(storage, cycle);
+    Card lost = make_card(storage, u"Lost", cycle[0].id(), {{u"Note", u"found"}});
+    append_card(storage, lost);
+    return cycle[0].id();
 }
 
 }  // namespace ks::test

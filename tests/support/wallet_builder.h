@@ -41,4 +41,20 @@ void set_stored_icon_number(const std::filesystem::path& path, const NodeId& id,
 // every later record.
 void forget_stored_image(const std::filesystem::path& path, const NodeId& id);
 
+// Appends the records of `nodes` (folders) in one write, for trees of many thousands.
+void append_nodes(WalletStorage& storage, std::vector<TreeNode>& nodes);
+
+// `depth` folders named "F0", "F1", ..., each inside the one before, F0 inside `top`.
+std::vector<TreeNode> folder_chain(const WalletStorage& storage, size_t depth,
+                                   const NodeId& top = {});
+
+// Folders named `names`, each inside the one after it and the last inside the first: a cycle of
+// parents, which no walk from the top level reaches.
+std::vector<TreeNode> folder_cycle(const WalletStorage& storage,
+                                   const std::vector<std::u16string>& names);
+
+// A wallet at `path` (password "secret") holding My Forms, the card Bank/Visa, and the folders A
+// and B each other's parent, A holding the card Lost (its field Note is "found"). A's id.
+NodeId create_folder_cycle_wallet(const std::filesystem::path& path);
+
 }  // namespace ks::test
