@@ -30,7 +30,8 @@ struct WipingAllocator {
     }
 };
 
-using WipedU16String = std::basic_string<char16_t, std::char_traits<char16_t>, WipingAllocator<char16_t>>;
+using WipedU16String =
+    std::basic_string<char16_t, std::char_traits<char16_t>, WipingAllocator<char16_t>>;
 
 // UTF-16 text that holds a secret (a field's value, a password). Its heap buffer is wiped by the
 // allocator; a short text lives inside the object itself, so the destructor wipes that too.

@@ -30,23 +30,45 @@ void inspect(void* block) {
     const size_t size = malloc_usable_size(block);
     for (size_t i = 0; i < kSecrets.size(); ++i) {
         const auto* bytes = reinterpret_cast<const char*>(kSecrets[i].data());
-        if (memmem(block, size, bytes, kSecrets[i].size() * sizeof(char16_t)) != nullptr) ++g_found[i];
+        if (memmem(block, size, bytes, kSecrets[i].size() * sizeof(char16_t)) != nullptr)
+            ++g_found[i];
     }
 }
 
 }  // namespace
 
+// Every non-aligned form, so that each block is freed by the allocator that made it.
 void* operator new(size_t size) {
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
+}
+void* operator new[](size_t size) {
+    return operator new(size);
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    return std::malloc(size ? size : 1);
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+    return std::malloc(size ? size : 1);
 }
 void operator delete(void* p) noexcept {
     inspect(p);
     std::free(p);
 }
+void operator delete[](void* p) noexcept {
+    operator delete(p);
+}
 void operator delete(void* p, size_t) noexcept {
-    inspect(p);
-    std::free(p);
+    operator delete(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    operator delete(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    operator delete(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    operator delete(p);
 }
 
 namespace ks {
@@ -93,7 +115,10 @@ class SecretMemoryTest : public ::testing::Test {
 
 TEST_F(SecretMemoryTest, TheWatchFindsAPlainCopy) {
     start_watching();
-    { std::u16string copy(kSecrets[0]); copy += kSecrets[1]; }
+    {
+        std::u16string copy(kSecrets[0]);
+        copy += kSecrets[1];
+    }
     stop_watching();
     EXPECT_GT(g_found[0], 0);
     EXPECT_GT(g_found[1], 0);

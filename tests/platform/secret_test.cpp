@@ -48,8 +48,8 @@ TEST(Process, CoreDumpsAreSwitchedOff) {
         const bool done = disable_core_dumps();
         rlimit core{};
         getrlimit(RLIMIT_CORE, &core);
-        const bool off = core.rlim_cur == 0 && core.rlim_max == 0 &&
-                         prctl(PR_GET_DUMPABLE, 0, 0, 0, 0) == 0;
+        const bool off =
+            core.rlim_cur == 0 && core.rlim_max == 0 && prctl(PR_GET_DUMPABLE, 0, 0, 0, 0) == 0;
         _exit(done && off ? 0 : 1);
     }
     int status = 0;

@@ -84,6 +84,7 @@ void set_stored_icon_number(const std::filesystem::path& path, const NodeId& id,
 void forget_stored_image(const std::filesystem::path& path, const NodeId& id) {
     const Bytes zeros(format::node::kPayloadLength - format::node::kIconImageLength, 0);
     patch_header(path, id, format::node::kIconImageLength, zeros);
+}
 
 void append_nodes(WalletStorage& storage, std::vector<TreeNode>& nodes) {
     Bytes records;
