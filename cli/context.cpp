@@ -12,6 +12,18 @@
 namespace ks::cli {
 namespace {
 
+// Reads a secret line (a password, a value) into storage that is wiped when freed; reserved
+// beyond the string's inline storage so that the line is never held inside the object.
+std::optional<SecretText> read_secret_line(std::istream& in) {
+    WipedString line;
+    line.reserve(256);
+    if (!std::getline(in, line)) return std::nullopt;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    SecretText text = secret_from_utf8(line);
+    secure_zero(line.data(), line.capacity());
+    return text;
+}
+
 // Reads one line from a stream, without its line end.
 std::optional<std::string> read_line(std::istream& in) {
     std::string line;
@@ -42,23 +54,16 @@ class EchoOff {
 
 }  // namespace
 
-std::optional<std::u16string> Context::read_password(std::string_view prompt) {
-    std::optional<std::string> line;
-    if (io.in_is_terminal) {
-        io.err << prompt << std::flush;
-        EchoOff quiet;
-        line = read_line(io.in);
-        io.err << "\n";
-    } else {
-        line = read_line(io.in);
-    }
-    if (!line) return std::nullopt;
-    std::u16string password = from_utf8(*line);
-    std::fill(line->begin(), line->end(), '\0');
-    return password;
+std::optional<SecretText> Context::read_password(std::string_view prompt) {
+    if (!io.in_is_terminal) return read_secret_line(io.in);
+    io.err << prompt << std::flush;
+    EchoOff quiet;
+    std::optional<SecretText> line = read_secret_line(io.in);
+    io.err << "\n";
+    return line;
 }
 
-Status Context::read_new_password(std::string_view prompt, std::u16string& password) {
+Status Context::read_new_password(std::string_view prompt, SecretText& password) {
     auto first = read_password(prompt);
     if (!first) return fail(Exit::Usage, "No password was given.");
     if (io.in_is_terminal) {

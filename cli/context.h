@@ -7,6 +7,7 @@
 #include "cli/cli.h"
 #include "core/wallet_document.h"
 #include "platform/prompt.h"
+#include "platform/secret.h"
 
 namespace ks::cli {
 
@@ -19,15 +20,17 @@ struct Context {
 
     // One password: from the terminal with echo off (the prompt on stderr), else the next line
     // of standard input. Nothing when none can be read.
-    std::optional<std::u16string> read_password(std::string_view prompt);
+    std::optional<SecretText> read_password(std::string_view prompt);
     // A new password: asked twice on a terminal, once from standard input.
-    Status read_new_password(std::string_view prompt, std::u16string& password);
+    Status read_new_password(std::string_view prompt, SecretText& password);
 
     // Loads WALLET, asking for its password when it has one. `write` takes the wallet for
     // writing (locked against other writers).
     Status open_wallet(const std::string& path, bool write);
     // The password that opened the wallet, when one was asked.
-    const std::optional<std::u16string>& password() const { return password_; }
+    std::optional<std::u16string_view> password() const {
+        return password_ ? std::optional<std::u16string_view>(password_->view()) : std::nullopt;
+    }
 
     // Opens WALLET and finds the card named by CARD (a path or {id}); `card`, when given, receives
     // it loaded.
@@ -38,7 +41,7 @@ struct Context {
     Status save();
 
   private:
-    std::optional<std::u16string> password_;
+    std::optional<SecretText> password_;
 };
 
 // A prompt that asks on the terminal (y/n, OK/Cancel) or answers yes to all.

@@ -138,9 +138,7 @@ Status fill_fields(Context& context, const Args& args, Card& card, std::string_v
         auto value = context.read_password("Value for " + label + ": ");
         if (!value) return fail(Exit::Usage, "No value was given for " + label + ".");
         if (Status s = field_for(from_utf8(label), field); !s.ok()) return s;
-        const Status set = set_field_text(card.field(field), *value);
-        std::fill(value->begin(), value->end(), u'\0');
-        if (!set.ok()) return set;
+        if (Status s = set_field_text(card.field(field), *value); !s.ok()) return s;
     }
     return Status::fine();
 }

@@ -7,12 +7,16 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "platform/process.h"
 #include "platform/string_table.h"
 #include "platform/texts.h"
 
 namespace {
 
 int run(int argc, char** argv) {
+    ks::disable_core_dumps();
+    // Unbuffered, so that no stdio buffer keeps a password or value read from standard input.
+    std::setvbuf(stdin, nullptr, _IONBF, 0);
     std::setlocale(LC_ALL, "");
     // The program's texts; without a table, built-in names show as "*".
     auto table = ks::load_string_table(ks::data_directory() / ks::language_module_name(0x409));

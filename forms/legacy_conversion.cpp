@@ -339,7 +339,7 @@ ConversionOutcome convert_legacy_wallet(const std::filesystem::path& legacy, Pro
         prompt.ask({loadString(kTextConvertAsk), loadString(kTextConvertTitle),
                     PromptButtons::YesNo, PromptIcon::Question});
     if (answer != PromptAnswer::Yes) return finish(ConversionResult::Cancelled);
-    std::optional<std::u16string> password =
+    std::optional<SecretText> password =
         ask_password ? ask_password(path_text(legacy.stem())) : std::nullopt;
     if (!password) return finish(ConversionResult::Cancelled);
 

@@ -11,6 +11,7 @@
 
 #include "core/legacy_wallet.h"
 #include "platform/prompt.h"
+#include "platform/secret.h"
 
 namespace ks {
 
@@ -57,7 +58,7 @@ std::filesystem::path converted_wallet_path(const std::filesystem::path& legacy)
 
 // Asks for the previous wallet's password; `caption` is the file's name without folder and
 // extension. Nothing when the user cancels.
-using PasswordRequest = std::function<std::optional<std::u16string>(std::u16string_view caption)>;
+using PasswordRequest = std::function<std::optional<SecretText>(std::u16string_view caption)>;
 
 struct ConversionOptions {
     // Searched first for the custom-forms file; empty means the program's data folder. The

@@ -30,6 +30,7 @@ struct WipingAllocator {
     }
 };
 
+using WipedString = std::basic_string<char, std::char_traits<char>, WipingAllocator<char>>;
 using WipedU16String =
     std::basic_string<char16_t, std::char_traits<char16_t>, WipingAllocator<char16_t>>;
 

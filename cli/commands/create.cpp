@@ -7,7 +7,7 @@ namespace {
 
 Status run(Context& context, const Args& args) {
     const std::string& wallet = args.positional[0];
-    std::u16string password;
+    SecretText password;
     if (Status s = context.read_new_password("New password for " + wallet + ": ", password);
         !s.ok())
         return s;

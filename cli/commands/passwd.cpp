@@ -8,7 +8,7 @@ namespace {
 Status run(Context& context, const Args& args) {
     const std::string& wallet = args.positional[0];
     if (Status s = context.open_wallet(wallet, true); !s.ok()) return s;
-    std::u16string password;
+    SecretText password;
     if (Status s = context.read_new_password("New password for " + wallet + ": ", password);
         !s.ok())
         return s;

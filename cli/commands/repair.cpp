@@ -22,7 +22,7 @@ Status check(Context& context, const std::string& wallet, const std::filesystem:
 Status run(Context& context, const Args& args) {
     const std::string& wallet = args.positional[0];
     const std::filesystem::path path = wallet_path(wallet);
-    std::optional<std::u16string> password;
+    std::optional<SecretText> password;
     // Only the leading blocks are read to learn whether a password is needed.
     OpenResult probe = context.document.open(path, std::nullopt, true);
     context.document.close();

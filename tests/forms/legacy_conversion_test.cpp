@@ -79,9 +79,10 @@ class LegacyConversionTest : public ::testing::Test {
                               std::filesystem::path path = {}) {
         prompt = test::ScriptedPrompt(std::move(answers));
         captions.clear();
-        auto ask = [&, password](std::u16string_view caption) {
+        auto ask = [&, password](std::u16string_view caption) -> std::optional<SecretText> {
             captions.emplace_back(caption);
-            return password;
+            if (!password) return std::nullopt;
+            return SecretText(*password);
         };
         ConversionOptions options;
         options.program_folder = program_folder();
