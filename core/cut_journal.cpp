@@ -1,8 +1,8 @@
 #include "core/cut_journal.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <array>
+#include <cerrno>
 #include <optional>
 #include <vector>
 
@@ -136,8 +136,7 @@ std::optional<std::pair<Plan, Progress>> decode_slot(std::span<const uint8_t> s)
     p.inode = get_u64(s, at::kInode);
     p.leading = get_digest(s, at::kLeadingDigest);
     p.content = get_digest(s, at::kContentDigest);
-    Progress g{get_u64(s, at::kMoved), get_u64(s, at::kSegment),
-               get_digest(s, at::kSegmentDigest)};
+    Progress g{get_u64(s, at::kMoved), get_u64(s, at::kSegment), get_digest(s, at::kSegmentDigest)};
     const bool consistent = p.offset <= p.old_size && p.length <= p.old_size - p.offset &&
                             p.tail == p.old_size - p.offset - p.length &&
                             p.patch_offset <= p.offset &&
@@ -240,13 +239,16 @@ std::optional<Progress> commit_segment(const File& file, File& journal, const Pl
     return g;
 }
 
-// Puts the segment the journal holds in place (and the patch with the first one), durably.
+// Puts the segment the journal holds in place (and the patch with the first one). A segment
+// is durable before the journal's copy of it gives way to the next; the last one is made
+// durable together with the end of the file.
 bool apply_segment(File& file, const File& journal, const Plan& p, const Progress& g) {
     if (g.moved == 0 &&
         !copy_bytes(journal, kDataOffset, &file, p.patch_offset, p.patch_length, nullptr))
         return false;
+    const bool last = g.moved + g.length >= p.tail;
     return copy_bytes(journal, p.segment_at(), &file, p.offset + g.moved, g.length, nullptr) &&
-           file.sync();
+           (last || file.sync());
 }
 
 // Once the whole tail is in place: sets the new end first (so that the file's size tells a
@@ -356,8 +358,8 @@ FoundJournal find_journal(const File& file, bool writable) {
     f.kind = Kind::NotTrusted;
     if (!seen->regular) return f;
     int error = 0;
-    f.journal = File::open(path, writable ? FileMode::ReadWriteNoFollow : FileMode::ReadOnlyNoFollow,
-                           &error);
+    f.journal = File::open(
+        path, writable ? FileMode::ReadWriteNoFollow : FileMode::ReadOnlyNoFollow, &error);
     if (!f.journal.is_open()) {
         if (error == ENOENT) f.kind = Kind::Absent;
         return f;
@@ -437,9 +439,9 @@ JournalStatus recover_interrupted_cut(File& file) {
         case Kind::Pending:
             break;
     }
-    const bool done = f.early ? finish_early(file, f.journal, f.early_plan)
-                              : carry_out(file, f.journal, f.plan, f.progress, f.slot,
-                                          !f.holds_segment);
+    const bool done =
+        f.early ? finish_early(file, f.journal, f.early_plan)
+                : carry_out(file, f.journal, f.plan, f.progress, f.slot, !f.holds_segment);
     f.journal.close();
     if (!done) return JournalStatus::Failed;
     drop_journal(journal_path(file));  // a journal left behind is applied again, to no effect

@@ -166,8 +166,7 @@ class WalletDocument {
     int put_in_list(TreeNode node);
     int store_record(TreeNode& node, std::span<const uint8_t> payload,
                      const std::optional<RecordLocation>& replaced);
-    int replace_record(TreeNode& node, std::span<const uint8_t> payload,
-                       const RecordLocation& old);
+    int replace_record(TreeNode& node, std::span<const uint8_t> payload, const RecordLocation& old);
     int write_folder(const TreeNode& node, bool replace);
     int write_card(Card& card, bool replace);
     std::optional<RecordLocation> locate(const NodeId& id, RecordFilter filter);

@@ -1085,7 +1085,9 @@ class InterruptedChangeTest : public WalletTest {
                 fs::remove(journal);
                 test::write_file_bytes(w, start);
             },
-            [&] { run({"rm", w, "Personal/Gone"}); }));
+            [&] {
+                run({"rm", w, "Personal/Gone"});
+            }));
     }
 
     const std::string journal = w + ".cut";
@@ -1093,7 +1095,7 @@ class InterruptedChangeTest : public WalletTest {
 
 TEST_F(InterruptedChangeTest, CommandsThatOnlyReadSayAChangeWasInterrupted) {
     const std::vector<std::vector<std::string>> commands = {
-        {"info", w}, {"ls", w}, {"show", w, "Personal/Kept"}, {"find", w, "Kept"},
+        {"info", w},  {"ls", w},  {"show", w, "Personal/Kept"}, {"find", w, "Kept"},
         {"forms", w}, {"fav", w}, {"repair", "--check", w},
     };
     const auto before = test::read_file_bytes(w);

@@ -229,7 +229,8 @@ TEST_F(CutJournalTest, OnlyItsOwnJournalIsApplied) {
              test::write_file_bytes(path, d);
          },
          JournalStatus::NotTrusted},
-        {"its patch altered", [&] { set_journal_byte(512, pending[512] ^ 1); }, JournalStatus::NotTrusted},
+        {"its patch altered", [&] { set_journal_byte(512, pending[512] ^ 1); },
+         JournalStatus::NotTrusted},
         {"a layout not known", [&] { set_journal_byte(5, '9'); }, JournalStatus::NotTrusted},
     };
     for (const Case& t : cases) {

@@ -6,8 +6,8 @@
 #include <set>
 
 #include "core/node_id.h"
-#include "core/wallet_file.h"
 #include "core/repair.h"
+#include "core/wallet_file.h"
 #include "platform/prompt.h"
 #include "platform/text.h"
 
