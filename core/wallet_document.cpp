@@ -272,6 +272,7 @@ bool WalletDocument::change_password(std::optional<std::u16string_view> old_pass
         !reencipher_records(next.file, old_key, next.info.record_key) || !next.file.sync())
         return abandon();
     if (!rename_file(temp_path, storage_.path)) return abandon();
+    next.file.set_path(storage_.path);  // so that its journal lies beside the wallet
     sync_directory(storage_.path.parent_path());
 
     next.path = storage_.path;

@@ -56,6 +56,8 @@ class File {
     bool is_open() const { return fd_ >= 0; }
     bool writable() const { return writable_; }
     const std::filesystem::path& path() const { return path_; }
+    // The file was renamed: the path it has now.
+    void set_path(std::filesystem::path path) { path_ = std::move(path); }
     void close();
 
     // Transfers at the current position, which then moves past what was transferred. A read

@@ -526,6 +526,28 @@ TEST(DocumentLinks, TheJournalOfAWalletOpenedThroughALinkLiesBesideTheRealFile) 
     EXPECT_TRUE(fs::is_symlink(link));
 }
 
+// After a password change the wallet's journal still lies beside it, not beside the temporary
+// name its new file had.
+TEST_F(DocumentTest, AfterAPasswordChangeTheJournalLiesBesideTheWallet) {
+    add_card(u"Gone", kNoIndex, {{u"PIN", u"1234"}});
+    reload();
+    const Bytes start = test::read_file_bytes(path);
+    ASSERT_TRUE(test::interrupt_once_decided(
+        path,
+        [&] {
+            doc.close();
+            for (const auto& entry : fs::directory_iterator(dir.path()))
+                if (entry.path() != path) fs::remove(entry.path());
+            test::write_file_bytes(path, start);
+            ASSERT_EQ(doc.load(path, u"secret"), OpenResult::Opened);
+            ASSERT_TRUE(doc.change_password(u"secret", u"changed", std::nullopt));
+        },
+        [&] { doc.remove(index_named(u"Gone")); }));
+    doc.close();
+    ASSERT_EQ(doc.load(path, u"changed"), OpenResult::Opened);
+    EXPECT_EQ(index_named(u"Gone"), kNoIndex);
+}
+
 // Leftovers -------------------------------------------------------------------------------
 
 // What a killed password change or conversion leaves beside the wallet is removed by its next

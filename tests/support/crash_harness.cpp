@@ -154,7 +154,7 @@ RepeatableIds::RepeatableIds(uint64_t seed) : random_(seed), scope_(random_) {
 
 bool interrupt_once_decided(const std::filesystem::path& real_path,
                             const std::function<void()>& reset, const std::function<void()>& op) {
-    for (uint64_t k = 1; k <= 1000; ++k) {
+    for (uint64_t k = 1; k <= 200; ++k) {
         reset();
         {
             ArmedFault fault(FaultPlan{k, FaultKind::Stop, EIO});
