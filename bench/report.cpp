@@ -32,12 +32,14 @@ struct Pair {
 };
 
 constexpr const char* kUpdateNote =
-    "Beyond the floor's one tail move and one fsync, an update appends and syncs the new "
-    "version, copies the tail into the journal and syncs it, writes the journal's header and "
-    "syncs it and its folder, moves the tail back from the journal and syncs the wallet, and "
-    "removes the journal with another folder sync: two tail copies and six syncs, where the "
-    "floor has one copy and one sync. A cut in the middle of the file survives a power cut "
-    "only if the tail is held somewhere durable before it is moved over itself, so twice the "
+    "Beyond the floor's one tail move and one fsync, an update copies the new version and the "
+    "tail into the journal and syncs it, writes a journal slot and syncs it and its folder, "
+    "moves the tail back from the journal, writes the new version at the new end and syncs "
+    "the wallet, and removes the journal with another folder sync: two tail copies and five "
+    "syncs, where the floor has one copy and one sync. A tail longer than the journal's 4 MiB "
+    "segment is moved one segment at a time, with three more syncs for each further segment. "
+    "A cut in the middle of the file survives a power cut only if the tail is held somewhere "
+    "durable before it is moved over itself, so twice the "
     "floor plus the latency of the extra syncs is the least this design can cost; small "
     "wallets pay mostly the syncs, large ones mostly the second copy. Reaching the target "
     "means not moving the tail at every change: appending the new version, marking the old "

@@ -23,7 +23,8 @@ const OptionSpec* find_option(const Command& command, std::string_view name) {
 
 constexpr std::string_view kExitCodes =
     "Exit codes: 0 done, 1 other failure, 2 usage error, 3 wrong password, 4 item not found,\n"
-    "5 not a wallet or damaged (try repair), 6 operation refused, 7 file input/output failure.\n";
+    "5 not a wallet, damaged or a change interrupted (try repair), 6 operation refused,\n"
+    "7 file input/output failure or wallet in use.\n";
 
 constexpr std::string_view kPasswords =
     "Passwords are read from the terminal with echo off, or as lines of standard input when it\n"

@@ -109,6 +109,20 @@ Status status_for_open(OpenResult result, const std::string& path) {
         case OpenResult::NodesUnreadable:
             return fail(Exit::BadWallet, "The wallet " + quoted +
                                              " is damaged; \"keystash-cli repair\" can mend it.");
+        case OpenResult::ChangeInterrupted:
+            return fail(Exit::BadWallet,
+                        "A change to the wallet " + quoted +
+                            " was interrupted; any command that changes it, or \"keystash-cli "
+                            "repair\", finishes it first.");
+        case OpenResult::JournalNotTrusted: {
+            std::error_code ec;
+            const std::filesystem::path real = std::filesystem::canonical(path, ec);
+            const std::string journal = (ec ? std::filesystem::path(path) : real).string() + ".cut";
+            return fail(Exit::Refused,
+                        "The wallet " + quoted + " was not opened for changes: \"" + journal +
+                            "\" beside it is not a journal this user wrote for it; both were "
+                            "left alone. Move that file away if you did not expect it.");
+        }
     }
     return fail(Exit::Failure, "The wallet " + quoted + " cannot be opened.");
 }

@@ -364,8 +364,10 @@ int WalletDocument::put_in_list(TreeNode node) {
     return index;
 }
 
-int WalletDocument::store_record(TreeNode& node, std::span<const uint8_t> payload) {
+int WalletDocument::store_record(TreeNode& node, std::span<const uint8_t> payload,
+                                 const std::optional<RecordLocation>& replaced) {
     if (!writable() || !node.valid()) return kNoIndex;
+    if (replaced) return replace_record(node, payload, *replaced);
     File& file = storage_.file;
     const auto end = file.size();
     if (!end || !file.seek(*end)) return kNoIndex;
@@ -382,33 +384,50 @@ int WalletDocument::store_record(TreeNode& node, std::span<const uint8_t> payloa
     return put_in_list(node);
 }
 
+int WalletDocument::replace_record(TreeNode& node, std::span<const uint8_t> payload,
+                                   const RecordLocation& old) {
+    node.header().set_payload_length(static_cast<uint32_t>(payload.size()));
+    node.header().set_u32(fn::kReserved744, 0);
+    auto record = node_record_bytes(node, payload);
+    if (!record) return kNoIndex;
+    // The old record is cut out and the new one appended as one journaled change: the file
+    // never holds both, nor neither.
+    const uint64_t old_length = old.header_and_image + old.payload_length;
+    const bool done = cut_and_append(storage_.file, old.offset, old_length, *record);
+    const uint64_t record_length = record->size();
+    secure_zero(std::span(*record));
+    note_cut(old.offset, old_length, done);
+    if (!done) return kNoIndex;
+    node.set_dirty(false);
+    const auto size = storage_.file.size();
+    if (offsets_known_ && size) record_offsets_[node.id()] = *size - record_length;
+    return put_in_list(node);
+}
+
 int WalletDocument::store_folder(const TreeNode& node) {
-    if (node.kind() != NodeKind::Folder && node.kind() != NodeKind::MyForms) return kNoIndex;
-    TreeNode copy = node;
-    return store_record(copy, {});
+    return write_folder(node, false);
 }
 
 int WalletDocument::store_card(Card& card) {
-    if (!card.node() || card.node()->kind() != NodeKind::Card) return kNoIndex;
+    return write_card(card, false);
+}
+
+int WalletDocument::write_folder(const TreeNode& node, bool replace) {
+    if (!writable() || (node.kind() != NodeKind::Folder && node.kind() != NodeKind::MyForms))
+        return kNoIndex;
+    TreeNode copy = node;
+    return store_record(copy, {}, replace ? locate(node.id(), RecordFilter::Any) : std::nullopt);
+}
+
+int WalletDocument::write_card(Card& card, bool replace) {
+    if (!writable() || !card.node() || card.node()->kind() != NodeKind::Card) return kNoIndex;
     Bytes payload = card.payload(storage_.info.record_key);
     if (payload.size() > UINT32_MAX) return kNoIndex;
-    const int index = store_record(*card.node(), payload);
+    const auto old = replace ? locate(card.node()->id(), RecordFilter::Any) : std::nullopt;
+    const int index = store_record(*card.node(), payload, old);
     secure_zero(std::span(payload));
     if (index >= 0) card.set_dirty(false);
     return index;
-}
-
-bool WalletDocument::cut_record(const NodeId& id, uint64_t offset) {
-    // The old version stands where the walk found it before the new one was appended.
-    NodeHeader header;
-    IoResult r = storage_.file.read_at(offset, header.bytes);
-    if (r.failed() || r.bytes != fn::kHeaderSize || !header.valid() || header.id() != id)
-        return false;
-    const uint64_t length =
-        fn::kHeaderSize + uint64_t{header.icon_image_length()} + header.payload_length();
-    const bool done = cut_range(storage_.file, offset, length);
-    note_cut(offset, length, done);
-    return done;
 }
 
 std::optional<RecordLocation> WalletDocument::locate(const NodeId& id, RecordFilter filter) {
@@ -437,8 +456,8 @@ std::optional<RecordLocation> WalletDocument::locate(const NodeId& id, RecordFil
 }
 
 void WalletDocument::note_cut(uint64_t offset, uint64_t length, bool done) {
-    if (!done) {  // the journal may still finish it: where records stand is not known
-        offsets_known_ = false;
+    if (!done) {
+        after_failed_change();
         return;
     }
     for (auto it = record_offsets_.begin(); it != record_offsets_.end();) {
@@ -452,22 +471,22 @@ void WalletDocument::note_cut(uint64_t offset, uint64_t length, bool done) {
     }
 }
 
+void WalletDocument::after_failed_change() {
+    // A journal left behind holds a change that is decided but not yet in place (the next
+    // open finishes it); until then the file is neither read nor written.
+    if (journal_left(storage_.file)) {
+        close();
+        return;
+    }
+    offsets_known_ = false;
+}
+
 int WalletDocument::update_folder(const TreeNode& node) {
-    if (!writable()) return kNoIndex;
-    auto old = locate(node.id(), RecordFilter::Any);
-    const int index = store_folder(node);
-    // The new version is durable before the old one goes; a crash in between leaves both,
-    // and loading keeps the later.
-    if (index >= 0 && old) cut_record(node.id(), old->offset);
-    return index;
+    return write_folder(node, true);
 }
 
 int WalletDocument::update_card(Card& card) {
-    if (!writable() || !card.node()) return kNoIndex;
-    auto old = locate(card.node()->id(), RecordFilter::Any);
-    const int index = store_card(card);
-    if (index >= 0 && old) cut_record(card.node()->id(), old->offset);
-    return index;
+    return write_card(card, true);
 }
 
 std::optional<Card> WalletDocument::load_card(const NodeId& id) {
@@ -509,7 +528,7 @@ bool WalletDocument::rewrite_node(const TreeNode& node) {
     auto record = node_record_bytes(copy, {}, UnusedImage::Keep);
     if (!record || record->size() != loc->header_and_image) return false;
     if (!write_protected(file, loc->offset, *record)) {
-        offsets_known_ = false;  // the journal may still finish the rewrite
+        after_failed_change();
         return false;
     }
     copy.set_dirty(false);

@@ -122,7 +122,10 @@ class WalletDocument {
     // Storing and replacing ------------------------------------------------------------------
     int store_folder(const TreeNode& node);
     int store_card(Card& card);
-    // Appends the new version, then cuts the old record out.
+    // Cuts the old record out and appends the new version, as one journaled change (a store
+    // when the file has no record of the node). A change that cannot be made leaves the file as
+    // it was; one that was decided but could not be put in place closes the wallet, and the
+    // next open finishes it.
     int update_folder(const TreeNode& node);
     int update_card(Card& card);
     std::optional<Card> load_card(const NodeId& id);
@@ -161,10 +164,14 @@ class WalletDocument {
 
   private:
     int put_in_list(TreeNode node);
-    int store_record(TreeNode& node, std::span<const uint8_t> payload);
-    bool cut_record(const NodeId& id, uint64_t expected_offset);
+    int store_record(TreeNode& node, std::span<const uint8_t> payload,
+                     const std::optional<RecordLocation>& replaced);
+    int replace_record(TreeNode& node, std::span<const uint8_t> payload, const RecordLocation& old);
+    int write_folder(const TreeNode& node, bool replace);
+    int write_card(Card& card, bool replace);
     std::optional<RecordLocation> locate(const NodeId& id, RecordFilter filter);
     void note_cut(uint64_t offset, uint64_t length, bool done);
+    void after_failed_change();
     bool durable();
     bool writable() const { return storage_.open && !storage_.read_only; }
     void renew_as_copy(TreeNode& node, const NodeId& parent) const;

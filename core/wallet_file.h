@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 
+#include "core/cut_journal.h"
 #include "core/node.h"
 #include "core/storage_result.h"
 #include "core/wallet_blocks.h"
@@ -43,19 +44,6 @@ std::optional<Bytes> node_record_bytes(TreeNode& node, std::span<const uint8_t> 
 
 // Positions the file at the first node record.
 bool skip_to_nodes(File& file);
-
-// Removes [offset, offset + length) by moving the rest of the file down, then sets the end;
-// with a patch, also writes `patch` at `patch_offset` (before the cut range). The change is
-// journaled beside the file first ("<file>.cut"), so that an interrupted cut is finished by
-// `recover_interrupted_cut` instead of leaving later records half moved. False when nothing
-// was changed, or when the journal is left to finish the cut at the next open.
-bool cut_range(File& file, uint64_t offset, uint64_t length, std::span<const uint8_t> patch = {},
-               uint64_t patch_offset = 0);
-// Overwrites bytes in place through the same journal, so that they are either all written or
-// not at all, even across a crash.
-bool write_protected(File& file, uint64_t offset, std::span<const uint8_t> bytes);
-// Finishes a journaled cut that was interrupted; true when none was pending or it is done.
-bool recover_interrupted_cut(File& file);
 
 // The offset of the next position, from the current one up to size - 748, at which a valid
 // node header begins; 0 when there is none. The position is restored.

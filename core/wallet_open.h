@@ -24,6 +24,12 @@ enum class OpenResult : int {
     WrongPassword = 10,
     NoMemory = 12,  // load: no memory for a node
     Damaged = 13,   // load: the walk stopped inside a record
+    // For writing: a file lies in the journal's place that this user did not write for this
+    // wallet (a link, another user's file, or one made for another file); both are left alone.
+    JournalNotTrusted = 20,
+    // For reading only: a change was interrupted and its journal is pending; opening for
+    // writing finishes it.
+    ChangeInterrupted = 21,
 };
 
 constexpr size_t kMinPathLength = 6;
@@ -42,6 +48,12 @@ struct WalletStorage {
 };
 
 bool path_acceptable(const std::filesystem::path& path);
+
+// Removes what interrupted runs left beside the wallet at `real_path`: "<wallet>.XXXXXXXX.tmp"
+// (a password change's or a conversion's unfinished copy) and its ".tmp.cut" journal. Only
+// regular files of the user with one name and exactly that pattern are removed, and a copy that
+// another process holds locked is kept. Returns how many were removed.
+int remove_stale_siblings(const std::filesystem::path& real_path);
 
 // Texts and icons of the three special entries' captions in a new wallet.
 constexpr uint32_t kTextCaption1 = 20200;
@@ -66,9 +78,12 @@ struct BlockWriteFailure {
 };
 BlockWriteFailure write_leading_blocks(WalletStorage& storage, bool only_changed);
 
-// Opens `path` and reads its three blocks: for reading only, or for reading and writing under
-// an exclusive advisory lock (another writer gives CannotOpen). A wallet with a password needs
-// the right one (WrongPassword). On any failure `storage` is left closed.
+// Opens `path` and reads its three blocks: for reading only under a shared advisory lock, or for
+// reading and writing under an exclusive one (a lock held elsewhere gives CannotOpen), so that a
+// reader never sees a change half done. A symbolic link is resolved once: `storage.file` has the
+// real file's path, beside which its journal and temporary files lie. Opening for writing first
+// finishes an interrupted change and removes the wallet's own stale temporary files. A wallet
+// with a password needs the right one (WrongPassword). On any failure `storage` is left closed.
 OpenResult open_wallet_storage(WalletStorage& storage, const std::filesystem::path& path,
                                std::optional<std::u16string_view> password, bool read_only);
 

@@ -45,6 +45,12 @@ File File::open(const std::filesystem::path& path, FileMode mode, int* error) {
         case FileMode::CreateNew:
             flags |= O_RDWR | O_CREAT | O_EXCL;
             break;
+        case FileMode::ReadOnlyNoFollow:
+            flags |= O_RDONLY | O_NOFOLLOW | O_NONBLOCK;
+            break;
+        case FileMode::ReadWriteNoFollow:
+            flags |= O_RDWR | O_NOFOLLOW | O_NONBLOCK;
+            break;
     }
     File f;
     int fd;
@@ -62,7 +68,7 @@ File File::open(const std::filesystem::path& path, FileMode mode, int* error) {
         return f;
     }
     f.fd_ = fd;
-    f.writable_ = mode != FileMode::ReadOnly;
+    f.writable_ = mode != FileMode::ReadOnly && mode != FileMode::ReadOnlyNoFollow;
     f.path_ = path;
     if (error) *error = 0;
     return f;
@@ -180,6 +186,42 @@ std::optional<uint64_t> File::size() const {
     struct stat st {};
     if (fd_ < 0 || ::fstat(fd_, &st) != 0) return std::nullopt;
     return static_cast<uint64_t>(st.st_size);
+}
+
+namespace {
+
+FileStatus status_from(const struct stat& st) {
+    FileStatus s;
+    s.device = static_cast<uint64_t>(st.st_dev);
+    s.inode = static_cast<uint64_t>(st.st_ino);
+    s.owner = static_cast<uint32_t>(st.st_uid);
+    s.links = static_cast<uint64_t>(st.st_nlink);
+    s.size = static_cast<uint64_t>(st.st_size);
+    s.regular = S_ISREG(st.st_mode);
+    s.link = S_ISLNK(st.st_mode);
+    return s;
+}
+
+}  // namespace
+
+bool FileStatus::private_regular_file() const {
+    return regular && !link && links == 1 && owner == effective_user();
+}
+
+std::optional<FileStatus> File::status() const {
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) return std::nullopt;
+    return status_from(st);
+}
+
+std::optional<FileStatus> link_status(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
+    return status_from(st);
+}
+
+uint32_t effective_user() {
+    return static_cast<uint32_t>(::geteuid());
 }
 
 bool File::set_size(uint64_t size) {

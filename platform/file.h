@@ -14,6 +14,24 @@ enum class FileMode {
     ReadOnly,
     ReadWrite,
     CreateNew,  // read and write; fails when the path exists; mode 0600
+    // An existing file that is not a symbolic link (and without waiting on a FIFO): for files
+    // beside a wallet that another user may have put there.
+    ReadOnlyNoFollow,
+    ReadWriteNoFollow,
+};
+
+// What fstat or lstat says of a file.
+struct FileStatus {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint32_t owner = 0;
+    uint64_t links = 0;
+    uint64_t size = 0;
+    bool regular = false;
+    bool link = false;  // a symbolic link (lstat only)
+
+    // A regular file with one name, owned by the user the program runs as.
+    bool private_regular_file() const;
 };
 
 // Outcome of one transfer: bytes moved, and the errno of a failed call (0 when none failed).
@@ -42,6 +60,8 @@ class File {
     bool is_at(const std::filesystem::path& path) const;
     // Renames the file over `to` in one step (as rename_file); the file then goes by `to`.
     bool rename_to(const std::filesystem::path& to);
+    // The file was renamed: the path it has now.
+    void set_path(std::filesystem::path path) { path_ = std::move(path); }
     void close();
 
     // Transfers at the current position, which then moves past what was transferred. A read
@@ -57,6 +77,7 @@ class File {
     IoResult write_at(uint64_t offset, std::span<const uint8_t> in);
 
     std::optional<uint64_t> size() const;
+    std::optional<FileStatus> status() const;
     bool set_size(uint64_t size);  // truncate or extend (with zeros)
     bool sync();                   // data and metadata reach the disk
 
@@ -73,6 +94,12 @@ class File {
     uint64_t pos_ = 0;
     std::filesystem::path path_;
 };
+
+// The status of `path` itself (a symbolic link is not followed); nothing when it is missing.
+std::optional<FileStatus> link_status(const std::filesystem::path& path);
+
+// The user id the program runs as.
+uint32_t effective_user();
 
 // Renames a file over another in one step (the change a fault plan can stop).
 bool rename_file(const std::filesystem::path& from, const std::filesystem::path& to);

@@ -26,6 +26,13 @@ Status run(Context& context, const Args& args) {
     // Only the leading blocks are read to learn whether a password is needed.
     OpenResult probe = context.document.open(path, std::nullopt, true);
     context.document.close();
+    if (probe == OpenResult::ChangeInterrupted && !args.has("--check")) {
+        // Opening for writing finishes the interrupted change, with or without the password.
+        context.document.open(path, std::nullopt, false);
+        context.document.close();
+        probe = context.document.open(path, std::nullopt, true);
+        context.document.close();
+    }
     const bool blocks_readable = probe == OpenResult::Opened || probe == OpenResult::WrongPassword;
     if (args.has("--check") && blocks_readable) return check(context, wallet, path);
     if (probe == OpenResult::WrongPassword) {

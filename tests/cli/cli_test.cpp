@@ -27,6 +27,7 @@
 #include "platform/string_table.h"
 #include "platform/text.h"
 #include "platform/texts.h"
+#include "support/crash_harness.h"
 #include "support/test_support.h"
 #include "support/wallet_builder.h"
 
@@ -1091,10 +1092,10 @@ TEST_F(WalletTest, ControlCharactersInWalletTextAreShownEscaped) {
     const std::string shown = R"(T\x1b]0;owned\x07\nkeystash-cli: fake\r\t\u0085\u202e!)";
     ok({"add", w, "Personal/" + evil, "--set", "Card Number=" + evil});
     {
-        WalletDocument doc;
-        ASSERT_EQ(doc.load(w, u"secret"), OpenResult::Opened);
         const auto id = NodeId::parse(ids_named("Personal", evil).at(0));
         ASSERT_TRUE(id);
+        WalletDocument doc;
+        ASSERT_EQ(doc.load(w, u"secret"), OpenResult::Opened);
         auto card = doc.load_card(*id);
         ASSERT_TRUE(card);
         card->field(1).set_label(from_utf8(evil));
@@ -1305,6 +1306,77 @@ TEST_F(CliTest, AChainEightyThousandFoldersDeepIsListedAndExported) {
                         u"F79998 > F79999\r\n"),
               std::u16string::npos);
     EXPECT_NE(text.find(u"Note: bottom"), std::u16string::npos);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Interrupted changes and journals
+
+// "Personal/Gone" was being removed when the program stopped, after its journal was whole.
+class InterruptedChangeTest : public WalletTest {
+  protected:
+    void SetUp() override {
+        WalletTest::SetUp();
+        if (HasFatalFailure()) return;
+        ok({"add", w, "Personal/Gone", "--set", "Card Number=1111"});
+        ok({"add", w, "Personal/Kept", "--set", "Card Number=2222"});
+        const auto start = test::read_file_bytes(w);
+        ASSERT_TRUE(test::interrupt_once_decided(
+            w,
+            [&] {
+                fs::remove(journal);
+                test::write_file_bytes(w, start);
+            },
+            [&] {
+                run({"rm", w, "Personal/Gone"});
+            }));
+    }
+
+    const std::string journal = w + ".cut";
+};
+
+TEST_F(InterruptedChangeTest, CommandsThatOnlyReadSayAChangeWasInterrupted) {
+    const std::vector<std::vector<std::string>> commands = {
+        {"info", w},  {"ls", w},  {"show", w, "Personal/Kept"}, {"find", w, "Kept"},
+        {"forms", w}, {"fav", w}, {"repair", "--check", w},
+    };
+    const auto before = test::read_file_bytes(w);
+    for (const auto& argv : commands) {
+        SCOPED_TRACE(joined(argv));
+        Outcome r = run(argv);
+        EXPECT_EQ(r.code, Exit::BadWallet);
+        EXPECT_NE(r.err.find("was interrupted"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("damaged"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_EQ(test::read_file_bytes(w), before);
+    EXPECT_TRUE(fs::exists(journal));
+}
+
+TEST_F(InterruptedChangeTest, ACommandThatChangesTheWalletFinishesItFirst) {
+    ok({"mkdir", w, "New"});
+    EXPECT_EQ(ok({"ls", w, "Personal"}), "Kept\n");
+    EXPECT_FALSE(fs::exists(journal));
+}
+
+TEST_F(InterruptedChangeTest, RepairFinishesIt) {
+    ASSERT_EQ(run({"repair", "--yes", w}).code, Exit::Ok);
+    EXPECT_EQ(ok({"ls", w, "Personal"}), "Kept\n");
+    EXPECT_EQ(ok({"repair", "--check", w}, ""), "No damage found.\n");
+}
+
+TEST_F(WalletTest, AJournalThatIsNotTheUsersIsNamedAndLeftAlone) {
+    const std::string journal = w + ".cut";
+    write_text(path("elsewhere"), "KSCUT2");
+    fs::create_symlink(path("elsewhere"), journal);
+    const auto before = test::read_file_bytes(w);
+    Outcome r = run({"mkdir", w, "New"});
+    EXPECT_EQ(r.code, Exit::Refused);
+    EXPECT_NE(r.err.find("\"" + journal + "\""), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("not a journal"), std::string::npos) << r.err;
+    EXPECT_EQ(test::read_file_bytes(w), before);
+    EXPECT_TRUE(fs::is_symlink(journal));
+    EXPECT_EQ(read_text(path("elsewhere")), "KSCUT2");
+    EXPECT_EQ(ok({"ls", w, "Personal"}), "");  // reading is not hindered
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #include "core/wallet_document.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,21 @@
 
 namespace ks {
 namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint32_t kOtherUser = 65534;
+
+int index_in(const WalletDocument& d, std::u16string_view name) {
+    for (size_t i = 0; i < d.nodes().size(); ++i)
+        if (d.nodes()[i].name() == name && !d.nodes()[i].deleted()) return static_cast<int>(i);
+    return kNoIndex;
+}
+
+fs::path with_suffix(fs::path p, const char* suffix) {
+    p += suffix;
+    return p;
+}
 
 class DocumentTest : public ::testing::Test {
   protected:
@@ -578,6 +594,239 @@ TEST_F(DocumentTest, NoPasswordWalletOpensAndGetsOne) {
     doc.close();
     EXPECT_EQ(doc.open(dir / "open.ks5", std::nullopt, true), OpenResult::WrongPassword);
     EXPECT_EQ(doc.open(dir / "open.ks5", u"now set", true), OpenResult::Opened);
+}
+
+// Interrupted changes ---------------------------------------------------------------------
+
+// Removes the card named `name` from the wallet at `path` (a change through the journal).
+void remove_card(const fs::path& path, std::u16string_view name) {
+    WalletDocument d;
+    if (d.load(path, u"secret") == OpenResult::Opened) d.remove(index_in(d, name));
+}
+
+// A delete stopped once its journal is whole: a reader is told that a change was interrupted
+// (not that the wallet is damaged) and the next writer finishes it.
+TEST_F(DocumentTest, AnInterruptedChangeIsNamedToReadersAndFinishedByTheNextWriter) {
+    add_card(u"Gone", kNoIndex, {{u"PIN", u"1234"}});
+    add_card(u"Kept", kNoIndex, {{u"PIN", u"5678"}});
+    doc.close();
+    const Bytes start = test::read_file_bytes(path);
+    ASSERT_TRUE(test::interrupt_once_decided(
+        path,
+        [&] {
+            fs::remove(with_suffix(path, ".cut"));
+            test::write_file_bytes(path, start);
+        },
+        [&] { remove_card(path, u"Gone"); }));
+
+    WalletDocument reader;
+    EXPECT_EQ(reader.open(path, std::nullopt, true), OpenResult::ChangeInterrupted);
+    EXPECT_EQ(reader.load(path, u"secret", true), OpenResult::ChangeInterrupted);
+    EXPECT_FALSE(reader.is_open());
+    ASSERT_EQ(doc.load(path, u"secret"), OpenResult::Opened);
+    EXPECT_EQ(index_named(u"Gone"), kNoIndex);
+    EXPECT_EQ(doc.load_card(index_named(u"Kept"))->fields()[0].value(), u"5678");
+    doc.close();
+    EXPECT_EQ(reader.load(path, u"secret", true), OpenResult::Opened);
+    EXPECT_FALSE(fs::exists(with_suffix(path, ".cut")));
+}
+
+// Deleting a card before a large one journals one segment of the rest of the file at a time,
+// not all of it.
+TEST_F(DocumentTest, DeletingNeedsRoomForOneSegmentOnly) {
+    add_card(u"Small", kNoIndex, {{u"PIN", u"1234"}});
+    Card big = doc.new_card({});
+    big.node()->set_name(u"Big");
+    FileAttachment scan;
+    scan.set_from_bytes(Bytes(2 * kJournalSegment + 1000, 0x3C), u"scan.bin", std::nullopt);
+    big.add_file(scan);
+    ASSERT_GE(doc.store_card(big), 0);
+    doc.close();
+    const Bytes start = test::read_file_bytes(path);
+    // The journal is largest once its first segment is committed.
+    ASSERT_TRUE(test::interrupt_once_decided(
+        path,
+        [&] {
+            fs::remove(with_suffix(path, ".cut"));
+            test::write_file_bytes(path, start);
+        },
+        [&] { remove_card(path, u"Small"); }));
+    EXPECT_LE(fs::file_size(with_suffix(path, ".cut")), kJournalSegment + 2 * 748);
+    ASSERT_EQ(doc.load(path, u"secret"), OpenResult::Opened);
+    EXPECT_EQ(index_named(u"Small"), kNoIndex);
+    auto card = doc.load_card(index_named(u"Big"));
+    ASSERT_TRUE(card);
+    EXPECT_EQ(card->files()[0].data_view().size(), 2 * kJournalSegment + 1000);
+}
+
+// A journal the user did not write for this wallet is never applied: opening for writing says
+// so and leaves both files as they are; reading is not hindered.
+TEST_F(DocumentTest, AJournalNotWrittenForThisWalletIsLeftAlone) {
+    add_card(u"Card", kNoIndex, {{u"PIN", u"1234"}});
+    doc.close();
+    const Bytes wallet = test::read_file_bytes(path);
+    // An earlier-layout journal whose sizes fit: it would cut the wallet down to its blocks.
+    Bytes planted(72, 0);
+    const char magic[] = "KSCUT2";
+    std::copy(magic, magic + 6, planted.begin());
+    put_u32(planted, 8, format::kFirstNodeOffset);
+    put_u32(planted, 16, static_cast<uint32_t>(wallet.size() - format::kFirstNodeOffset));
+    put_u32(planted, 24, static_cast<uint32_t>(wallet.size()));
+    const fs::path journal = with_suffix(path, ".cut");
+    const fs::path elsewhere = dir / "planted";
+    struct Case {
+        std::string what;
+        std::function<void()> plant;
+        bool needs_root;
+    };
+    const std::vector<Case> cases = {
+        {"a link", [&] { fs::create_symlink(elsewhere, journal); }, false},
+        {"another user's file",
+         [&] {
+             test::write_file_bytes(journal, planted);
+             ASSERT_EQ(chown(journal.c_str(), kOtherUser, kOtherUser), 0);
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.needs_root && geteuid() != 0) continue;  // only root can give a file away
+        fs::remove(journal);
+        test::write_file_bytes(elsewhere, planted);
+        c.plant();
+        EXPECT_EQ(doc.load(path, u"secret"), OpenResult::JournalNotTrusted);
+        EXPECT_FALSE(doc.is_open());
+        EXPECT_EQ(test::read_file_bytes(path), wallet);
+        EXPECT_EQ(test::read_file_bytes(journal), planted);
+        EXPECT_EQ(doc.load(path, u"secret", true), OpenResult::Opened);
+        EXPECT_NE(index_named(u"Card"), kNoIndex);
+        doc.close();
+    }
+}
+
+// Through a link the wallet's journal lies beside the real file, where an open by any name
+// finds it.
+TEST(DocumentLinks, TheJournalOfAWalletOpenedThroughALinkLiesBesideTheRealFile) {
+    test::DeterministicEnvironment env;
+    test::ScopedCoreTexts texts;
+    test::TempDir dir;
+    fs::create_directory(dir / "real");
+    const fs::path real = dir / "real" / "wallet.ks5";
+    const fs::path link = dir / "link.ks5";
+    WalletDocument doc;
+    ASSERT_EQ(doc.create(real, u"secret", std::nullopt, true), CreateResult::Created);
+    fs::create_symlink(real, link);
+    ASSERT_EQ(doc.load(link, u"secret"), OpenResult::Opened);
+    Card card = doc.new_card({});
+    card.node()->set_name(u"Gone");
+    ASSERT_GE(doc.store_card(card), 0);
+    EXPECT_EQ(doc.path(), link);
+    doc.close();
+    const Bytes start = test::read_file_bytes(real);
+    ASSERT_TRUE(test::interrupt_once_decided(
+        real,
+        [&] {
+            fs::remove(with_suffix(real, ".cut"));
+            test::write_file_bytes(real, start);
+        },
+        [&] { remove_card(link, u"Gone"); }));
+    EXPECT_FALSE(fs::exists(with_suffix(link, ".cut")));
+    ASSERT_EQ(doc.load(real, u"secret"), OpenResult::Opened);
+    EXPECT_EQ(index_in(doc, u"Gone"), kNoIndex);
+    EXPECT_TRUE(fs::is_symlink(link));
+}
+
+// After a password change the wallet's journal still lies beside it, not beside the temporary
+// name its new file had.
+TEST_F(DocumentTest, AfterAPasswordChangeTheJournalLiesBesideTheWallet) {
+    add_card(u"Gone", kNoIndex, {{u"PIN", u"1234"}});
+    reload();
+    const Bytes start = test::read_file_bytes(path);
+    ASSERT_TRUE(test::interrupt_once_decided(
+        path,
+        [&] {
+            doc.close();
+            for (const auto& entry : fs::directory_iterator(dir.path()))
+                if (entry.path() != path) fs::remove(entry.path());
+            test::write_file_bytes(path, start);
+            ASSERT_EQ(doc.load(path, u"secret"), OpenResult::Opened);
+            ASSERT_TRUE(doc.change_password(u"secret", u"changed", std::nullopt));
+        },
+        [&] { doc.remove(index_named(u"Gone")); }));
+    doc.close();
+    ASSERT_EQ(doc.load(path, u"changed"), OpenResult::Opened);
+    EXPECT_EQ(index_named(u"Gone"), kNoIndex);
+}
+
+// Leftovers -------------------------------------------------------------------------------
+
+// What a killed password change or conversion leaves beside the wallet is removed by its next
+// writable open; nothing else is, nor a copy that another process still holds.
+TEST_F(DocumentTest, AWritableOpenRemovesOnlyItsOwnStaleTemporaryFiles) {
+    doc.close();
+    const Bytes copy = test::read_file_bytes(path);
+    enum class Make { File, Link, Folder, OtherUsers, SecondName, Locked };
+    struct Sibling {
+        std::string name;
+        Make make;
+        bool removed;
+    };
+    const std::vector<Sibling> siblings = {
+        {"wallet.ks5.0123abcd.tmp", Make::File, true},
+        {"wallet.ks5.0123abcd.tmp.cut", Make::File, true},
+        {"wallet.ks5.89abcdef.tmp.cut", Make::File, true},
+        {"wallet.ks5.fedcba98.tmp", Make::Locked, false},
+        {"wallet.ks5.fedcba98.tmp.cut", Make::File, false},  // its copy is in use
+        {"wallet.ks5.ABCDEF01.tmp", Make::File, false},
+        {"wallet.ks5.0123abc.tmp", Make::File, false},
+        {"wallet.ks5.0123abcd.tmp.bak", Make::File, false},
+        {"wallet.ks5.0123abcd.tmpx", Make::File, false},
+        {"other.ks5.0123abcd.tmp", Make::File, false},
+        {"wallet.ks5.11111111.tmp", Make::Link, false},
+        {"wallet.ks5.22222222.tmp", Make::Folder, false},
+        {"wallet.ks5.33333333.tmp", Make::OtherUsers, false},
+        {"wallet.ks5.44444444.tmp", Make::SecondName, false},
+    };
+    const bool root = geteuid() == 0;
+    std::vector<File> held;
+    for (const Sibling& s : siblings) {
+        const fs::path p = dir / s.name;
+        switch (s.make) {
+            case Make::Link:
+                test::write_file_bytes(dir / "target", copy);
+                fs::create_symlink(dir / "target", p);
+                break;
+            case Make::Folder:
+                fs::create_directory(p);
+                break;
+            case Make::File:
+            case Make::OtherUsers:
+            case Make::SecondName:
+            case Make::Locked:
+                test::write_file_bytes(p, copy);
+                break;
+        }
+        if (s.make == Make::OtherUsers && root) {
+            EXPECT_EQ(chown(p.c_str(), kOtherUser, kOtherUser), 0);
+        }
+        if (s.make == Make::SecondName) fs::create_hard_link(p, dir / "second name");
+        if (s.make == Make::Locked) {
+            held.push_back(File::open(p, FileMode::ReadOnly));
+            ASSERT_TRUE(held.back().try_lock_exclusive());
+        }
+    }
+    ASSERT_EQ(doc.open(path, u"secret", true), OpenResult::Opened);
+    doc.close();
+    for (const Sibling& s : siblings)
+        EXPECT_TRUE(fs::exists(fs::symlink_status(dir / s.name))) << s.name << ": read only";
+
+    ASSERT_EQ(doc.load(path, u"secret"), OpenResult::Opened);
+    for (const Sibling& s : siblings) {
+        if (s.make == Make::OtherUsers && !root) continue;  // then it is the user's own
+        EXPECT_EQ(!fs::exists(fs::symlink_status(dir / s.name)), s.removed) << s.name;
+    }
+    EXPECT_EQ(test::read_file_bytes(dir / "target"), copy);
+    EXPECT_TRUE(fs::exists(dir / "second name"));
 }
 
 }  // namespace

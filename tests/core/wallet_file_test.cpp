@@ -147,11 +147,32 @@ TEST_F(WalletFileTest, AllZeroVerifierOpensWithoutPassword) {
     EXPECT_EQ(storage.info.record_key.key(), record_key);
 }
 
-TEST_F(WalletFileTest, SecondWriterIsLockedOut) {
-    ASSERT_EQ(reopen(), OpenResult::Opened);
-    WalletStorage second;
-    EXPECT_EQ(open_wallet_storage(second, path, u"secret", false), OpenResult::CannotOpen);
-    EXPECT_EQ(open_wallet_storage(second, path, u"secret", true), OpenResult::Opened);
+// A writer holds the wallet alone; readers share it, so that no reader sees a change half done.
+TEST_F(WalletFileTest, WritersExcludeReadersAndOtherWriters) {
+    struct Case {
+        const char* what;
+        bool first_read_only;
+        bool second_read_only;
+        OpenResult expected;
+    };
+    const Case cases[] = {
+        {"writer, then writer", false, false, OpenResult::CannotOpen},
+        {"writer, then reader", false, true, OpenResult::CannotOpen},
+        {"reader, then writer", true, false, OpenResult::CannotOpen},
+        {"reader, then reader", true, true, OpenResult::Opened},
+    };
+    storage.close();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WalletStorage first, second;
+        ASSERT_EQ(open_wallet_storage(first, path, u"secret", c.first_read_only),
+                  OpenResult::Opened);
+        EXPECT_EQ(open_wallet_storage(second, path, u"secret", c.second_read_only), c.expected);
+        first.close();
+        second.close();
+        EXPECT_EQ(open_wallet_storage(second, path, u"secret", c.second_read_only),
+                  OpenResult::Opened);
+    }
 }
 
 TEST_F(WalletFileTest, NodeRecordsRoundTripAndWalk) {
@@ -293,20 +314,24 @@ TEST(CutRange, JournalFoundAtOpen) {
         const char* what;
         Bytes journal;
         const Bytes& expected;
+        JournalStatus status;
     };
     const Case cases[] = {
-        {"whole", journal_bytes("KSCUT2", false, tail.size()), cut},
-        {"whole, first layout", journal_bytes("KSCUT1", true, tail.size()), cut},
-        {"first layout, wrong digest", wrong_digest, data},
-        {"tail cut short", journal_bytes("KSCUT2", false, tail.size() - 1), data},
-        {"no magic yet", journal_bytes("\0\0\0\0\0\0", false, tail.size()), data},
+        {"whole", journal_bytes("KSCUT2", false, tail.size()), cut, JournalStatus::Finished},
+        {"whole, first layout", journal_bytes("KSCUT1", true, tail.size()), cut,
+         JournalStatus::Finished},
+        {"first layout, wrong digest", wrong_digest, data, JournalStatus::None},
+        {"tail cut short", journal_bytes("KSCUT2", false, tail.size() - 1), data,
+         JournalStatus::None},
+        {"no magic yet", journal_bytes("\0\0\0\0\0\0", false, tail.size()), data,
+         JournalStatus::None},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         test::write_file_bytes(path, data);
         test::write_file_bytes(journal, c.journal);
         File f = File::open(path, FileMode::ReadWrite);
-        EXPECT_TRUE(recover_interrupted_cut(f));
+        EXPECT_EQ(recover_interrupted_cut(f), c.status);
         EXPECT_EQ(test::read_file_bytes(path), c.expected);
         EXPECT_FALSE(std::filesystem::exists(journal));
     }

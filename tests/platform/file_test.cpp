@@ -370,5 +370,44 @@ TEST_F(FileTest, SyncFileAndDirectory) {
     EXPECT_FALSE(sync_directory(dir_ / "data"));  // not a folder
 }
 
+// The no-follow modes open only what is at the path itself, without waiting on a FIFO; the
+// status tells a private regular file from links, second names and other things.
+TEST_F(FileTest, NoFollowModesAndStatus) {
+    write_all(dir_ / "data", sequence(10));
+    fs::create_symlink(dir_ / "data", dir_ / "link");
+    ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+    fs::create_hard_link(dir_ / "data", dir_ / "second");
+
+    for (FileMode mode : {FileMode::ReadOnlyNoFollow, FileMode::ReadWriteNoFollow}) {
+        int error = 0;
+        EXPECT_FALSE(File::open(dir_ / "link", mode, &error).is_open());
+        EXPECT_EQ(error, ELOOP);
+        File fifo = File::open(dir_ / "fifo", mode, &error);  // returns at once
+        ASSERT_TRUE(fifo.is_open()) << error;
+        EXPECT_FALSE(fifo.status()->regular);
+        File data = File::open(dir_ / "data", mode);
+        ASSERT_TRUE(data.is_open());
+        EXPECT_EQ(data.writable(), mode == FileMode::ReadWriteNoFollow);
+    }
+
+    const auto link = link_status(dir_ / "link");
+    ASSERT_TRUE(link);
+    EXPECT_TRUE(link->link);
+    EXPECT_FALSE(link->private_regular_file());
+    EXPECT_FALSE(link_status(dir_ / "missing"));
+    const auto data = link_status(dir_ / "data");
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->links, 2u);
+    EXPECT_FALSE(data->private_regular_file()) << "a file with a second name";
+    fs::remove(dir_ / "second");
+    File opened = File::open(dir_ / "data", FileMode::ReadOnly);
+    const auto status = opened.status();
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(status->private_regular_file());
+    EXPECT_EQ(status->owner, effective_user());
+    EXPECT_EQ(status->size, 10u);
+    EXPECT_EQ(status->inode, link_status(dir_ / "data")->inode);
+}
+
 }  // namespace
 }  // namespace ks

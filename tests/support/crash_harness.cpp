@@ -7,6 +7,7 @@
 
 #include "core/node_id.h"
 #include "core/repair.h"
+#include "core/wallet_file.h"
 #include "platform/prompt.h"
 #include "platform/text.h"
 
@@ -49,6 +50,20 @@ std::string unexplained(const Snapshot& before, const Snapshot& after, const Sna
     return detail;
 }
 
+// The ids that have more than one live record in the file: an update that stopped half way
+// would leave a superseded version (with its old secrets) beside the current one.
+std::string ids_with_several_live_records(const std::filesystem::path& path) {
+    File file = File::open(path, FileMode::ReadOnly);
+    std::map<std::string, int> live;
+    for_each_node_record(file, [&](const RecordLocation& loc) {
+        if (!loc.header.deleted()) ++live[loc.header.id().to_string()];
+    });
+    std::string ids;
+    for (const auto& [id, count] : live)
+        if (count > 1) ids += id + " ";
+    return ids;
+}
+
 }  // namespace
 
 Snapshot snapshot(WalletDocument& document) {
@@ -63,6 +78,8 @@ Snapshot snapshot(WalletDocument& document) {
     std::string favourites;
     for (const NodeId& id : document.favourites()) favourites += id.to_string();
     s["favourites"] = favourites;
+    if (std::string several = ids_with_several_live_records(document.path()); !several.empty())
+        s["several live records"] = several;
     return s;
 }
 
@@ -133,6 +150,20 @@ RepeatableIds::RepeatableIds(uint64_t seed) : random_(seed), scope_(random_) {
     SeededRandom other(~seed);
     ScopedRandom once(other);
     new_node_id();
+}
+
+bool interrupt_once_decided(const std::filesystem::path& real_path,
+                            const std::function<void()>& reset, const std::function<void()>& op) {
+    for (uint64_t k = 1; k <= 200; ++k) {
+        reset();
+        {
+            ArmedFault fault(FaultPlan{k, FaultKind::Stop, EIO});
+            op();
+        }
+        const File file = File::open(real_path, FileMode::ReadOnly);
+        if (inspect_interrupted_cut(file) == JournalStatus::Pending) return true;
+    }
+    return false;
 }
 
 void report_tally(const CrashTally& tally) {

@@ -71,6 +71,12 @@ class RepeatableIds {
     ScopedRandom scope_;
 };
 
+// Runs `op` on fresh starting files (`reset` makes them) with the process stopping at its first,
+// second, ... change, until it stops where its change is decided (the journal beside the file at
+// `real_path` is whole) but not yet finished. False when no run stops there.
+bool interrupt_once_decided(const std::filesystem::path& real_path,
+                            const std::function<void()>& reset, const std::function<void()>& op);
+
 // Prints and records the figure for the test's report.
 void report_tally(const CrashTally& tally);
 
