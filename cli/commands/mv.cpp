@@ -1,9 +1,15 @@
 #include "cli/commands/commands.h"
 #include "cli/context.h"
 #include "cli/items.h"
+#include "platform/text.h"
+#include "platform/texts.h"
 
 namespace ks::cli {
 namespace {
+
+// "Only cards can be placed in this folder. ...", as the tree says when a folder is dropped on
+// My Forms.
+constexpr uint32_t kTextOnlyCardsHere = 22000;
 
 Status run(Context& context, const Args& args) {
     if (Status s = context.open_wallet(args.positional[0], true); !s.ok()) return s;
@@ -13,6 +19,9 @@ Status run(Context& context, const Args& args) {
     if (Status s = resolve_folder(doc, args.positional[2], folder); !s.ok()) return s;
     if (doc.kind_of(index) == static_cast<int>(NodeKind::MyForms))
         return fail(Exit::Refused, "My Forms stays where it is.");
+    if (doc.kind_of(folder) == static_cast<int>(NodeKind::MyForms) &&
+        doc.kind_of(index) != static_cast<int>(NodeKind::Card))
+        return fail(Exit::Refused, to_utf8(loadString(kTextOnlyCardsHere)));
     int up = folder;
     for (size_t steps = 0; up != kNoIndex && steps <= doc.nodes().size(); ++steps) {
         if (up == index) return fail(Exit::Refused, "A folder cannot move below itself.");

@@ -699,15 +699,19 @@ TEST_F(WalletTest, MkdirMakesNoFolderInMyForms) {
 }
 
 // mv takes what the document's move takes: a card moved into My Forms is a form, values and all.
-TEST_F(WalletTest, MvMovesCardsAndFoldersIntoMyForms) {
+// A card moves into My Forms, values and all; a folder is refused there, as the tree refuses it.
+TEST_F(WalletTest, MvMovesCardsButNoFoldersIntoMyForms) {
     add_visa();
     ok({"mkdir", w, "Bank"});
     EXPECT_EQ(ok({"mv", w, "Personal/Visa", "My Forms"}), "My Forms/Visa\n");
     EXPECT_NE(ok({"forms", w}).find("}  Visa\n"), std::string::npos);
     EXPECT_NE(ok({"show", "--show-pins", w, "My Forms/Visa"}).find("  PIN: 1234\n"),
               std::string::npos);
-    EXPECT_EQ(ok({"mv", w, "Bank", "My Forms"}), "My Forms/Bank\n");
-    EXPECT_EQ(ok({"ls", "-R", w}), "Personal/\nMy Forms/\n  Visa\n  Bank/\n");
+    const Outcome folder = run({"mv", w, "Bank", "My Forms"});
+    EXPECT_EQ(folder.code, Exit::Refused);
+    EXPECT_NE(folder.err.find("Only cards can be placed in this folder."), std::string::npos)
+        << folder.err;
+    EXPECT_EQ(ok({"ls", "-R", w}), "Bank/\nPersonal/\nMy Forms/\n  Visa\n");
 }
 
 TEST_F(WalletTest, CpCopiesACardWithItsValuesUnderANameEndingInAStar) {
