@@ -1,5 +1,6 @@
 #include "cli/shown_text.h"
 
+#include "platform/secret.h"
 #include "platform/text.h"
 
 namespace ks::cli {
@@ -18,7 +19,7 @@ bool reorders_or_breaks_lines(char16_t c) {
 }
 
 std::string escaped(std::u16string_view text, bool keep_line_feeds) {
-    std::u16string out;
+    SecretText out;  // may be a field's value
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];

@@ -9,11 +9,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <sstream>
 #include <string>
 
+#include "cli/cli.h"
 #include "core/search.h"
 #include "core/wallet_document.h"
 #include "forms/text_export.h"
+#include "platform/text.h"
 #include "support/test_support.h"
 
 namespace {
@@ -146,6 +149,30 @@ TEST_F(SecretMemoryTest, NoSecretIsLeftInFreedMemory) {
     stop_watching();
     for (size_t i = 0; i < kSecrets.size(); ++i)
         EXPECT_EQ(g_found[i], 0) << "a freed block held secret " << i;
+}
+
+// The command-line tool reads the password from its input and shows and exports the card (the PIN
+// masked): neither the password nor a value stays behind.
+TEST_F(SecretMemoryTest, TheCommandLineToolLeavesNoSecretBehind) {
+    const std::string wallet = path.string();
+    const std::string password = to_utf8(kSecrets[2]) + "\n";
+    std::istringstream in(password + password + password + password);
+    std::ostringstream out, err;
+    start_watching();
+    {
+        cli::Io io{in, out, err, false};
+        const std::vector<std::string> commands[] = {
+            {"show", wallet, "Bank"},
+            {"show", "--json", wallet, "Bank"},
+            {"export", wallet, "--to", dir.path().string()},
+            {"find", wallet, "secret-value"},
+        };
+        for (const auto& argv : commands) EXPECT_EQ(cli::run_cli(argv, io), 0) << err.str();
+    }
+    stop_watching();
+    for (size_t i = 0; i < kSecrets.size(); ++i)
+        EXPECT_EQ(g_found[i], 0) << "a freed block held secret " << i;
+    EXPECT_EQ(out.str().find(to_utf8(kSecrets[0])), std::string::npos);
 }
 
 }  // namespace
