@@ -604,20 +604,27 @@ void remove_card(const fs::path& path, std::u16string_view name) {
     if (d.load(path, u"secret") == OpenResult::Opened) d.remove(index_in(d, name));
 }
 
+// Removes the card `name` through `open_as` (the wallet `real`, or a link to it) and stops once
+// the removal's journal is whole; the wallet is put back as it was before each try.
+bool stop_removal_after_journal(const fs::path& real, const fs::path& open_as,
+                                std::u16string_view name) {
+    const Bytes start = test::read_file_bytes(real);
+    return test::interrupt_once_decided(
+        real,
+        [&] {
+            fs::remove(with_suffix(real, ".cut"));
+            test::write_file_bytes(real, start);
+        },
+        [&] { remove_card(open_as, name); });
+}
+
 // A delete stopped once its journal is whole: a reader is told that a change was interrupted
 // (not that the wallet is damaged) and the next writer finishes it.
 TEST_F(DocumentTest, AnInterruptedChangeIsNamedToReadersAndFinishedByTheNextWriter) {
     add_card(u"Gone", kNoIndex, {{u"PIN", u"1234"}});
     add_card(u"Kept", kNoIndex, {{u"PIN", u"5678"}});
     doc.close();
-    const Bytes start = test::read_file_bytes(path);
-    ASSERT_TRUE(test::interrupt_once_decided(
-        path,
-        [&] {
-            fs::remove(with_suffix(path, ".cut"));
-            test::write_file_bytes(path, start);
-        },
-        [&] { remove_card(path, u"Gone"); }));
+    ASSERT_TRUE(stop_removal_after_journal(path, path, u"Gone"));
 
     WalletDocument reader;
     EXPECT_EQ(reader.open(path, std::nullopt, true), OpenResult::ChangeInterrupted);
@@ -642,15 +649,8 @@ TEST_F(DocumentTest, DeletingNeedsRoomForOneSegmentOnly) {
     big.add_file(scan);
     ASSERT_GE(doc.store_card(big), 0);
     doc.close();
-    const Bytes start = test::read_file_bytes(path);
     // The journal is largest once its first segment is committed.
-    ASSERT_TRUE(test::interrupt_once_decided(
-        path,
-        [&] {
-            fs::remove(with_suffix(path, ".cut"));
-            test::write_file_bytes(path, start);
-        },
-        [&] { remove_card(path, u"Small"); }));
+    ASSERT_TRUE(stop_removal_after_journal(path, path, u"Small"));
     EXPECT_LE(fs::file_size(with_suffix(path, ".cut")), kJournalSegment + 2 * 748);
     ASSERT_EQ(doc.load(path, u"secret"), OpenResult::Opened);
     EXPECT_EQ(index_named(u"Small"), kNoIndex);
@@ -722,14 +722,7 @@ TEST(DocumentLinks, TheJournalOfAWalletOpenedThroughALinkLiesBesideTheRealFile) 
     ASSERT_GE(doc.store_card(card), 0);
     EXPECT_EQ(doc.path(), link);
     doc.close();
-    const Bytes start = test::read_file_bytes(real);
-    ASSERT_TRUE(test::interrupt_once_decided(
-        real,
-        [&] {
-            fs::remove(with_suffix(real, ".cut"));
-            test::write_file_bytes(real, start);
-        },
-        [&] { remove_card(link, u"Gone"); }));
+    ASSERT_TRUE(stop_removal_after_journal(real, link, u"Gone"));
     EXPECT_FALSE(fs::exists(with_suffix(link, ".cut")));
     ASSERT_EQ(doc.load(real, u"secret"), OpenResult::Opened);
     EXPECT_EQ(index_in(doc, u"Gone"), kNoIndex);
