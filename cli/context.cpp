@@ -114,6 +114,8 @@ Status status_for_open(OpenResult result, const std::string& path) {
                         "A change to the wallet " + quoted +
                             " was interrupted; any command that changes it, or \"keystash-cli "
                             "repair\", finishes it first.");
+        case OpenResult::Busy:
+            return fail(Exit::Failure, "The wallet " + quoted + " is busy with another operation.");
         case OpenResult::JournalNotTrusted: {
             std::error_code ec;
             const std::filesystem::path real = std::filesystem::canonical(path, ec);

@@ -94,12 +94,18 @@ void NodeHeader::set_payload_length(uint32_t length) {
     set_u32(fn::kPayloadLength, length);
 }
 
-TreeNode::TreeNode(const NodeHeader& header, const KeyContext* record_key)
-    : header_(header), record_key_(record_key) {}
+TreeNode::TreeNode(const NodeHeader& header, const KeyContext* record_key) : header_(header) {
+    set_record_key(record_key);
+}
+
+void TreeNode::set_record_key(const KeyContext* key) {
+    // An aliasing pointer that owns nothing.
+    record_key_ = std::shared_ptr<const KeyContext>(std::shared_ptr<const KeyContext>(), key);
+}
 
 TreeNode TreeNode::create(NodeKind kind, const NodeId& parent, const KeyContext* record_key) {
     TreeNode node;
-    node.record_key_ = record_key;
+    node.set_record_key(record_key);
     node.header_.set_kind(kind);
     node.header_.set_id(new_node_id());
     node.header_.set_parent(kind == NodeKind::MyForms ? NodeId{} : parent);
@@ -120,7 +126,7 @@ void TreeNode::touch(uint32_t change_bit) {
 
 std::u16string TreeNode::name() const {
     auto stored = at(header_, fn::kName, fn::kNameSize);
-    if (all_zero(stored) || record_key_ == nullptr) return {};
+    if (all_zero(stored) || !record_key_ || !record_key_->valid()) return {};
     return decipher_text(stored, *record_key_, fn::kNameMaxUnits);
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -63,7 +64,9 @@ struct NodeHeader {
 };
 
 // A folder, card or My Forms folder as listed in memory: a copy of its header, its custom icon
-// image and a reference to the wallet's RecordKey (not owned) for its name.
+// image and the RecordKey its name is enciphered with. A wallet document hands out a key it
+// shares with its nodes and wipes when the wallet closes, so a node kept past the close can no
+// longer decipher or encipher its name; any other caller's key is referenced, not owned.
 class TreeNode {
   public:
     TreeNode() = default;
@@ -73,8 +76,9 @@ class TreeNode {
 
     const NodeHeader& header() const { return header_; }
     NodeHeader& header() { return header_; }
-    const KeyContext* record_key() const { return record_key_; }
-    void set_record_key(const KeyContext* key) { record_key_ = key; }
+    const KeyContext* record_key() const { return record_key_.get(); }
+    void set_record_key(const KeyContext* key);  // not owned: it must outlive the node's use
+    void set_record_key(std::shared_ptr<const KeyContext> key) { record_key_ = std::move(key); }
 
     NodeKind kind() const { return header_.kind(); }
     NodeId id() const { return header_.id(); }
@@ -111,7 +115,7 @@ class TreeNode {
   private:
     NodeHeader header_;
     Bytes icon_image_;
-    const KeyContext* record_key_ = nullptr;
+    std::shared_ptr<const KeyContext> record_key_;
     bool dirty_ = false;
     bool loaded_ = false;
 };

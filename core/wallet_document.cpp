@@ -8,6 +8,7 @@
 #include "core/stored_text.h"
 #include "core/wallet_file.h"
 #include "platform/clock.h"
+#include "platform/text.h"
 #include "platform/texts.h"
 
 namespace ks {
@@ -132,13 +133,107 @@ File create_sibling(const std::filesystem::path& path, std::filesystem::path& ma
 
 }  // namespace
 
+// Reset notifications ---------------------------------------------------------------------------
+
+// Tells listeners of a reset around a change of the whole list; nested scopes (a load opens,
+// an open closes) are told once. The children index is rebuilt once, at the end.
+class WalletDocument::ResetScope {
+  public:
+    explicit ResetScope(WalletDocument& document) : document_(document) {
+        if (document_.resetting_++ == 0)
+            document_.notify(true, {ListChangeKind::Reset, kNoIndex, std::nullopt, std::nullopt});
+    }
+    ~ResetScope() {
+        if (--document_.resetting_ != 0) return;
+        document_.rebuild_children();
+        document_.notify(false, {ListChangeKind::Reset, kNoIndex, std::nullopt, std::nullopt});
+    }
+    ResetScope(const ResetScope&) = delete;
+    ResetScope& operator=(const ResetScope&) = delete;
+
+  private:
+    WalletDocument& document_;
+};
+
+void WalletDocument::add_listener(ListListener& listener) {
+    if (std::find(listeners_.begin(), listeners_.end(), &listener) == listeners_.end())
+        listeners_.push_back(&listener);
+}
+
+void WalletDocument::remove_listener(ListListener& listener) {
+    std::erase(listeners_, &listener);
+}
+
+void WalletDocument::notify(bool before, const ListChange& change) {
+    if (resetting_ > 0 && change.kind != ListChangeKind::Reset) return;
+    // A listener may remove itself, or another, while it is told.
+    const std::vector<ListListener*> listeners = listeners_;
+    for (ListListener* listener : listeners) {
+        if (std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end()) continue;
+        if (before)
+            listener->before_change(change);
+        else
+            listener->after_change(change);
+    }
+}
+
+void WalletDocument::notify_special_entry(int entry, bool before) {
+    notify(before, {ListChangeKind::SpecialEntry, entry, std::nullopt, std::nullopt});
+}
+
+// Operations ------------------------------------------------------------------------------------
+
+WalletDocument::Operation WalletDocument::begin_operation(Prompt& prompt) {
+    if (operation_running_) return Operation(nullptr, prompt);
+    operation_running_ = true;
+    return Operation(this, prompt);
+}
+
+WalletDocument::Operation::~Operation() {
+    if (document_) document_->operation_running_ = false;
+}
+
+PromptAnswer WalletDocument::Operation::ask(const PromptMessage& message) {
+    if (!document_) return prompt_.ask(message);
+    const bool was_open = document_->question_open_;
+    document_->question_open_ = true;
+    const PromptAnswer answer = prompt_.ask(message);
+    document_->question_open_ = was_open;
+    return answer;
+}
+
+// Keys handed to nodes ----------------------------------------------------------------------------
+
+void WalletDocument::bind_node_key() {
+    retire_node_key();
+    node_key_ = std::make_shared<KeyContext>(storage_.info.record_key);
+    for (TreeNode& node : nodes_) node.set_record_key(node_key_);
+}
+
+void WalletDocument::retire_node_key() {
+    // Nodes and cards handed out keep the wiped key: they decipher nothing and are not stored.
+    if (node_key_) node_key_->clear();
+    node_key_.reset();
+}
+
+bool WalletDocument::owns(const TreeNode& node) const {
+    return node_key_ && node.record_key() == node_key_.get();
+}
+
 // Lifecycle -----------------------------------------------------------------------------------
+
+WalletDocument::~WalletDocument() {
+    listeners_.clear();
+    close_storage();
+}
 
 CreateResult WalletDocument::create(const std::filesystem::path& path,
                                     std::optional<std::u16string_view> password,
                                     std::optional<std::u16string_view> hint,
                                     bool with_sample_folder) {
-    close();
+    if (question_open_) return CreateResult::Busy;
+    ResetScope reset(*this);
+    close_storage();
     if (!path_acceptable(path)) return CreateResult::BadPath;
     if (!password) return CreateResult::NoPassword;
     if (password->size() < kMinPasswordLength || password->size() > kMaxCreatePasswordLength)
@@ -153,7 +248,7 @@ CreateResult WalletDocument::create(const std::filesystem::path& path,
 
     // A file that could not be made whole is removed: it holds nothing of the user's yet.
     auto fail = [&](CreateResult r) {
-        close();
+        close_storage();
         std::filesystem::remove(path, ec);
         return r;
     };
@@ -167,6 +262,7 @@ CreateResult WalletDocument::create(const std::filesystem::path& path,
         return fail(codes[failure.block]);
     }
     storage_.open = true;
+    bind_node_key();
     if (with_sample_folder) {
         TreeNode sample = new_folder({});
         sample.set_name(loadString(kTextSampleFolder));
@@ -178,18 +274,24 @@ CreateResult WalletDocument::create(const std::filesystem::path& path,
     my_forms.set_icon(kMyFormsIcon);
     if (store_folder(my_forms) < 0 || !sync_directory(path.parent_path()))
         return fail(CreateResult::CannotCreate);
-    close();
+    close_storage();
     return CreateResult::Created;
 }
 
 OpenResult WalletDocument::open(const std::filesystem::path& path,
                                 std::optional<std::u16string_view> password, bool read_only) {
-    close();
-    return open_wallet_storage(storage_, path, password, read_only);
+    if (question_open_) return OpenResult::Busy;
+    ResetScope reset(*this);
+    close_storage();
+    const OpenResult opened = open_wallet_storage(storage_, path, password, read_only);
+    if (opened == OpenResult::Opened) bind_node_key();
+    return opened;
 }
 
 OpenResult WalletDocument::load(const std::filesystem::path& path,
                                 std::optional<std::u16string_view> password, bool read_only) {
+    if (question_open_) return OpenResult::Busy;
+    ResetScope reset(*this);
     OpenResult opened = open(path, password, read_only);
     if (opened != OpenResult::Opened) return opened;
     File& file = storage_.file;
@@ -203,14 +305,14 @@ OpenResult WalletDocument::load(const std::filesystem::path& path,
         StorageResult r = read_node(file, node, &storage_.info.record_key, &consumed, &image_whole);
         if (r == StorageResult::NothingTransferred) break;
         if (r != StorageResult::Done) {
-            close();
+            close_storage();
             return consumed > 0 ? OpenResult::Damaged : OpenResult::NodesUnreadable;
         }
         // A record that runs past the end of the file is cut short: damaged. Taking it as it
         // is would let the next appended record fall inside it.
         const uint64_t end = start + consumed + node.header().payload_length();
         if (!image_whole || end > size) {
-            close();
+            close_storage();
             return OpenResult::Damaged;
         }
         file.seek(end);
@@ -234,14 +336,27 @@ SaveResult WalletDocument::save_blocks() {
     const SaveResult codes[] = {SaveResult::HeaderFailed, SaveResult::InfoFailed,
                                 SaveResult::SettingsFailed};
     SaveResult result = codes[std::max(failure.block, 0)];
-    close();
+    ResetScope reset(*this);
+    close_storage();
     return result;
 }
 
-void WalletDocument::close() {
+bool WalletDocument::close() {
+    if (question_open_) return false;
+    if (!storage_.open && nodes_.empty()) return true;
+    ResetScope reset(*this);
+    close_storage();
+    return true;
+}
+
+void WalletDocument::close_storage() {
+    retire_node_key();
     for (TreeNode& node : nodes_) secure_zero(std::span(node.header().bytes));
     nodes_.clear();
     nodes_.shrink_to_fit();
+    sibling_keys_.clear();
+    sibling_keys_.shrink_to_fit();
+    children_.clear();
     index_of_.clear();
     record_offsets_.clear();
     offsets_known_ = false;
@@ -289,35 +404,45 @@ bool WalletDocument::change_password(std::optional<std::u16string_view> old_pass
 
     next.path = storage_.path;
     next.open = true;
+    ResetScope reset(*this);
     storage_.file.close();
     storage_ = std::move(next);
     offsets_known_ = false;
     for (TreeNode& node : nodes_) reencipher_name(node.header(), old_key, storage_.info.record_key);
+    bind_node_key();
     return true;
 }
 
 RepairResult WalletDocument::repair(const std::filesystem::path& path,
                                     std::optional<std::u16string_view> password, Prompt& prompt) {
-    close();
-    return repair_wallet(path, password, prompt);
+    if (question_open_ || operation_running_) return {RepairStatus::OpenFailed, OpenResult::Busy};
+    {
+        ResetScope reset(*this);
+        close_storage();
+    }
+    Operation operation = begin_operation(prompt);
+    return repair_wallet(path, password, operation);
 }
 
 // New items -----------------------------------------------------------------------------------
 
 TreeNode WalletDocument::new_folder(const NodeId& parent, bool my_forms) const {
-    return TreeNode::create(my_forms ? NodeKind::MyForms : NodeKind::Folder, parent,
-                            &storage_.info.record_key);
+    TreeNode node =
+        TreeNode::create(my_forms ? NodeKind::MyForms : NodeKind::Folder, parent, nullptr);
+    node.set_record_key(node_key_);
+    return node;
 }
 
 Card WalletDocument::new_card(const NodeId& parent) const {
     Card card;
-    card.set_node(TreeNode::create(NodeKind::Card, parent, &storage_.info.record_key));
+    card.set_node(TreeNode::create(NodeKind::Card, parent, nullptr));
+    card.node()->set_record_key(node_key_);
     card.set_style(storage_.settings.default_card_style());
     return card;
 }
 
 void WalletDocument::renew_as_copy(TreeNode& node, const NodeId& parent) const {
-    node.set_record_key(&storage_.info.record_key);
+    node.set_record_key(node_key_);
     node.set_id(new_node_id());
     node.header().set_parent(parent);
     const DateTime now = clock().now();
@@ -350,18 +475,138 @@ bool WalletDocument::durable() {
 }
 
 int WalletDocument::put_in_list(TreeNode node) {
-    node.set_record_key(&storage_.info.record_key);
+    node.set_record_key(node_key_);
     const int existing = list_index_of(node.id());
-    if (existing >= 0) {
-        nodes_[static_cast<size_t>(existing)] = std::move(node);
-        if (observer_) observer_(ListEvent::Replaced, existing);
-        return existing;
+    const int index = existing >= 0 ? existing : static_cast<int>(nodes_.size());
+    SiblingKey key = sibling_key(node, index);
+    ListChange change{ListChangeKind::Inserted, index, std::nullopt, std::nullopt};
+    if (resetting_ == 0) {
+        if (existing >= 0) change.from = place_of(existing);
+        if (has_place(node)) change.to = place_for(node.parent(), key, existing);
+        if (existing < 0 || (change.from && change.to && *change.from == *change.to &&
+                             nodes_[static_cast<size_t>(existing)].parent() == node.parent()))
+            change.kind = existing < 0 ? ListChangeKind::Inserted : ListChangeKind::Changed;
+        else if (change.from && change.to)
+            change.kind = ListChangeKind::Moved;
+        else if (change.from)
+            change.kind = ListChangeKind::Removed;
+        else
+            change.kind = change.to ? ListChangeKind::Inserted : ListChangeKind::Changed;
     }
-    nodes_.push_back(std::move(node));
-    const int index = static_cast<int>(nodes_.size() - 1);
-    index_of_[nodes_.back().id()] = index;
-    if (observer_) observer_(ListEvent::Added, index);
+    notify(true, change);
+    if (existing >= 0) {
+        drop_from_children(existing);
+        nodes_[static_cast<size_t>(existing)] = std::move(node);
+        sibling_keys_[static_cast<size_t>(existing)] = std::move(key);
+    } else {
+        nodes_.push_back(std::move(node));
+        sibling_keys_.push_back(std::move(key));
+        index_of_[nodes_.back().id()] = index;
+    }
+    add_to_children(index);
+    notify(false, change);
     return index;
+}
+
+// The children index ----------------------------------------------------------------------------
+
+namespace {
+constexpr size_t kSortNameUnits = 64;
+
+int kind_rank(NodeKind kind) {
+    switch (kind) {
+        case NodeKind::Card:
+            return 0;
+        case NodeKind::MyForms:
+            return 2;
+        default:
+            return 1;
+    }
+}
+}  // namespace
+
+WalletDocument::SiblingKey WalletDocument::sibling_key(const TreeNode& node, int index) const {
+    std::u16string name = node.name();
+    if (name.size() > kSortNameUnits) name.resize(kSortNameUnits);
+    return {kind_rank(node.kind()), to_lower(name), index};
+}
+
+bool WalletDocument::has_place(const TreeNode& node) {
+    return !node.deleted() && node.parent() != node.id();
+}
+
+int WalletDocument::parent_list_index(const NodeId& parent) const {
+    if (parent.is_none()) return kNoIndex;
+    const int index = list_index_of(parent);
+    return index == kNoIndex ? kUnlistedParent : index;
+}
+
+size_t WalletDocument::lower_row(const std::vector<int>& siblings, const SiblingKey& key) const {
+    auto below = [this](int sibling, const SiblingKey& k) {
+        return sibling_keys_[static_cast<size_t>(sibling)] < k;
+    };
+    return static_cast<size_t>(std::lower_bound(siblings.begin(), siblings.end(), key, below) -
+                               siblings.begin());
+}
+
+std::optional<size_t> WalletDocument::row_of(const std::vector<int>& siblings, int index) const {
+    const size_t row = lower_row(siblings, sibling_keys_[static_cast<size_t>(index)]);
+    if (row < siblings.size() && siblings[row] == index) return row;
+    return std::nullopt;
+}
+
+std::optional<TreePlace> WalletDocument::place_for(const NodeId& parent, const SiblingKey& key,
+                                                   int self) const {
+    size_t row = 0;
+    if (auto it = children_.find(parent); it != children_.end()) {
+        row = lower_row(it->second, key);
+        // The node itself leaves its old row when that stood before the new one.
+        if (self >= 0) {
+            const auto old_row = row_of(it->second, self);
+            if (old_row && *old_row < row) --row;
+        }
+    }
+    return TreePlace{parent_list_index(parent), static_cast<int>(row)};
+}
+
+std::optional<TreePlace> WalletDocument::place_of(int index) const {
+    const TreeNode* n = node(index);
+    if (!n || !has_place(*n)) return std::nullopt;
+    auto it = children_.find(n->parent());
+    if (it == children_.end()) return std::nullopt;
+    const auto row = row_of(it->second, index);
+    if (!row) return std::nullopt;
+    return TreePlace{parent_list_index(n->parent()), static_cast<int>(*row)};
+}
+
+void WalletDocument::add_to_children(int index) {
+    if (resetting_ > 0) return;  // the scope's end rebuilds the whole index
+    const TreeNode& n = nodes_[static_cast<size_t>(index)];
+    if (!has_place(n)) return;
+    std::vector<int>& siblings = children_[n.parent()];
+    const size_t row = lower_row(siblings, sibling_keys_[static_cast<size_t>(index)]);
+    siblings.insert(siblings.begin() + static_cast<std::ptrdiff_t>(row), index);
+}
+
+void WalletDocument::drop_from_children(int index) {
+    if (resetting_ > 0) return;
+    const TreeNode& n = nodes_[static_cast<size_t>(index)];
+    auto it = children_.find(n.parent());
+    if (it == children_.end()) return;
+    if (const auto row = row_of(it->second, index)) {
+        it->second.erase(it->second.begin() + static_cast<std::ptrdiff_t>(*row));
+        if (it->second.empty()) children_.erase(it);
+    }
+}
+
+void WalletDocument::rebuild_children() {
+    children_.clear();
+    for (size_t i = 0; i < nodes_.size(); ++i)
+        if (has_place(nodes_[i])) children_[nodes_[i].parent()].push_back(static_cast<int>(i));
+    for (auto& [parent, siblings] : children_)
+        std::sort(siblings.begin(), siblings.end(), [this](int a, int b) {
+            return sibling_keys_[static_cast<size_t>(a)] < sibling_keys_[static_cast<size_t>(b)];
+        });
 }
 
 int WalletDocument::store_record(TreeNode& node, std::span<const uint8_t> payload,
@@ -413,14 +658,16 @@ int WalletDocument::store_card(Card& card) {
 }
 
 int WalletDocument::write_folder(const TreeNode& node, bool replace) {
-    if (!writable() || (node.kind() != NodeKind::Folder && node.kind() != NodeKind::MyForms))
+    if (!writable() || !owns(node) ||
+        (node.kind() != NodeKind::Folder && node.kind() != NodeKind::MyForms))
         return kNoIndex;
     TreeNode copy = node;
     return store_record(copy, {}, replace ? locate(node.id(), RecordFilter::Any) : std::nullopt);
 }
 
 int WalletDocument::write_card(Card& card, bool replace) {
-    if (!writable() || !card.node() || card.node()->kind() != NodeKind::Card) return kNoIndex;
+    if (!writable() || !card.node() || !owns(*card.node()) || card.node()->kind() != NodeKind::Card)
+        return kNoIndex;
     Bytes payload = card.payload(storage_.info.record_key);
     if (payload.size() > UINT32_MAX) return kNoIndex;
     const auto old = replace ? locate(card.node()->id(), RecordFilter::Any) : std::nullopt;
@@ -444,8 +691,7 @@ std::optional<RecordLocation> WalletDocument::locate(const NodeId& id, RecordFil
         loc.offset = it->second;
         IoResult r = file.read_at(loc.offset, loc.header.bytes);
         if (!r.failed() && r.bytes == fn::kHeaderSize && loc.header.kind() != NodeKind::None &&
-            loc.header.id() == id && record_passes(loc.header, filter) &&
-            file.seek(loc.offset)) {
+            loc.header.id() == id && record_passes(loc.header, filter) && file.seek(loc.offset)) {
             loc.header_and_image = fn::kHeaderSize + uint64_t{loc.header.icon_image_length()};
             loc.payload_length = loc.header.payload_length();
             return loc;
@@ -494,8 +740,8 @@ std::optional<Card> WalletDocument::load_card(const NodeId& id) {
     File& file = storage_.file;
     if (!locate(id, RecordFilter::LiveCard)) return std::nullopt;
     TreeNode node;
-    if (read_node(file, node, &storage_.info.record_key) != StorageResult::Done)
-        return std::nullopt;
+    if (read_node(file, node, node_key_.get()) != StorageResult::Done) return std::nullopt;
+    node.set_record_key(node_key_);
     Card card;
     card.set_node(std::move(node));
     if (!card.read(file, storage_.info.record_key)) return std::nullopt;
@@ -516,7 +762,7 @@ std::optional<TreeNode> WalletDocument::folder_copy(const NodeId& id) const {
 }
 
 bool WalletDocument::rewrite_node(const TreeNode& node) {
-    if (!writable()) return false;
+    if (!writable() || !owns(node)) return false;
     File& file = storage_.file;
     auto loc = locate(node.id(), RecordFilter::NotDeleted);
     if (!loc) return false;
@@ -542,7 +788,11 @@ bool WalletDocument::rename(int index, std::u16string_view name) {
     if (!writable()) return false;
     if (index == kFavouritesEntry || index == kSearchResultsEntry || index == kThirdEntry) {
         const int entry = index == kFavouritesEntry ? 1 : index == kSearchResultsEntry ? 2 : 3;
-        return set_caption(storage_.info, entry, name, -1) && save_blocks() == SaveResult::Saved;
+        notify_special_entry(index, true);
+        const bool renamed =
+            set_caption(storage_.info, entry, name, -1) && save_blocks() == SaveResult::Saved;
+        notify_special_entry(index, false);
+        return renamed;
     }
     const TreeNode* listed = node(index);
     if (!listed || listed->deleted()) return false;
@@ -623,15 +873,17 @@ bool WalletDocument::remove(int index) {
     header.set_change_bits(header.change_bits() | node_change::kDeleted);
     // The deleted header and the removal of the payload are one journaled change.
     const uint64_t payload_start = loc->offset + loc->header_and_image;
-    const bool cut =
-        cut_range(file, payload_start, loc->payload_length, header.bytes, loc->offset);
+    const bool cut = cut_range(file, payload_start, loc->payload_length, header.bytes, loc->offset);
     note_cut(payload_start, loc->payload_length, cut);
     if (!cut) return false;
+    remove_favourite(listed->id());
+    const ListChange change{ListChangeKind::Removed, index, place_of(index), std::nullopt};
+    notify(true, change);
+    drop_from_children(index);
     TreeNode& entry = nodes_[static_cast<size_t>(index)];
-    remove_favourite(entry.id());
     entry.header() = header;
     entry.set_dirty(false);
-    if (observer_) observer_(ListEvent::Deleted, index);
+    notify(false, change);
     return true;
 }
 
@@ -679,18 +931,30 @@ int WalletDocument::kind_of(int index) const {
     return n ? static_cast<int>(n->kind()) : 0;
 }
 
-std::vector<int> WalletDocument::children_of(int index) const {
+const std::vector<int>* WalletDocument::children_list(int index) const {
     NodeId parent;
     if (index != kNoIndex) {
         const TreeNode* n = node(index);
-        if (!n) return {};
+        if (!n) return nullptr;
         parent = n->id();
     }
-    std::vector<int> children;
-    for (size_t i = 0; i < nodes_.size(); ++i)
-        if (!nodes_[i].deleted() && nodes_[i].parent() == parent && nodes_[i].id() != parent)
-            children.push_back(static_cast<int>(i));
-    return children;
+    auto it = children_.find(parent);
+    return it == children_.end() ? nullptr : &it->second;
+}
+
+std::vector<int> WalletDocument::children_of(int index) const {
+    const std::vector<int>* children = children_list(index);
+    return children ? *children : std::vector<int>{};
+}
+
+size_t WalletDocument::child_count(int index) const {
+    const std::vector<int>* children = children_list(index);
+    return children ? children->size() : 0;
+}
+
+int WalletDocument::child_at(int index, size_t row) const {
+    const std::vector<int>* children = children_list(index);
+    return children && row < children->size() ? (*children)[row] : kNoIndex;
 }
 
 // Favourites ----------------------------------------------------------------------------------
@@ -714,29 +978,34 @@ std::vector<NodeId> WalletDocument::favourites() const {
 }
 
 bool WalletDocument::add_favourite(const NodeId& id) {
-    if (!storage_.open || id.is_none()) return false;
+    if (!storage_.open || question_open_ || id.is_none()) return false;
     if (is_favourite(id)) return true;
     for (size_t slot = 0; slot < kFavouriteSlots; ++slot) {
         if (!storage_.settings.favourite(slot).is_none()) continue;
+        notify_special_entry(kFavouritesEntry, true);
         storage_.settings.set_favourite(slot, id);
         storage_.settings.add_flags(format::settings::kFlagFavouritesChanged);
         storage_.settings.stamp_modified();
+        notify_special_entry(kFavouritesEntry, false);
         return true;
     }
     return false;
 }
 
-void WalletDocument::remove_favourite(const NodeId& id) {
-    if (id.is_none()) return;
+bool WalletDocument::remove_favourite(const NodeId& id) {
+    if (id.is_none() || question_open_) return false;
     for (size_t slot = 0; slot < kFavouriteSlots; ++slot) {
         if (storage_.settings.favourite(slot) != id) continue;
+        notify_special_entry(kFavouritesEntry, true);
         for (size_t later = slot; later + 1 < kFavouriteSlots; ++later)
             storage_.settings.set_favourite(later, storage_.settings.favourite(later + 1));
         storage_.settings.set_favourite(kFavouriteSlots - 1, NodeId{});
         storage_.settings.add_flags(format::settings::kFlagFavouritesChanged);
         storage_.settings.stamp_modified();
-        return;
+        notify_special_entry(kFavouritesEntry, false);
+        return true;
     }
+    return true;
 }
 
 }  // namespace ks

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,7 @@ enum class CreateResult : int {
     InfoWriteFailed = 7,
     SettingsWriteFailed = 8,
     KeysFailed = 9,
+    Busy = 10,  // an operation's question is open
 };
 
 enum class SaveResult : int {
@@ -59,18 +61,54 @@ constexpr uint32_t kTextSampleFolder = 20510;
 constexpr int32_t kMyFormsIcon = 55;
 constexpr int32_t kSampleFolderIcon = 72;
 
-// Changes to the node list, as the windows learn of them.
-enum class ListEvent : int {
-    Replaced = 4024,  // a listed node was replaced at its index
-    Added = 4025,     // a node was appended at a new index
-    Deleted = 1,      // a listed node was marked deleted (drop it from search results)
+// A change to the node list, told to every listener before it is made and again after.
+enum class ListChangeKind : int {
+    Changed = 4024,    // a listed node was replaced and keeps its place in the tree
+    Inserted = 4025,   // a node joined the list, or a deleted one came back
+    Removed = 1,       // a listed node was deleted
+    Moved = 2,         // a listed node changed parent, or place among its siblings
+    Reset = 3,         // the whole list: load, close, password change
+    SpecialEntry = 4,  // the favourites, or the caption of a special entry, changed
 };
-using ListObserver = std::function<void(ListEvent event, int index)>;
+
+// Parent of a node whose parent is not in the list (or is the node itself).
+constexpr int kUnlistedParent = -2;
+
+// Where a live node stands: its parent's list index (kNoIndex at the top level) and its row
+// among that parent's live children in sort order. The parent may itself be deleted or out of
+// reach of the top level; a tree shows only what it reaches from the top.
+struct TreePlace {
+    int parent = kNoIndex;
+    int row = 0;
+    bool operator==(const TreePlace&) const = default;
+};
+
+// `from` is where the node stood before the change (Removed, Moved, Changed), `to` where it
+// stands after (Inserted, Moved, Changed); a node that has no place has neither. For Moved,
+// `to.row` counts the new parent's children without the node itself: the row it holds
+// afterwards. `index` is the node's list index, or the special entry's for SpecialEntry.
+struct ListChange {
+    ListChangeKind kind = ListChangeKind::Reset;
+    int index = kNoIndex;
+    std::optional<TreePlace> from;
+    std::optional<TreePlace> to;
+};
+
+// Told of every change to the node list; item models map the pairs onto their begin/end calls.
+// A listener must be removed before it is destroyed.
+class ListListener {
+  public:
+    virtual ~ListListener() = default;
+    virtual void before_change(const ListChange& change) { (void)change; }
+    virtual void after_change(const ListChange& change) { (void)change; }
+};
 
 class WalletDocument {
   public:
+    class Operation;
+
     WalletDocument() = default;
-    ~WalletDocument() { close(); }
+    ~WalletDocument();
     WalletDocument(const WalletDocument&) = delete;
     WalletDocument& operator=(const WalletDocument&) = delete;
 
@@ -79,6 +117,8 @@ class WalletDocument {
     CreateResult create(const std::filesystem::path& path,
                         std::optional<std::u16string_view> password,
                         std::optional<std::u16string_view> hint, bool with_sample_folder);
+    // Open and load close any open wallet first; they, create and repair report Busy while an
+    // operation's question is open.
     OpenResult open(const std::filesystem::path& path, std::optional<std::u16string_view> password,
                     bool read_only);
     // Opens for writing and lists every node: Opened, an open result, or Damaged /
@@ -88,9 +128,10 @@ class WalletDocument {
                     bool read_only = false);
     // Writes the leading blocks that changed; a failure closes the wallet.
     SaveResult save_blocks();
-    // Closes the file and wipes keys, blocks and the node list. Unsaved block changes are lost:
-    // call save_blocks first.
-    void close();
+    // Closes the file and wipes keys, blocks and the node list; cards and nodes handed out
+    // before can no longer be stored or decipher their names. Unsaved block changes are lost:
+    // call save_blocks first. False, with nothing closed, while an operation's question is open.
+    bool close();
     // Re-enciphers the whole wallet under a new password (3 to 24 characters) and hint. The
     // new wallet is built beside the old one and renamed over it, so a failure at any point
     // leaves the old wallet whole. A wallet without a password needs no old password.
@@ -110,9 +151,27 @@ class WalletDocument {
     WalletSettingsBlock& settings() { return storage_.settings; }
     const KeyContext& record_key() const { return storage_.info.record_key; }
     int last_error() const { return last_error_; }
-    void set_observer(ListObserver observer) { observer_ = std::move(observer); }
 
-    // New, not yet stored items --------------------------------------------------------------
+    // Listeners are told of every change to the node list (see ListChange).
+    void add_listener(ListListener& listener);
+    void remove_listener(ListListener& listener);
+
+    // Operations that put questions to the user (repair, imports) run as an Operation. While
+    // one of its questions is open the caller's event loop may run timers and other commands;
+    // the document then refuses every change, open and close, so that nothing is pulled from
+    // under the operation. One operation runs at a time: a second one does not start.
+    Operation begin_operation(Prompt& prompt);
+    bool busy() const { return operation_running_; }  // an operation is running
+    bool asking() const { return question_open_; }    // and its question is open
+
+    // True when `node` was listed, loaded or made by this document since the wallet was last
+    // opened: only such nodes and cards are stored. The key they share is wiped at close and
+    // replaced at a password change.
+    bool owns(const TreeNode& node) const;
+    std::shared_ptr<const KeyContext> node_key() const { return node_key_; }
+
+    // New, not yet stored items (bound to this document's key)
+    // --------------------------------------------------------------
     TreeNode new_folder(const NodeId& parent, bool my_forms = false) const;
     Card new_card(const NodeId& parent) const;
     // A copy of the form card `form` (a live card in My Forms) as a new card under `parent`,
@@ -152,17 +211,48 @@ class WalletDocument {
     const TreeNode* my_forms_folder() const;
     int my_forms_index() const;
     int kind_of(int index) const;
-    // The live nodes whose parent is `index` (kNoIndex: the top level), in list order.
+    // The live nodes whose parent is `index` (kNoIndex: the top level), in sort order: cards,
+    // then folders, then My Forms; by name without regard to case (the first 64 units); then by
+    // list index. Kept up to date by every change, so these cost no walk of the list.
     std::vector<int> children_of(int index) const;
+    size_t child_count(int index) const;
+    int child_at(int index, size_t row) const;  // kNoIndex past the end
+    // Where a live node stands; nothing for a deleted node, a special entry or a node that is
+    // its own parent.
+    std::optional<TreePlace> place_of(int index) const;
 
     // Favourites (kept in the settings block; saved with save_blocks) -------------------------
     bool is_favourite(const NodeId& id) const;
     size_t favourites_count() const;
     std::vector<NodeId> favourites() const;
     bool add_favourite(const NodeId& id);
-    void remove_favourite(const NodeId& id);
+    bool remove_favourite(const NodeId& id);  // false while a question is open
 
   private:
+    // Siblings sort by kind rank, folded name, then list index.
+    struct SiblingKey {
+        int rank = 0;
+        std::u16string name;
+        int index = kNoIndex;
+        auto operator<=>(const SiblingKey&) const = default;
+    };
+    class ResetScope;
+
+    void close_storage();
+    void bind_node_key();
+    void retire_node_key();
+    void notify(bool before, const ListChange& change);
+    void notify_special_entry(int entry, bool before);
+    SiblingKey sibling_key(const TreeNode& node, int index) const;
+    static bool has_place(const TreeNode& node);
+    int parent_list_index(const NodeId& parent) const;
+    const std::vector<int>* children_list(int index) const;
+    size_t lower_row(const std::vector<int>& siblings, const SiblingKey& key) const;
+    std::optional<size_t> row_of(const std::vector<int>& siblings, int index) const;
+    std::optional<TreePlace> place_for(const NodeId& parent, const SiblingKey& key, int self) const;
+    void add_to_children(int index);
+    void drop_from_children(int index);
+    void rebuild_children();
     int put_in_list(TreeNode node);
     int store_record(TreeNode& node, std::span<const uint8_t> payload,
                      const std::optional<RecordLocation>& replaced);
@@ -173,7 +263,7 @@ class WalletDocument {
     void note_cut(uint64_t offset, uint64_t length, bool done);
     void after_failed_change();
     bool durable();
-    bool writable() const { return storage_.open && !storage_.read_only; }
+    bool writable() const { return storage_.open && !storage_.read_only && !question_open_; }
     void renew_as_copy(TreeNode& node, const NodeId& parent) const;
     bool is_container(int index) const;
 
@@ -184,8 +274,36 @@ class WalletDocument {
     // every append and cut, and checked against the header found there at every use.
     std::unordered_map<NodeId, uint64_t, NodeIdHash> record_offsets_;
     bool offsets_known_ = false;
-    ListObserver observer_;
     int last_error_ = 0;
+
+    // Live children of each parent id (none: the top level), in sort order, and each listed
+    // node's sort key.
+    std::unordered_map<NodeId, std::vector<int>, NodeIdHash> children_;
+    std::vector<SiblingKey> sibling_keys_;
+    std::vector<ListListener*> listeners_;
+    int resetting_ = 0;  // nested reset scopes; changes inside one are told as one reset
+    std::shared_ptr<KeyContext> node_key_;
+    bool operation_running_ = false;
+    bool question_open_ = false;
+};
+
+// Puts the caller's questions to the user while the document refuses re-entry. A destroyed
+// operation ends; one that did not start (another was running) still forwards questions.
+class WalletDocument::Operation final : public Prompt {
+  public:
+    ~Operation() override;
+    Operation(const Operation&) = delete;
+    Operation& operator=(const Operation&) = delete;
+
+    bool started() const { return document_ != nullptr; }
+    PromptAnswer ask(const PromptMessage& message) override;
+
+  private:
+    friend class WalletDocument;
+    Operation(WalletDocument* document, Prompt& prompt) : document_(document), prompt_(prompt) {}
+
+    WalletDocument* document_;
+    Prompt& prompt_;
 };
 
 }  // namespace ks

@@ -30,6 +30,8 @@ enum class OpenResult : int {
     // For reading only: a change was interrupted and its journal is pending; opening for
     // writing finishes it.
     ChangeInterrupted = 21,
+    // The document is in an operation whose question is open; nothing was closed or opened.
+    Busy = 22,
 };
 
 constexpr size_t kMinPathLength = 6;

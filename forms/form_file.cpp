@@ -366,7 +366,9 @@ FormImportResult import_form_file(WalletDocument& document, const std::filesyste
     if (!forms) return {FormImportStatus::NoMyForms};
     if (!document.is_open() || document.read_only()) return {FormImportStatus::StoreFailed};
     const NodeId forms_id = forms->id();
-    if (prompt.ask(import_form_question(*form)) != PromptAnswer::Yes)
+    WalletDocument::Operation operation = document.begin_operation(prompt);
+    if (!operation.started()) return {FormImportStatus::Busy};
+    if (operation.ask(import_form_question(*form)) != PromptAnswer::Yes)
         return {FormImportStatus::Declined};
 
     TreeNode& node = *form->card.node();
@@ -381,6 +383,8 @@ FormImportResult import_form_file(WalletDocument& document, const std::filesyste
     h.set_time(fn::kDeletedTime, DateTime{});
     h.set_change_bits(node_change::kCreated);
     node.set_dirty(true);
+    // The name was enciphered under the document's key, which the operation kept in place.
+    node.set_record_key(document.node_key());
     const int index = document.store_card(form->card);
     if (index < 0) return {FormImportStatus::StoreFailed};
     return {FormImportStatus::Imported, index};

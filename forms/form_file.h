@@ -139,6 +139,7 @@ enum class FormImportStatus {
     NoMyForms,
     Declined,
     StoreFailed,
+    Busy,  // another operation of the document is asking a question
 };
 
 struct FormImportResult {

@@ -299,8 +299,9 @@ bool confirm_text_import(Prompt& prompt) {
     return prompt.ask(question) == PromptAnswer::Yes;
 }
 
-TextImportResult import_tab_table(WalletDocument& document, const TabTextTable& table,
-                                  Prompt& prompt) {
+namespace {
+
+TextImportResult import_rows(WalletDocument& document, const TabTextTable& table, Prompt& prompt) {
     TextImportResult result;
     const auto write_failed = [&] {
         result.status = TextImportStatus::WriteFailed;
@@ -391,6 +392,17 @@ TextImportResult import_tab_table(WalletDocument& document, const TabTextTable& 
              PromptIcon::Error);
     }
     return result;
+}
+
+}  // namespace
+
+TextImportResult import_tab_table(WalletDocument& document, const TabTextTable& table,
+                                  Prompt& prompt) {
+    // The questions run as one operation of the document: nothing can close or change it
+    // from the caller's event loop while a question is open.
+    WalletDocument::Operation operation = document.begin_operation(prompt);
+    if (!operation.started()) return {TextImportStatus::Busy};
+    return import_rows(document, table, operation);
 }
 
 TextImportResult import_text_file(WalletDocument& document, const std::filesystem::path& path,

@@ -160,6 +160,7 @@ enum class TextImportStatus {
     TooMuch,       // the cards would grow the wallet beyond import_size's bound; nothing was
                    // imported (message shown)
     WriteFailed,   // the folder could not be written; nothing was imported (message shown)
+    Busy,          // another operation of the document is asking a question; nothing done
 };
 
 struct TextImportResult {

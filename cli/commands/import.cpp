@@ -73,6 +73,8 @@ Status run(Context& context, const Args& args) {
         return fail(Exit::IoFailure, "The cards could not be written to the wallet.");
     if (result.status == TextImportStatus::TooMuch)
         return fail(Exit::Failure, too_much(import_size(*table), file));
+    if (result.status == TextImportStatus::Busy)
+        return fail(Exit::Failure, "The wallet is busy with another operation.");
     if (result.status == TextImportStatus::NotACardList)
         return fail(Exit::Failure, "\"" + file + "\" is not a card list.");
     if (result.folder != kNoIndex) context.io.out << item_path(doc, result.folder) << "\n";

@@ -33,6 +33,8 @@ Status run(Context& context, const Args& args) {
                 context.io.in_is_terminal || yes
                     ? "The form was not imported."
                     : "The form was not imported: give --yes to import without the question.");
+        case FormImportStatus::Busy:
+            return fail(Exit::Failure, "The wallet is busy with another operation.");
         case FormImportStatus::StoreFailed:
             break;
     }

@@ -12,6 +12,7 @@
 #include "platform/locale_format.h"
 #include "platform/text.h"
 #include "platform/texts.h"
+#include "support/list_order.h"
 #include "support/test_support.h"
 
 namespace ks::cli {
@@ -69,10 +70,10 @@ class ImportCliTest : public ::testing::Test {
         WalletDocument doc;
         if (doc.load(wallet, u"secret") != OpenResult::Opened) return {"(unreadable)"};
         std::vector<std::string> out;
-        for (int folder : doc.children_of(kNoIndex)) {
+        for (int folder : test::children_in_list_order(doc, kNoIndex)) {
             if (doc.kind_of(folder) != static_cast<int>(NodeKind::Folder)) continue;
             std::string line = to_utf8(doc.node(folder)->name()) + ":";
-            for (int card : doc.children_of(folder)) {
+            for (int card : test::children_in_list_order(doc, folder)) {
                 line += " " + to_utf8(doc.node(card)->name());
                 auto loaded = doc.load_card(card);
                 if (!loaded) continue;

@@ -151,19 +151,6 @@ TEST_F(DocumentTest, StoreUpdateAndLoadCards) {
     EXPECT_EQ(doc.load_card(index_named(u"Visa"))->fields()[0].value(), u"5500");
 }
 
-TEST_F(DocumentTest, ListEventsReachTheObserver) {
-    std::vector<std::pair<ListEvent, int>> events;
-    doc.set_observer([&](ListEvent e, int i) { events.emplace_back(e, i); });
-    const int folder = add_folder(u"F");
-    TreeNode changed = *doc.node(folder);
-    changed.set_icon(9);
-    doc.update_folder(changed);
-    doc.remove(folder);
-    EXPECT_EQ(events, (std::vector<std::pair<ListEvent, int>>{{ListEvent::Added, folder},
-                                                              {ListEvent::Replaced, folder},
-                                                              {ListEvent::Deleted, folder}}));
-}
-
 TEST_F(DocumentTest, CrashBetweenAppendAndCutKeepsTheLaterVersion) {
     const int folder = add_folder(u"Old name");
     TreeNode later = *doc.node(folder);

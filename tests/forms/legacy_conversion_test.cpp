@@ -8,6 +8,7 @@
 #include "platform/text.h"
 #include "support/crash_harness.h"
 #include "support/legacy_writer.h"
+#include "support/list_order.h"
 #include "support/test_support.h"
 
 namespace ks {
@@ -43,7 +44,8 @@ std::ostream& operator<<(std::ostream& os, const FieldView& f) {
 
 std::vector<FieldView> view(const Card& card) {
     std::vector<FieldView> out;
-    for (const FieldRecord& f : card.fields()) out.push_back({f.kind(), f.label(), f.value().plain()});
+    for (const FieldRecord& f : card.fields())
+        out.push_back({f.kind(), f.label(), f.value().plain()});
     return out;
 }
 
@@ -93,13 +95,13 @@ class LegacyConversionTest : public ::testing::Test {
     std::vector<int> load_converted() {
         EXPECT_EQ(document.load(target(), u"secret"), OpenResult::Opened);
         std::vector<int> folders;
-        for (int i : document.children_of(kNoIndex))
+        for (int i : test::children_in_list_order(document, kNoIndex))
             if (document.node(i)->kind() == NodeKind::Folder) folders.push_back(i);
         return folders;
     }
 
     Card card_in(int folder, size_t position = 0) {
-        const std::vector<int> cards = document.children_of(folder);
+        const std::vector<int> cards = test::children_in_list_order(document, folder);
         EXPECT_LT(position, cards.size());
         auto card = document.load_card(cards.at(position));
         EXPECT_TRUE(card);
@@ -212,9 +214,9 @@ TEST_F(LegacyConversionTest, ConvertsFoldersCardsAndFields) {
     EXPECT_EQ(card.fields()[0].flags(), 0);
 
     // The card stored in plain follows its folder id into the first folder.
-    ASSERT_EQ(document.children_of(folders[0]).size(), 2u);
+    ASSERT_EQ(test::children_in_list_order(document, folders[0]).size(), 2u);
     EXPECT_EQ(card_in(folders[0], 1).fields().at(0).value(), u"42");
-    EXPECT_TRUE(document.children_of(folders[1]).empty());
+    EXPECT_TRUE(test::children_in_list_order(document, folders[1]).empty());
 }
 
 TEST_F(LegacyConversionTest, CardsFollowTheirFolderRecordsWhereverTheyStand) {
@@ -228,7 +230,8 @@ TEST_F(LegacyConversionTest, CardsFollowTheirFolderRecordsWhereverTheyStand) {
     ASSERT_EQ(folders.size(), 2u);
     auto names = [&](int folder) {
         std::vector<std::u16string> out;
-        for (int i : document.children_of(folder)) out.push_back(document.node(i)->name());
+        for (int i : test::children_in_list_order(document, folder))
+            out.push_back(document.node(i)->name());
         return out;
     };
     EXPECT_EQ(names(folders[0]), (std::vector<std::u16string>{u"A1", u"A2"}));

@@ -10,6 +10,7 @@
 #include "platform/locale_format.h"
 #include "platform/text.h"
 #include "support/crash_harness.h"
+#include "support/list_order.h"
 #include "support/test_support.h"
 
 namespace ks {
@@ -308,7 +309,7 @@ class TextImportTest : public ::testing::Test {
     };
     std::vector<ImportedCard> cards_in(int folder) {
         std::vector<ImportedCard> out;
-        for (int index : doc.children_of(folder)) {
+        for (int index : test::children_in_list_order(doc, folder)) {
             auto card = doc.load_card(index);
             if (!card) {
                 ADD_FAILURE() << "card " << index << " cannot be loaded";
@@ -506,7 +507,7 @@ TEST_F(TextImportTest, AskCardByCardThenOnceForTheRest) {
         }
         EXPECT_EQ(asked, c.questions) << c.name;
         ASSERT_NE(result.folder, kNoIndex) << c.name;
-        EXPECT_EQ(doc.children_of(result.folder).size(), c.imported) << c.name;
+        EXPECT_EQ(test::children_in_list_order(doc, result.folder).size(), c.imported) << c.name;
     }
 }
 
@@ -734,20 +735,20 @@ TEST_F(TextImportTest, InterruptedImportLosesNothing) {
     ASSERT_TRUE(table);
 
     const std::filesystem::path copy = dir / "faulted.ks5";
-    test::FaultedOperation import{
-        "text import",
-        [&](std::optional<FaultPlan> plan) {
-            std::filesystem::remove(copy);
-            std::filesystem::copy_file(wallet, copy);
-            WalletDocument d;
-            EXPECT_EQ(d.load(copy, u"secret"), OpenResult::Opened);
-            test::RepeatableIds same_ids(5);
-            AcceptingPrompt yes;
-            test::ArmedFault fault(plan);
-            const TextImportResult r = import_tab_table(d, *table, yes);
-            return r.status == TextImportStatus::Done && r.imported == 3 && r.failed == 0;
-        },
-        [&] { return test::reopen(copy, {u"secret"}); }};
+    test::FaultedOperation import{"text import",
+                                  [&](std::optional<FaultPlan> plan) {
+                                      std::filesystem::remove(copy);
+                                      std::filesystem::copy_file(wallet, copy);
+                                      WalletDocument d;
+                                      EXPECT_EQ(d.load(copy, u"secret"), OpenResult::Opened);
+                                      test::RepeatableIds same_ids(5);
+                                      AcceptingPrompt yes;
+                                      test::ArmedFault fault(plan);
+                                      const TextImportResult r = import_tab_table(d, *table, yes);
+                                      return r.status == TextImportStatus::Done &&
+                                             r.imported == 3 && r.failed == 0;
+                                  },
+                                  [&] { return test::reopen(copy, {u"secret"}); }};
     test::report_tally(test::run_fault_loop(import, *before));
 }
 

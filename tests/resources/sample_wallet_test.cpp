@@ -14,6 +14,7 @@
 #include "platform/string_table.h"
 #include "platform/text.h"
 #include "platform/texts.h"
+#include "support/list_order.h"
 #include "support/test_support.h"
 
 namespace ks {
@@ -28,14 +29,15 @@ StringTable english() {
 
 // The child of `parent` (kNoIndex: the top level) with this name, or kNoIndex.
 int child_named(const WalletDocument& doc, int parent, std::u16string_view name) {
-    for (int index : doc.children_of(parent))
+    for (int index : test::children_in_list_order(doc, parent))
         if (doc.node(index)->name() == name) return index;
     return kNoIndex;
 }
 
 std::vector<std::u16string> child_names(const WalletDocument& doc, int parent) {
     std::vector<std::u16string> names;
-    for (int index : doc.children_of(parent)) names.push_back(doc.node(index)->name());
+    for (int index : test::children_in_list_order(doc, parent))
+        names.push_back(doc.node(index)->name());
     return names;
 }
 
@@ -100,7 +102,7 @@ TEST_F(SampleWalletTest, TopLevelHoldsTheFoldersAndMyForms) {
         {u"Web", NodeKind::Folder},
     };
     std::vector<std::pair<std::u16string, NodeKind>> top;
-    for (int index : doc.children_of(kNoIndex))
+    for (int index : test::children_in_list_order(doc, kNoIndex))
         top.emplace_back(doc.node(index)->name(), doc.node(index)->kind());
     EXPECT_EQ(top, expected);
 }
@@ -118,7 +120,7 @@ TEST_F(SampleWalletTest, EachFolderHoldsItsCards) {
         const int index = child_named(doc, kNoIndex, folder);
         ASSERT_NE(index, kNoIndex) << to_utf8(folder);
         EXPECT_EQ(child_names(doc, index), cards) << to_utf8(folder);
-        for (int child : doc.children_of(index))
+        for (int child : test::children_in_list_order(doc, index))
             EXPECT_EQ(doc.node(child)->kind(), NodeKind::Card) << to_utf8(folder);
     }
 }
