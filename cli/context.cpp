@@ -3,6 +3,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <iostream>
 
 #include "cli/items.h"
@@ -87,14 +88,15 @@ Status status_for_open(OpenResult result, const std::string& path) {
             return Status::fine();
         case OpenResult::BadPath:
             return fail(Exit::Usage, "The wallet path " + quoted + " is too short.");
-        case OpenResult::CannotOpen: {
-            std::error_code ec;
-            if (!std::filesystem::exists(path, ec))
-                return fail(Exit::IoFailure, "The wallet " + quoted + " does not exist.");
-            return fail(Exit::IoFailure, "The wallet " + quoted +
-                                             " cannot be opened: it is unreadable, or in use by "
-                                             "another program.");
-        }
+        case OpenResult::Missing:
+            return fail(Exit::IoFailure, "The wallet " + quoted + " does not exist.");
+        case OpenResult::AccessDenied:
+            return fail(Exit::IoFailure,
+                        "The wallet " + quoted + " cannot be opened: permission denied.");
+        case OpenResult::Locked:
+            return fail(Exit::IoFailure, "The wallet " + quoted + " is in use by another program.");
+        case OpenResult::CannotOpen:
+            return fail(Exit::IoFailure, "The wallet " + quoted + " cannot be opened.");
         case OpenResult::WrongPassword:
             return fail(Exit::WrongPassword, "The password for " + quoted + " is wrong.");
         case OpenResult::NotAWallet:
@@ -129,6 +131,15 @@ Status status_for_open(OpenResult result, const std::string& path) {
     return fail(Exit::Failure, "The wallet " + quoted + " cannot be opened.");
 }
 
+Status change_failed(const WalletDocument& document, std::string message) {
+    const FileFailure& failure = document.last_failure();
+    if (failure.problem == FileProblem::NoSpace)
+        message += ": there is not enough space on the disk";
+    else if (failure.problem != FileProblem::None && failure.error != 0)
+        message += std::string(": ") + std::strerror(failure.error);
+    return fail(Exit::IoFailure, message + ".");
+}
+
 Status Context::open_wallet(const std::string& argument, bool write) {
     const std::filesystem::path path = wallet_path(argument);
     OpenResult r = document.load(path, std::nullopt, !write);
@@ -154,7 +165,7 @@ Status Context::open_card(const std::string& wallet, const std::string& item, bo
 
 Status Context::save() {
     if (document.save_blocks() != SaveResult::Saved)
-        return fail(Exit::IoFailure, "The wallet's changes could not be written; it was closed.");
+        return change_failed(document, "The wallet's changes could not be written; it was closed");
     return Status::fine();
 }
 

@@ -57,5 +57,8 @@ class TerminalPrompt final : public Prompt {
 
 std::filesystem::path wallet_path(const std::string& argument);
 Status status_for_open(OpenResult result, const std::string& path);
+// A change to the wallet that failed: `message` (no full stop), and why when a file call failed
+// (a full disk, permission denied, ...).
+Status change_failed(const WalletDocument& document, std::string message);
 
 }  // namespace ks::cli

@@ -46,7 +46,7 @@ class WindowReader {
         const size_t available =
             static_cast<size_t>(std::min<uint64_t>(n, start_ + length_ - offset));
         return std::span<const uint8_t>(window_).subspan(static_cast<size_t>(offset - start_),
-                                                          available);
+                                                         available);
     }
     void invalidate() { length_ = 0; }
 

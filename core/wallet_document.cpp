@@ -231,6 +231,7 @@ CreateResult WalletDocument::create(const std::filesystem::path& path,
                                     std::optional<std::u16string_view> password,
                                     std::optional<std::u16string_view> hint,
                                     bool with_sample_folder) {
+    begin_change();
     if (question_open_) return CreateResult::Busy;
     ResetScope reset(*this);
     close_storage();
@@ -242,7 +243,10 @@ CreateResult WalletDocument::create(const std::filesystem::path& path,
     if (std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found)
         return CreateResult::Exists;
     storage_.file = File::open(path, FileMode::CreateNew);
-    if (!storage_.file.is_open()) return CreateResult::CannotCreate;
+    if (!storage_.file.is_open()) {
+        note_file_failure();
+        return CreateResult::CannotCreate;
+    }
     storage_.file.try_lock_exclusive();
     storage_.path = path;
 
@@ -255,7 +259,7 @@ CreateResult WalletDocument::create(const std::filesystem::path& path,
     if (!fill_new_wallet_blocks(storage_, password, hint)) return fail(CreateResult::KeysFailed);
     BlockWriteFailure failure = write_leading_blocks(storage_, false);
     if (failure.block >= 0) {
-        last_error_ = static_cast<int>(failure.result);
+        note_file_failure();
         const CreateResult codes[] = {CreateResult::HeaderWriteFailed,
                                       CreateResult::InfoWriteFailed,
                                       CreateResult::SettingsWriteFailed};
@@ -267,12 +271,12 @@ CreateResult WalletDocument::create(const std::filesystem::path& path,
         TreeNode sample = new_folder({});
         sample.set_name(loadString(kTextSampleFolder));
         sample.set_icon(kSampleFolderIcon);
-        if (store_folder(sample) < 0) return fail(CreateResult::CannotCreate);
+        if (write_folder(sample, false) < 0) return fail(CreateResult::CannotCreate);
     }
     TreeNode my_forms = new_folder({}, true);
     my_forms.set_name(loadString(kTextMyForms));
     my_forms.set_icon(kMyFormsIcon);
-    if (store_folder(my_forms) < 0 || !sync_directory(path.parent_path()))
+    if (write_folder(my_forms, false) < 0 || !sync_directory(path.parent_path()))
         return fail(CreateResult::CannotCreate);
     close_storage();
     return CreateResult::Created;
@@ -280,16 +284,21 @@ CreateResult WalletDocument::create(const std::filesystem::path& path,
 
 OpenResult WalletDocument::open(const std::filesystem::path& path,
                                 std::optional<std::u16string_view> password, bool read_only) {
+    begin_change();
     if (question_open_) return OpenResult::Busy;
     ResetScope reset(*this);
     close_storage();
     const OpenResult opened = open_wallet_storage(storage_, path, password, read_only);
     if (opened == OpenResult::Opened) bind_node_key();
+    if (opened == OpenResult::CannotOpen || opened == OpenResult::Missing ||
+        opened == OpenResult::AccessDenied || opened == OpenResult::Locked)
+        note_file_failure();
     return opened;
 }
 
 OpenResult WalletDocument::load(const std::filesystem::path& path,
                                 std::optional<std::u16string_view> password, bool read_only) {
+    begin_change();
     if (question_open_) return OpenResult::Busy;
     ResetScope reset(*this);
     OpenResult opened = open(path, password, read_only);
@@ -305,6 +314,7 @@ OpenResult WalletDocument::load(const std::filesystem::path& path,
         StorageResult r = read_node(file, node, &storage_.info.record_key, &consumed, &image_whole);
         if (r == StorageResult::NothingTransferred) break;
         if (r != StorageResult::Done) {
+            if (r == StorageResult::CallFailed) note_file_failure();
             close_storage();
             return consumed > 0 ? OpenResult::Damaged : OpenResult::NodesUnreadable;
         }
@@ -329,10 +339,11 @@ OpenResult WalletDocument::load(const std::filesystem::path& path,
 }
 
 SaveResult WalletDocument::save_blocks() {
+    begin_change();
     if (!writable()) return SaveResult::Saved;
     BlockWriteFailure failure = write_leading_blocks(storage_, true);
     if (failure.block < 0 && durable()) return SaveResult::Saved;
-    last_error_ = static_cast<int>(failure.block >= 0 ? failure.result : StorageResult::CallFailed);
+    note_file_failure();
     const SaveResult codes[] = {SaveResult::HeaderFailed, SaveResult::InfoFailed,
                                 SaveResult::SettingsFailed};
     SaveResult result = codes[std::max(failure.block, 0)];
@@ -366,6 +377,7 @@ void WalletDocument::close_storage() {
 bool WalletDocument::change_password(std::optional<std::u16string_view> old_password,
                                      std::u16string_view new_password,
                                      std::optional<std::u16string_view> hint) {
+    begin_change();
     if (!writable()) return false;
     if (storage_.info.has_password() && !check_password(storage_.info, old_password)) return false;
     if (new_password.size() < kMinPasswordLength || new_password.size() > kMaxPasswordLength)
@@ -383,9 +395,13 @@ bool WalletDocument::change_password(std::optional<std::u16string_view> old_pass
     std::filesystem::path temp_path;
     WalletStorage next;
     next.file = create_sibling(*real_path, temp_path);
-    if (!next.file.is_open()) return false;
+    if (!next.file.is_open()) {
+        note_file_failure();
+        return false;
+    }
     std::error_code ec;
     auto abandon = [&] {
+        note_file_failure();
         next.file.close();
         std::filesystem::remove(temp_path, ec);
         return false;
@@ -469,6 +485,16 @@ std::optional<Card> WalletDocument::new_card_from_my_forms(const NodeId& parent,
 }
 
 // Storing -------------------------------------------------------------------------------------
+
+void WalletDocument::begin_change() {
+    failure_ = {};
+    clear_file_failure();
+}
+
+void WalletDocument::note_file_failure() {
+    failure_ = last_file_failure();
+    if (failure_.problem == FileProblem::None) failure_.problem = FileProblem::Other;
+}
 
 bool WalletDocument::durable() {
     return storage_.file.sync();
@@ -621,6 +647,7 @@ int WalletDocument::store_record(TreeNode& node, std::span<const uint8_t> payloa
     // A record that was not written whole, or not made durable, is taken out again: a store
     // reported as failed must not reappear at the next load.
     if (write_node(file, node, payload) != StorageResult::Done || !durable()) {
+        note_file_failure();
         file.set_size(*end);
         file.sync();
         return kNoIndex;
@@ -650,10 +677,12 @@ int WalletDocument::replace_record(TreeNode& node, std::span<const uint8_t> payl
 }
 
 int WalletDocument::store_folder(const TreeNode& node) {
+    begin_change();
     return write_folder(node, false);
 }
 
 int WalletDocument::store_card(Card& card) {
+    begin_change();
     return write_card(card, false);
 }
 
@@ -703,6 +732,7 @@ std::optional<RecordLocation> WalletDocument::locate(const NodeId& id, RecordFil
 
 void WalletDocument::note_cut(uint64_t offset, uint64_t length, bool done) {
     if (!done) {
+        note_file_failure();
         after_failed_change();
         return;
     }
@@ -728,10 +758,12 @@ void WalletDocument::after_failed_change() {
 }
 
 int WalletDocument::update_folder(const TreeNode& node) {
+    begin_change();
     return write_folder(node, true);
 }
 
 int WalletDocument::update_card(Card& card) {
+    begin_change();
     return write_card(card, true);
 }
 
@@ -762,6 +794,7 @@ std::optional<TreeNode> WalletDocument::folder_copy(const NodeId& id) const {
 }
 
 bool WalletDocument::rewrite_node(const TreeNode& node) {
+    begin_change();
     if (!writable() || !owns(node)) return false;
     File& file = storage_.file;
     auto loc = locate(node.id(), RecordFilter::NotDeleted);
@@ -774,6 +807,7 @@ bool WalletDocument::rewrite_node(const TreeNode& node) {
     auto record = node_record_bytes(copy, {}, UnusedImage::Keep);
     if (!record || record->size() != loc->header_and_image) return false;
     if (!write_protected(file, loc->offset, *record)) {
+        note_file_failure();
         after_failed_change();
         return false;
     }
@@ -785,6 +819,7 @@ bool WalletDocument::rewrite_node(const TreeNode& node) {
 // Tree operations -----------------------------------------------------------------------------
 
 bool WalletDocument::rename(int index, std::u16string_view name) {
+    begin_change();
     if (!writable()) return false;
     if (index == kFavouritesEntry || index == kSearchResultsEntry || index == kThirdEntry) {
         const int entry = index == kFavouritesEntry ? 1 : index == kSearchResultsEntry ? 2 : 3;
@@ -807,6 +842,7 @@ bool WalletDocument::is_container(int index) const {
 }
 
 bool WalletDocument::move(int index, int new_parent) {
+    begin_change();
     const TreeNode* listed = node(index);
     if (!writable() || !listed || listed->deleted() || listed->kind() == NodeKind::MyForms)
         return false;
@@ -827,6 +863,7 @@ bool WalletDocument::move(int index, int new_parent) {
 }
 
 int WalletDocument::copy_card_to_folder(int card_index, int folder_index) {
+    begin_change();
     const TreeNode* source = node(card_index);
     if (!writable() || !source || source->kind() != NodeKind::Card || !is_container(folder_index))
         return kNoIndex;
@@ -842,6 +879,7 @@ int WalletDocument::copy_card_to_folder(int card_index, int folder_index) {
 }
 
 int WalletDocument::save_to_my_forms(int card_index) {
+    begin_change();
     const TreeNode* source = node(card_index);
     const TreeNode* forms = my_forms_folder();
     if (!writable() || !source || source->kind() != NodeKind::Card || source->deleted() || !forms)
@@ -858,6 +896,7 @@ int WalletDocument::save_to_my_forms(int card_index) {
 }
 
 bool WalletDocument::remove(int index) {
+    begin_change();
     const TreeNode* listed = node(index);
     if (!writable() || !listed || listed->deleted() || listed->kind() == NodeKind::MyForms)
         return false;

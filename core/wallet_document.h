@@ -150,7 +150,10 @@ class WalletDocument {
     const WalletSettingsBlock& settings() const { return storage_.settings; }
     WalletSettingsBlock& settings() { return storage_.settings; }
     const KeyContext& record_key() const { return storage_.info.record_key; }
-    int last_error() const { return last_error_; }
+    // Why the last create, open, load, save or change failed when a file call failed: a missing,
+    // unreadable or locked file, a full disk, with the errno. None after a success, and after a
+    // change that was refused (read-only, a stale card, a question open) without touching the file.
+    const FileFailure& last_failure() const { return failure_; }
 
     // Listeners are told of every change to the node list (see ListChange).
     void add_listener(ListListener& listener);
@@ -238,6 +241,8 @@ class WalletDocument {
     };
     class ResetScope;
 
+    void begin_change();       // forgets the last failure
+    void note_file_failure();  // a file call failed: keeps its cause
     void close_storage();
     void bind_node_key();
     void retire_node_key();
@@ -274,7 +279,7 @@ class WalletDocument {
     // every append and cut, and checked against the header found there at every use.
     std::unordered_map<NodeId, uint64_t, NodeIdHash> record_offsets_;
     bool offsets_known_ = false;
-    int last_error_ = 0;
+    FileFailure failure_;
 
     // Live children of each parent id (none: the top level), in sort order, and each listed
     // node's sort key.

@@ -200,6 +200,19 @@ BlockWriteFailure write_leading_blocks(WalletStorage& storage, bool only_changed
     return failure;
 }
 
+OpenResult open_result_of(const FileFailure& failure) {
+    switch (failure.problem) {
+        case FileProblem::Missing:
+            return OpenResult::Missing;
+        case FileProblem::AccessDenied:
+            return OpenResult::AccessDenied;
+        case FileProblem::Locked:
+            return OpenResult::Locked;
+        default:
+            return OpenResult::CannotOpen;
+    }
+}
+
 OpenResult open_wallet_storage(WalletStorage& storage, const std::filesystem::path& path,
                                std::optional<std::u16string_view> password, bool read_only) {
     storage.close();
@@ -211,11 +224,12 @@ OpenResult open_wallet_storage(WalletStorage& storage, const std::filesystem::pa
     // A link is resolved once, so that the journal is found beside the real file.
     std::error_code ec;
     const std::filesystem::path real = std::filesystem::canonical(path, ec);
+    clear_file_failure();
     storage.file =
         File::open(ec ? path : real, read_only ? FileMode::ReadOnly : FileMode::ReadWrite);
-    if (!storage.file.is_open()) return fail(OpenResult::CannotOpen);
-    if (!(read_only ? storage.file.try_lock_shared() : storage.file.try_lock_exclusive()))
-        return fail(OpenResult::CannotOpen);
+    if (!storage.file.is_open() ||
+        !(read_only ? storage.file.try_lock_shared() : storage.file.try_lock_exclusive()))
+        return fail(open_result_of(last_file_failure()));
     if (read_only) {
         // A reader cannot finish an interrupted change; what it would read is not the wallet.
         if (inspect_interrupted_cut(storage.file) == JournalStatus::Pending)

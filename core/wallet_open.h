@@ -15,7 +15,7 @@ namespace ks {
 enum class OpenResult : int {
     Opened = 0,
     BadPath = 1,          // missing or shorter than 6 characters
-    CannotOpen = 2,       // missing, unreadable, or locked by another writer
+    CannotOpen = 2,       // cannot be opened for another reason (a folder, an I/O error)
     NodesUnreadable = 3,  // load: the node area could not be read at all
     BadInfoBlock = 4,
     BadSettingsBlock = 5,
@@ -32,7 +32,13 @@ enum class OpenResult : int {
     ChangeInterrupted = 21,
     // The document is in an operation whose question is open; nothing was closed or opened.
     Busy = 22,
+    Missing = 23,       // no file at the path (or a folder on the way is missing)
+    AccessDenied = 24,  // the user may not read it (or, for writing, write it)
+    Locked = 25,        // another program has it open for writing (or, for writing, at all)
 };
+
+// What an open that failed for lack of a usable file reports, from the failed call's errno.
+OpenResult open_result_of(const FileFailure& failure);
 
 constexpr size_t kMinPathLength = 6;
 

@@ -11,6 +11,50 @@
 #include <cstdio>
 
 namespace ks {
+namespace {
+
+thread_local int last_failed_errno = 0;
+
+// Notes a failed call's errno and passes the failure on.
+bool noted(bool ok) {
+    if (!ok) last_failed_errno = errno != 0 ? errno : EIO;
+    return ok;
+}
+IoResult noted(IoResult r) {
+    if (r.failed()) last_failed_errno = r.error;
+    return r;
+}
+
+}  // namespace
+
+FileFailure file_failure_of(int error) {
+    switch (error) {
+        case 0:
+            return {};
+        case ENOENT:
+        case ENOTDIR:
+            return {FileProblem::Missing, error};
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return {FileProblem::AccessDenied, error};
+        case EWOULDBLOCK:
+            return {FileProblem::Locked, error};
+        case ENOSPC:
+        case EDQUOT:
+            return {FileProblem::NoSpace, error};
+        default:
+            return {FileProblem::Other, error};
+    }
+}
+
+FileFailure last_file_failure() {
+    return file_failure_of(last_failed_errno);
+}
+
+void clear_file_failure() {
+    last_failed_errno = 0;
+}
 
 File::~File() {
     close();
@@ -58,12 +102,15 @@ File File::open(const std::filesystem::path& path, FileMode mode, int* error) {
         fd = ::open(path.c_str(), flags, S_IRUSR | S_IWUSR);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
+        noted(false);
         if (error) *error = errno;
         return f;
     }
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);
+        errno = EISDIR;
+        noted(false);
         if (error) *error = EISDIR;
         return f;
     }
@@ -103,6 +150,10 @@ void File::close() {
 }
 
 IoResult File::read_at(uint64_t offset, std::span<uint8_t> out) const {
+    return noted(read_at_unnoted(offset, out));
+}
+
+IoResult File::read_at_unnoted(uint64_t offset, std::span<uint8_t> out) const {
     IoResult r;
     if (fd_ < 0) {
         r.error = EBADF;
@@ -123,6 +174,10 @@ IoResult File::read_at(uint64_t offset, std::span<uint8_t> out) const {
 }
 
 IoResult File::write_at(uint64_t offset, std::span<const uint8_t> in) {
+    return noted(write_at_unnoted(offset, in));
+}
+
+IoResult File::write_at_unnoted(uint64_t offset, std::span<const uint8_t> in) {
     IoResult r;
     if (fd_ < 0) {
         r.error = EBADF;
@@ -229,13 +284,13 @@ bool File::set_size(uint64_t size) {
     int injected = 0;
     if (FaultInjector::next_change(injected) != FaultAction::Proceed) {
         errno = injected;
-        return false;
+        return noted(false);
     }
     int rc;
     do {
         rc = ::ftruncate(fd_, static_cast<off_t>(size));
     } while (rc != 0 && errno == EINTR);
-    return rc == 0;
+    return noted(rc == 0);
 }
 
 bool File::sync() {
@@ -243,20 +298,20 @@ bool File::sync() {
     int injected = 0;
     if (FaultInjector::next_change(injected) != FaultAction::Proceed) {
         errno = injected;
-        return false;
+        return noted(false);
     }
     int rc;
     do {
         rc = ::fsync(fd_);
     } while (rc != 0 && errno == EINTR);
-    return rc == 0;
+    return noted(rc == 0);
 }
 
 bool File::try_lock_exclusive() {
-    return fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
+    return fd_ >= 0 && noted(::flock(fd_, LOCK_EX | LOCK_NB) == 0);
 }
 bool File::try_lock_shared() {
-    return fd_ >= 0 && ::flock(fd_, LOCK_SH | LOCK_NB) == 0;
+    return fd_ >= 0 && noted(::flock(fd_, LOCK_SH | LOCK_NB) == 0);
 }
 void File::unlock() {
     if (fd_ >= 0) ::flock(fd_, LOCK_UN);
@@ -266,9 +321,9 @@ bool rename_file(const std::filesystem::path& from, const std::filesystem::path&
     int injected = 0;
     if (FaultInjector::next_change(injected) != FaultAction::Proceed) {
         errno = injected;
-        return false;
+        return noted(false);
     }
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    return noted(::rename(from.c_str(), to.c_str()) == 0);
 }
 
 bool sync_directory(const std::filesystem::path& dir) {

@@ -34,6 +34,19 @@ struct FileStatus {
     bool private_regular_file() const;
 };
 
+// Why a file call failed. Every failing call of this layer notes its errno for the thread, so
+// that code several layers up can tell a full disk from a missing, unreadable or locked file.
+enum class FileProblem { None, Missing, AccessDenied, Locked, NoSpace, Other };
+struct FileFailure {
+    FileProblem problem = FileProblem::None;
+    int error = 0;  // errno; 0 when there is none
+    bool operator==(const FileFailure&) const = default;
+};
+FileFailure file_failure_of(int error);
+// The last failed call's failure on this thread since clear_file_failure (None when none).
+FileFailure last_file_failure();
+void clear_file_failure();
+
 // Outcome of one transfer: bytes moved, and the errno of a failed call (0 when none failed).
 struct IoResult {
     size_t bytes = 0;
@@ -88,6 +101,8 @@ class File {
 
   private:
     void release();  // forgets the descriptor without closing it
+    IoResult read_at_unnoted(uint64_t offset, std::span<uint8_t> out) const;
+    IoResult write_at_unnoted(uint64_t offset, std::span<const uint8_t> in);
 
     int fd_ = -1;
     bool writable_ = false;

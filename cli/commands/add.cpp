@@ -49,7 +49,7 @@ Status run(Context& context, const Args& args) {
     card->node()->set_name(name);
     if (Status s = fill_fields(context, args, *card, "The form"); !s.ok()) return s;
     const int index = doc.store_card(*card);
-    if (index < 0) return fail(Exit::IoFailure, "The card could not be written to the wallet.");
+    if (index < 0) return change_failed(doc, "The card could not be written to the wallet");
     context.io.out << item_path(doc, index) << "\n";
     return Status::fine();
 }

@@ -22,7 +22,7 @@ Status run(Context& context, const Args& args) {
     if (!card->add_file(std::move(attachment)))
         return fail(Exit::Refused, "The card holds ten attached files already.");
     if (doc.update_card(*card) < 0)
-        return fail(Exit::IoFailure, "The card could not be written to the wallet.");
+        return change_failed(doc, "The card could not be written to the wallet");
     return Status::fine();
 }
 

@@ -16,7 +16,7 @@ Status run(Context& context, const Args& args) {
     if (folder == kNoIndex)
         return fail(Exit::Refused, "A copy goes into a folder, not the top level.");
     const int copy = doc.copy_card_to_folder(card, folder);
-    if (copy < 0) return fail(Exit::IoFailure, "The copy could not be written to the wallet.");
+    if (copy < 0) return change_failed(doc, "The copy could not be written to the wallet");
     context.io.out << item_path(doc, copy) << "\n";
     return Status::fine();
 }

@@ -19,7 +19,7 @@ Status run(Context& context, const Args& args) {
         return fail(Exit::NotFound, "The card has no attachment \"" + args.positional[2] + "\".");
     attachment->clear_data();
     if (doc.update_card(*card) < 0)
-        return fail(Exit::IoFailure, "The card could not be written to the wallet.");
+        return change_failed(doc, "The card could not be written to the wallet");
     return Status::fine();
 }
 

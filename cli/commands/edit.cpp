@@ -25,7 +25,7 @@ Status run(Context& context, const Args& args) {
         if (Status s = set_field_text(card->field(*field), u""); !s.ok()) return s;
     }
     if (doc.update_card(*card) < 0)
-        return fail(Exit::IoFailure, "The card could not be written to the wallet.");
+        return change_failed(doc, "The card could not be written to the wallet");
     return Status::fine();
 }
 

@@ -70,7 +70,7 @@ Status run(Context& context, const Args& args) {
 
     const TextImportResult result = import_tab_table(doc, *table, prompt);
     if (result.status == TextImportStatus::WriteFailed)
-        return fail(Exit::IoFailure, "The cards could not be written to the wallet.");
+        return change_failed(doc, "The cards could not be written to the wallet");
     if (result.status == TextImportStatus::TooMuch)
         return fail(Exit::Failure, too_much(import_size(*table), file));
     if (result.status == TextImportStatus::Busy)

@@ -38,7 +38,7 @@ Status run(Context& context, const Args& args) {
         case FormImportStatus::StoreFailed:
             break;
     }
-    return fail(Exit::IoFailure, "The form could not be written to the wallet.");
+    return change_failed(doc, "The form could not be written to the wallet");
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ Status run(Context& context, const Args& args) {
     TreeNode folder = doc.new_folder(parent == kNoIndex ? NodeId{} : doc.node(parent)->id());
     folder.set_name(name);
     const int index = doc.store_folder(folder);
-    if (index < 0) return fail(Exit::IoFailure, "The folder could not be written to the wallet.");
+    if (index < 0) return change_failed(doc, "The folder could not be written to the wallet");
     context.io.out << item_path(doc, index) << "\n";
     return Status::fine();
 }

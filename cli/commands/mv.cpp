@@ -28,7 +28,7 @@ Status run(Context& context, const Args& args) {
         up = doc.parent_folder_index_of(up);
     }
     if (!doc.move(index, folder))
-        return fail(Exit::IoFailure, "The item could not be moved in the wallet.");
+        return change_failed(doc, "The item could not be moved in the wallet");
     context.io.out << item_path(doc, index) << "\n";
     return Status::fine();
 }

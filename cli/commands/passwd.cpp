@@ -16,8 +16,11 @@ Status run(Context& context, const Args& args) {
         return fail(Exit::Usage, "A password has 3 to 24 characters.");
     std::optional<std::u16string> hint;
     if (auto h = args.value("--hint")) hint = from_utf8(*h);
-    if (!context.document.change_password(context.password(), password, hint))
-        return fail(Exit::IoFailure, "The password could not be changed; the wallet is as it was.");
+    if (!context.document.change_password(context.password(), password, hint)) {
+        Status failed = change_failed(context.document, "The password could not be changed");
+        failed.message += " The wallet is as it was.";
+        return failed;
+    }
     context.io.out << "The password of " << wallet << " is changed.\n";
     return Status::fine();
 }

@@ -14,7 +14,7 @@ Status run(Context& context, const Args& args) {
     const std::u16string name = from_utf8(args.positional[2]);
     if (name.empty()) return fail(Exit::Usage, "The new name is empty.");
     if (!doc.rename(index, name))
-        return fail(Exit::IoFailure, "The item could not be renamed in the wallet.");
+        return change_failed(doc, "The item could not be renamed in the wallet");
     context.io.out << item_path(doc, index) << "\n";
     return Status::fine();
 }

@@ -1,6 +1,6 @@
+#include "core/repair.h"
 #include "cli/commands/commands.h"
 #include "cli/context.h"
-#include "core/repair.h"
 #include "platform/file.h"
 
 namespace ks::cli {
@@ -16,7 +16,8 @@ Status check(Context& context, const std::string& wallet, const std::filesystem:
         return Status::fine();
     }
     context.io.out << *found << (*found == 1 ? " place needs" : " places need") << " mending.\n";
-    return fail(Exit::BadWallet, "The wallet \"" + wallet + "\" is damaged; \"keystash-cli repair\" can mend it.");
+    return fail(Exit::BadWallet,
+                "The wallet \"" + wallet + "\" is damaged; \"keystash-cli repair\" can mend it.");
 }
 
 Status run(Context& context, const Args& args) {

@@ -27,7 +27,7 @@ Status run(Context& context, const Args& args) {
                                        "\" is a folder with items in it; add --recursive to delete "
                                        "them all.");
     if (!remove_tree(doc, tree, index))
-        return fail(Exit::IoFailure, "The item could not be deleted from the wallet.");
+        return change_failed(doc, "The item could not be deleted from the wallet");
     return context.save();  // the favourites may have changed
 }
 

@@ -15,7 +15,7 @@ Status run(Context& context, const Args& args) {
         return fail(Exit::Refused, "Only a card can be saved as a form.");
     if (!doc.my_forms_folder()) return fail(Exit::BadWallet, "The wallet has no My Forms folder.");
     const int form = save_to_my_forms(doc, index);
-    if (form < 0) return fail(Exit::IoFailure, "The form could not be written to the wallet.");
+    if (form < 0) return change_failed(doc, "The form could not be written to the wallet");
     context.io.out << item_path(doc, form) << "\n";
     return Status::fine();
 }

@@ -23,6 +23,7 @@
 
 #include "cli/items.h"
 #include "core/wallet_document.h"
+#include "platform/fault_injection.h"
 #include "platform/locale_format.h"
 #include "platform/string_table.h"
 #include "platform/text.h"
@@ -205,6 +206,20 @@ TEST_F(CliTest, WalletsThatCannotBeOpenedGiveTheirOwnCodes) {
     write_text(path("junk.ks5"), std::string(4096, 'j'));
     EXPECT_EQ(run({"ls", path("junk.ks5")}).code, Exit::BadWallet);
     EXPECT_EQ(run({"ls", path("missing.ks5")}).code, Exit::IoFailure);
+}
+
+TEST_F(WalletTest, AFullDiskIsNamedAndTheWalletKeepsItsCards) {
+    const std::string before = ok({"ls", "-R", w});
+    {
+        ScopedFault full_disk(FaultPlan{1, FaultKind::Error, ENOSPC});
+        Outcome r = run({"mkdir", w, "Taxes"});
+        EXPECT_EQ(r.code, Exit::IoFailure);
+        EXPECT_NE(r.err.find("could not be written to the wallet: there is not enough space on "
+                             "the disk."),
+                  std::string::npos)
+            << r.err;
+    }
+    EXPECT_EQ(ok({"ls", "-R", w}), before);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "core/wallet_document.h"
+#include "platform/fault_injection.h"
 #include "platform/text.h"
 #include "support/test_support.h"
 
@@ -388,6 +389,43 @@ TEST_F(DocumentViewsTest, AnOperationsQuestionRefusesReentry) {
     EXPECT_FALSE(doc.busy());
     EXPECT_EQ(doc.load(path, u"secret"), OpenResult::Opened);
     EXPECT_TRUE(doc.close());
+}
+
+// A window says why a change failed: the cause and errno of the failed call, not a guess.
+TEST_F(DocumentViewsTest, AFailedChangeKeepsItsCause) {
+    struct Case {
+        const char* what;
+        std::function<bool()> change;
+    };
+    const int folder = add_folder(u"F");
+    const Case cases[] = {
+        {"store", [&] { return add_card(u"new") >= 0; }},
+        {"rename", [&] { return doc.rename(folder, u"G"); }},
+        {"remove", [&] { return doc.remove(folder); }},
+        {"password", [&] { return doc.change_password(u"secret", u"other", std::nullopt); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(doc.load(path, u"secret"), OpenResult::Opened);
+        {
+            ScopedFault full_disk(FaultPlan{1, FaultKind::Error, ENOSPC});
+            EXPECT_FALSE(c.change());
+        }
+        EXPECT_EQ(doc.last_failure(), (FileFailure{FileProblem::NoSpace, ENOSPC}));
+    }
+    // A refusal touches no file and has no cause; a success clears the last one.
+    ASSERT_EQ(doc.load(path, u"secret", true), OpenResult::Opened);
+    EXPECT_EQ(add_card(u"read-only"), kNoIndex);
+    EXPECT_EQ(doc.last_failure(), FileFailure{});
+
+    WalletDocument second;
+    ASSERT_EQ(doc.load(path, u"secret"), OpenResult::Opened);
+    EXPECT_EQ(second.open(path, u"secret", true), OpenResult::Locked);
+    EXPECT_EQ(second.last_failure().problem, FileProblem::Locked);
+    EXPECT_EQ(second.open(dir / "missing.ks5", u"secret", true), OpenResult::Missing);
+    EXPECT_EQ(second.last_failure(), (FileFailure{FileProblem::Missing, ENOENT}));
+    EXPECT_EQ(second.open(path.parent_path(), u"secret", true), OpenResult::CannotOpen);
+    EXPECT_EQ(second.last_failure(), (FileFailure{FileProblem::Other, EISDIR}));
 }
 
 }  // namespace

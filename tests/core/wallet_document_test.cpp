@@ -427,7 +427,7 @@ TEST_F(DocumentTest, ChangePassword) {
     EXPECT_EQ(card->fields()[0].value(), u"1234");
     EXPECT_GE(add_folder(u"After"), 0) << "the wallet stays writable and locked";
     WalletDocument second;
-    EXPECT_EQ(second.open(path, u"newpass", false), OpenResult::CannotOpen);
+    EXPECT_EQ(second.open(path, u"newpass", false), OpenResult::Locked);
 }
 
 TEST_F(DocumentTest, ChangePasswordFailureLeavesTheOldWallet) {

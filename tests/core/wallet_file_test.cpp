@@ -112,7 +112,7 @@ TEST_F(WalletFileTest, OpenResults) {
     };
     const std::vector<Case> cases = {
         {"path of five characters", "a.ks5", u"secret", OpenResult::BadPath},
-        {"missing file", dir / "missing.ks5", u"secret", OpenResult::CannotOpen},
+        {"missing file", dir / "missing.ks5", u"secret", OpenResult::Missing},
         {"a folder", dir.path(), u"secret", OpenResult::CannotOpen},
         {"shorter than a header", write_variant("short.ks5", [](Bytes& b) { b.resize(75); }),
          u"secret", OpenResult::NotAWallet},
@@ -156,9 +156,9 @@ TEST_F(WalletFileTest, WritersExcludeReadersAndOtherWriters) {
         OpenResult expected;
     };
     const Case cases[] = {
-        {"writer, then writer", false, false, OpenResult::CannotOpen},
-        {"writer, then reader", false, true, OpenResult::CannotOpen},
-        {"reader, then writer", true, false, OpenResult::CannotOpen},
+        {"writer, then writer", false, false, OpenResult::Locked},
+        {"writer, then reader", false, true, OpenResult::Locked},
+        {"reader, then writer", true, false, OpenResult::Locked},
         {"reader, then reader", true, true, OpenResult::Opened},
     };
     storage.close();
