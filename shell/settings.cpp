@@ -55,16 +55,40 @@ void assign_key_action(KeyActions& keys, uint32_t virtual_key, uint32_t action) 
     if (slot >= 0) keys[size_t(slot)] = action;
 }
 
+int SettingsAudience::add(Listener listener) {
+    listeners_.emplace_back(next_id_, std::move(listener));
+    return next_id_++;
+}
+
+void SettingsAudience::remove(int id) {
+    std::erase_if(listeners_, [id](const auto& entry) { return entry.first == id; });
+}
+
+void SettingsAudience::tell(const AppSettings& settings) const {
+    // A listener may add or remove listeners while it is told.
+    const auto listeners = listeners_;
+    for (const auto& [id, listener] : listeners) listener(settings);
+}
+
+void SettingsAudience::report(const RegistryError& error) const {
+    if (failure_hook_ && error) failure_hook_(error);
+}
+
 void AppSettings::resetToDefaults() {
     AppSettings defaults;
     defaults.keyPath = std::move(keyPath);
     defaults.versionText = std::move(versionText);
     defaults.edition = edition;
     *this = std::move(defaults);
+    announce_change();
 }
 
 void AppSettings::load(Registry& registry) {
-    if (keyPath.empty() || !registry.create_key(kRoot, keyPath)) return;
+    if (keyPath.empty()) return;
+    if (!registry.create_key(kRoot, keyPath)) {
+        audience.report(registry.error());
+        return;
+    }
     const std::u16string& key = keyPath;
     const std::u16string count_name = u"Count" + versionText;
     const std::u16string setup_name = u"Setup" + versionText;
@@ -109,12 +133,17 @@ void AppSettings::load(Registry& registry) {
 
     read_dword(registry, key, u"ExitMenu", ExitMenu);
     if (!keypad) read_dword(registry, key, u"Menus.Expanded", MenusExpanded);
-    registry.save();
+    if (!registry.save()) audience.report(registry.error());
+    announce_change();
 }
 
 void AppSettings::save(Registry& registry) {
     ++Count6;
-    if (keyPath.empty() || !registry.create_key(kRoot, keyPath)) return;
+    if (keyPath.empty()) return;
+    if (!registry.create_key(kRoot, keyPath)) {
+        audience.report(registry.error());
+        return;
+    }
     const std::u16string& key = keyPath;
     const bool keypad = edition == Edition::Keypad;
 
@@ -139,7 +168,7 @@ void AppSettings::save(Registry& registry) {
     } else {
         write_dword(registry, key, u"Menus.Expanded", MenusExpanded);
     }
-    registry.save();
+    if (!registry.save()) audience.report(registry.error());
 }
 
 AppSettings& app_settings() {

@@ -4,12 +4,40 @@
 // once when the program ends.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace ks {
 
 class Registry;
+struct RegistryError;
+struct AppSettings;
+
+// Who hears of one settings record's changes and failures. It stays with its record: a copy of
+// the record starts with nobody, and assigning another record (a reset) keeps those listening.
+class SettingsAudience {
+  public:
+    using Listener = std::function<void(const AppSettings&)>;
+    using FailureHook = std::function<void(const RegistryError&)>;
+
+    SettingsAudience() = default;
+    SettingsAudience(const SettingsAudience&) {}
+    SettingsAudience& operator=(const SettingsAudience&) { return *this; }
+
+    int add(Listener listener);
+    void remove(int id);
+    void tell(const AppSettings& settings) const;
+    void set_failure_hook(FailureHook hook) { failure_hook_ = std::move(hook); }
+    void report(const RegistryError& error) const;
+
+  private:
+    std::vector<std::pair<int, Listener>> listeners_;
+    int next_id_ = 1;
+    FailureHook failure_hook_;
+};
 
 // The program built for a keypad device keeps two more values and not the menu switch.
 enum class Edition {
@@ -68,17 +96,39 @@ struct AppSettings {
     Edition edition = Edition::Standard;
 
     // Every preference back to its default. The key path, version text and edition stay, so
-    // that the next save writes the defaults.
+    // that the next save writes the defaults. Listeners are told.
     void resetToDefaults();
 
     // Reads the preferences from the key (creating it), registers the file types, writes
     // "Setup6" = 7 and saves the registry. A value that is missing or of another type keeps the
-    // field as it was. Registry failures are silent.
+    // field as it was. Registry failures are silent to the user: they go to the failure hook.
+    // Listeners are told.
     void load(Registry& registry);
 
     // Counts the run ("Count6" + 1) and writes the saved preferences into the key, then saves
-    // the registry. Registry failures are silent and never damage the file.
+    // the registry. Registry failures never damage the file and go to the failure hook only.
     void save(Registry& registry);
+
+    // Windows redraw when preferences change: listeners are told after a load, a reset, a `set`
+    // that changed its field, or `announce_change` (for fields changed directly).
+    int add_listener(SettingsAudience::Listener listener) {
+        return audience.add(std::move(listener));
+    }
+    void remove_listener(int id) { audience.remove(id); }
+    void announce_change() const { audience.tell(*this); }
+    template <typename T, typename V>
+    bool set(T AppSettings::*field, V&& value) {
+        if (this->*field == value) return false;
+        this->*field = std::forward<V>(value);
+        announce_change();
+        return true;
+    }
+    // The program logs what the user is not told.
+    void set_failure_hook(SettingsAudience::FailureHook hook) {
+        audience.set_failure_hook(std::move(hook));
+    }
+
+    SettingsAudience audience;
 };
 
 // The process-wide record.

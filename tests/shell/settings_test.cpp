@@ -266,6 +266,56 @@ TEST_F(SettingsTest, DamagedRegistryFileIsLeftAloneAndDefaultsHold) {
     EXPECT_EQ(file_text(reg_file()), damaged);
 }
 
+TEST_F(SettingsTest, DamagedRegistryFileIsReportedToTheFailureHookOnly) {
+    const std::string damaged = "Windows Registry Editor Version 5.00\n\n[HKEY_NOWHERE]\n";
+    test::write_file_bytes(reg_file(), std::vector<uint8_t>(damaged.begin(), damaged.end()));
+    Registry registry = open();
+    AppSettings settings = fresh_settings();
+    std::vector<RegistryErrorCode> reported;
+    settings.set_failure_hook([&](const RegistryError& e) { reported.push_back(e.code); });
+    settings.resetToDefaults();  // a reset keeps the hook
+    settings.load(registry);
+    settings.save(registry);
+    EXPECT_EQ(reported, (std::vector{RegistryErrorCode::Damaged, RegistryErrorCode::Damaged}));
+    EXPECT_EQ(file_text(reg_file()), damaged);
+
+    // A healthy registry reports nothing.
+    fs::remove(reg_file());
+    reported.clear();
+    Registry fresh = open();
+    settings.load(fresh);
+    settings.save(fresh);
+    EXPECT_TRUE(reported.empty());
+}
+
+TEST_F(SettingsTest, ListenersHearOfEveryChangeUntilRemoved) {
+    AppSettings settings = fresh_settings();
+    int told = 0;
+    int font_seen = 0;
+    const int id = settings.add_listener([&](const AppSettings& s) {
+        ++told;
+        font_seen = s.FontMain;
+    });
+    EXPECT_TRUE(settings.set(&AppSettings::FontMain, 12));
+    EXPECT_EQ(font_seen, 12);
+    EXPECT_FALSE(settings.set(&AppSettings::FontMain, 12));  // unchanged: nobody is told
+    EXPECT_TRUE(settings.set(&AppSettings::MRU, std::u16string(u"/w/a.ks5")));
+    EXPECT_EQ(told, 2);
+
+    AppSettings copy = settings;  // a copy starts with no listeners
+    copy.set(&AppSettings::FontMain, 10);
+    EXPECT_EQ(told, 2);
+
+    settings.resetToDefaults();  // told, and still listening afterwards
+    EXPECT_EQ(font_seen, 9);
+    Registry registry = open();
+    settings.load(registry);
+    EXPECT_EQ(told, 4);
+    settings.remove_listener(id);
+    settings.announce_change();
+    EXPECT_EQ(told, 4);
+}
+
 TEST_F(SettingsTest, KeypadEditionKeepsNumericPasswordAndKeyTable) {
     AppSettings defaults;
     const KeyActions expected_defaults = {0, 2, 0, 1, 0, 0, 0, 0, 0, 0, 6, 3};
