@@ -134,7 +134,8 @@ size_t PictureAttachment::serialized_size() const {
 }
 
 Bytes PictureAttachment::serialize(const KeyContext& key) const {
-    Bytes out = serialize_body(fp::kPictureHeaderSize, 16, 24, key);
+    Bytes out =
+        serialize_body(fp::kPictureHeaderSize, fp::kPictureDataItem, fp::kPictureNameItem, key);
     put_i32(out, 0, setting_);
     std::copy(reserved4_.begin(), reserved4_.end(), out.begin() + 4);
     put_i32(out, 12, static_cast<int32_t>(format_));
@@ -150,7 +151,7 @@ std::optional<PictureAttachment> PictureAttachment::parse(std::span<const uint8_
     std::copy_n(chunk.begin() + 4, 8, a.reserved4_.begin());
     a.format_ = static_cast<ImageFormat>(get_i32(chunk, 12));
     std::copy_n(chunk.begin() + 32, 16, a.reserved32_.begin());
-    a.parse_body(chunk, fp::kPictureHeaderSize, 16, 24, key);
+    a.parse_body(chunk, fp::kPictureHeaderSize, fp::kPictureDataItem, fp::kPictureNameItem, key);
     return a;
 }
 
@@ -175,7 +176,7 @@ size_t SoundAttachment::serialized_size() const {
 }
 
 Bytes SoundAttachment::serialize(const KeyContext& key) const {
-    Bytes out = serialize_body(fp::kSoundHeaderSize, 8, 16, key);
+    Bytes out = serialize_body(fp::kSoundHeaderSize, fp::kSoundDataItem, fp::kSoundNameItem, key);
     put_i32(out, 0, static_cast<int32_t>(format_));
     put_i32(out, 4, play_when_viewed_);
     std::copy(reserved24_.begin(), reserved24_.end(), out.begin() + 24);
@@ -189,7 +190,7 @@ std::optional<SoundAttachment> SoundAttachment::parse(std::span<const uint8_t> c
     a.format_ = static_cast<SoundFormat>(get_i32(chunk, 0));
     a.play_when_viewed_ = get_i32(chunk, 4);
     std::copy_n(chunk.begin() + 24, 8, a.reserved24_.begin());
-    a.parse_body(chunk, fp::kSoundHeaderSize, 8, 16, key);
+    a.parse_body(chunk, fp::kSoundHeaderSize, fp::kSoundDataItem, fp::kSoundNameItem, key);
     return a;
 }
 
@@ -224,7 +225,7 @@ size_t FileAttachment::serialized_size() const {
 }
 
 Bytes FileAttachment::serialize(const KeyContext& key) const {
-    Bytes out = serialize_body(fp::kFileHeaderSize, 36, 44, key);
+    Bytes out = serialize_body(fp::kFileHeaderSize, fp::kFileDataItem, fp::kFileNameItem, key);
     std::copy(reserved0_.begin(), reserved0_.end(), out.begin());
     encode_datetime(file_time_, std::span(out).subspan(4, 16));
     encode_datetime(time_attached_, std::span(out).subspan(20, 16));
@@ -240,7 +241,7 @@ std::optional<FileAttachment> FileAttachment::parse(std::span<const uint8_t> chu
     a.file_time_ = decode_datetime(chunk.subspan(4, 16));
     a.time_attached_ = decode_datetime(chunk.subspan(20, 16));
     std::copy_n(chunk.begin() + 52, 16, a.reserved52_.begin());
-    a.parse_body(chunk, fp::kFileHeaderSize, 36, 44, key);
+    a.parse_body(chunk, fp::kFileHeaderSize, fp::kFileDataItem, fp::kFileNameItem, key);
     return a;
 }
 

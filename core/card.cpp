@@ -1,5 +1,7 @@
 #include "core/card.h"
 
+#include "core/chunks.h"
+
 #include <algorithm>
 
 #include "core/wallet_file.h"
@@ -110,34 +112,28 @@ bool Card::parse_payload(std::span<const uint8_t> body, const KeyContext& key) {
     parsed.node_ = std::move(node_);
     for (size_t i = 0; i < parsed.style_.size(); ++i) parsed.style_[i] = get_u32(body, 4 * i);
 
-    size_t p = fp::kStyleSize;
-    while (body.size() - p >= fp::kChunkHeaderSize) {
-        const uint32_t type = get_u32(body, p + 4);
-        const size_t declared = get_u32(body, p + 8);
-        p += fp::kChunkHeaderSize;
-        // A chunk that claims more than remains is read as far as it goes, and ends the walk.
-        const size_t length = std::min(declared, body.size() - p);
-        auto chunk = body.subspan(p, length);
-        switch (type) {
+    // A chunk that claims more than remains is read as far as it goes, and ends the walk.
+    for_each_chunk(body, [&](const PayloadChunk<const uint8_t>& chunk) {
+        switch (chunk.type) {
             case fp::kChunkField:
                 if (parsed.fields_.size() < fp::kMaxFields)
-                    if (auto f = FieldRecord::parse(chunk, key))
+                    if (auto f = FieldRecord::parse(chunk.body, key))
                         parsed.fields_.push_back(std::move(*f));
                 break;
             case fp::kChunkPicture:
-                if (auto a = PictureAttachment::parse(chunk, key)) parsed.picture_ = std::move(*a);
+                if (auto a = PictureAttachment::parse(chunk.body, key))
+                    parsed.picture_ = std::move(*a);
                 break;
             case fp::kChunkSound:
-                if (auto a = SoundAttachment::parse(chunk, key)) parsed.sound_ = std::move(*a);
+                if (auto a = SoundAttachment::parse(chunk.body, key)) parsed.sound_ = std::move(*a);
                 break;
             case fp::kChunkFile:
-                if (auto a = FileAttachment::parse(chunk, key)) parsed.add_file(std::move(*a));
+                if (auto a = FileAttachment::parse(chunk.body, key)) parsed.add_file(std::move(*a));
                 break;
             default:
                 break;  // never written; passed over
         }
-        p += length;
-    }
+    });
     for (auto& f : parsed.files_) f.set_dirty(false);
     parsed.picture_.set_dirty(false);
     parsed.sound_.set_dirty(false);

@@ -196,13 +196,13 @@ Bytes FieldRecord::serialize(const KeyContext& key) const {
     std::copy(reserved4_.begin(), reserved4_.end(), h.begin() + 4);
     put_i32(h, 8, label_colour_);
     put_i32(h, 12, value_colour_);
-    put_u32(h, 16, label.stored);
-    put_u32(h, 20, label.pad);
+    put_u32(h, fp::kFieldLabelItem, label.stored);
+    put_u32(h, fp::kFieldLabelItem + 4, label.pad);
     encode_datetime(date_, h.subspan(24, 16));
-    put_u32(h, 40, value.stored);
-    put_u32(h, 44, value.pad);
-    put_u32(h, 48, list.stored);
-    put_u32(h, 52, list.pad);
+    put_u32(h, fp::kFieldValueItem, value.stored);
+    put_u32(h, fp::kFieldValueItem + 4, value.pad);
+    put_u32(h, fp::kFieldListItem, list.stored);
+    put_u32(h, fp::kFieldListItem + 4, list.pad);
     put_u32(h, 56, static_cast<uint32_t>(out.size() - fp::kFieldHeaderSize));
     std::copy(reserved60_.begin(), reserved60_.end(), h.begin() + 60);
     return out;
@@ -225,9 +225,9 @@ std::optional<FieldRecord> FieldRecord::parse(std::span<const uint8_t> chunk,
     auto next_item = [&](size_t stored_offset) {
         return items.next(get_u32(h, stored_offset), get_u32(h, stored_offset + 4));
     };
-    f.label_ = decipher_text(next_item(16), key);
-    f.value_ = decipher_secret_text(next_item(40), key);
-    f.set_list(decipher_text(next_item(48), key));
+    f.label_ = decipher_text(next_item(fp::kFieldLabelItem), key);
+    f.value_ = decipher_secret_text(next_item(fp::kFieldValueItem), key);
+    f.set_list(decipher_text(next_item(fp::kFieldListItem), key));
     f.changes_ = 0;
     return f;
 }

@@ -159,6 +159,31 @@ constexpr size_t kPictureHeaderSize = 48;
 constexpr size_t kSoundHeaderSize = 32;
 constexpr size_t kFileHeaderSize = 68;
 
+// Each chunk kind's header holds a (stored length, pad) pair of u32 for every item that follows
+// the header, in item order: at these offsets.
+constexpr size_t kFieldLabelItem = 16;
+constexpr size_t kFieldValueItem = 40;
+constexpr size_t kFieldListItem = 48;
+constexpr size_t kPictureDataItem = 16;
+constexpr size_t kPictureNameItem = 24;
+constexpr size_t kSoundDataItem = 8;
+constexpr size_t kSoundNameItem = 16;
+constexpr size_t kFileDataItem = 36;
+constexpr size_t kFileNameItem = 44;
+
+struct ChunkLayout {
+    uint32_t type;
+    size_t header_size;
+    std::array<size_t, 3> item_offsets;
+    size_t item_count;
+};
+constexpr std::array<ChunkLayout, 4> kChunkLayouts = {{
+    {kChunkField, kFieldHeaderSize, {kFieldLabelItem, kFieldValueItem, kFieldListItem}, 3},
+    {kChunkPicture, kPictureHeaderSize, {kPictureDataItem, kPictureNameItem, 0}, 2},
+    {kChunkSound, kSoundHeaderSize, {kSoundDataItem, kSoundNameItem, 0}, 2},
+    {kChunkFile, kFileHeaderSize, {kFileDataItem, kFileNameItem, 0}, 2},
+}};
+
 constexpr size_t kMaxFields = 255;
 constexpr size_t kMaxListItems = 128;
 constexpr size_t kMaxFileAttachments = 10;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "core/chunks.h"
 #include "core/folder_tree.h"
 #include "core/format.h"
 #include "core/node.h"
@@ -58,8 +59,7 @@ class WindowReader {
 };
 
 bool known_chunk_type(uint32_t type) {
-    return type == fp::kChunkField || type == fp::kChunkPicture || type == fp::kChunkSound ||
-           type == fp::kChunkFile;
+    return chunk_layout(type) != nullptr;
 }
 
 // A card payload of `length` bytes is whole when its chunks, all of known types, tile it

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "core/keys.h"
+#include "core/rekey.h"
 #include "core/stored_text.h"
 #include "core/wallet_file.h"
 #include "platform/clock.h"
@@ -18,80 +19,6 @@ namespace fn = format::node;
 namespace fp = format::payload;
 
 constexpr size_t kCopyNameUnits = 254;  // a copy's name keeps room for its "*"
-
-// Item offsets (stored length, pad) inside each chunk kind's header.
-struct ChunkLayout {
-    uint32_t type;
-    size_t header_size;
-    std::vector<size_t> items;
-};
-const ChunkLayout kChunkLayouts[] = {
-    {fp::kChunkField, fp::kFieldHeaderSize, {16, 40, 48}},
-    {fp::kChunkPicture, fp::kPictureHeaderSize, {16, 24}},
-    {fp::kChunkSound, fp::kSoundHeaderSize, {8, 16}},
-    {fp::kChunkFile, fp::kFileHeaderSize, {36, 44}},
-};
-
-// Moves every enciphered item of a payload from one key to the other, byte for byte, so that
-// its length and layout stay exactly as stored.
-void reencipher_payload(std::span<uint8_t> payload, const KeyContext& from, const KeyContext& to) {
-    size_t p = fp::kStyleSize;
-    while (payload.size() >= p && payload.size() - p >= fp::kChunkHeaderSize) {
-        const uint32_t type = get_u32(payload, p + 4);
-        const size_t length =
-            std::min<size_t>(get_u32(payload, p + 8), payload.size() - p - fp::kChunkHeaderSize);
-        auto chunk = payload.subspan(p + fp::kChunkHeaderSize, length);
-        for (const ChunkLayout& layout : kChunkLayouts) {
-            if (layout.type != type || chunk.size() < layout.header_size) continue;
-            StoredItemReader items(chunk, layout.header_size);
-            for (size_t offset : layout.items) {
-                auto item = items.next(get_u32(chunk, offset), get_u32(chunk, offset + 4));
-                if (item.empty()) continue;  // an empty item may have no position in the chunk
-                auto writable =
-                    chunk.subspan(static_cast<size_t>(item.data() - chunk.data()), item.size());
-                from.transform(writable);
-                to.transform(writable);
-            }
-        }
-        p += fp::kChunkHeaderSize + length;
-    }
-}
-
-void reencipher_name(NodeHeader& header, const KeyContext& from, const KeyContext& to) {
-    auto name = std::span(header.bytes).subspan(fn::kName, fn::kNameSize);
-    if (all_zero(name)) return;
-    from.transform(name);
-    to.transform(name);
-}
-
-// Re-enciphers every record of `file` in place. False when a record cannot be read whole.
-bool reencipher_records(File& file, const KeyContext& from, const KeyContext& to) {
-    const uint64_t size = file.size().value_or(0);
-    uint64_t pos = format::kFirstNodeOffset;
-    NodeHeader header;
-    while (pos < size) {
-        IoResult r = file.read_at(pos, header.bytes);
-        if (r.failed() || r.bytes != fn::kHeaderSize || header.kind() == NodeKind::None)
-            return false;
-        const uint64_t image = header.icon_image_length();
-        const uint64_t payload_at = pos + fn::kHeaderSize + image;
-        const uint32_t payload_length = header.payload_length();
-        if (payload_at + payload_length > size) return false;
-        reencipher_name(header, from, to);
-        IoResult w = file.write_at(pos, header.bytes);
-        if (w.failed() || w.bytes != fn::kHeaderSize) return false;
-        if (header.kind() == NodeKind::Card && payload_length >= fp::kStyleSize) {
-            SecureBytes payload(payload_length);
-            IoResult pr = file.read_at(payload_at, payload.span());
-            if (pr.failed() || pr.bytes != payload_length) return false;
-            reencipher_payload(payload.span(), from, to);
-            IoResult pw = file.write_at(payload_at, payload.span());
-            if (pw.failed() || pw.bytes != payload_length) return false;
-        }
-        pos = payload_at + payload_length;
-    }
-    return true;
-}
 
 bool copy_file_contents(const File& from, File& to) {
     std::vector<uint8_t> buffer(1 << 20);

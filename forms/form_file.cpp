@@ -9,7 +9,9 @@
 #include <system_error>
 #include <utility>
 
+#include "core/chunks.h"
 #include "core/keys.h"
+#include "core/rekey.h"
 #include "core/wallet_file.h"
 #include "platform/clock.h"
 #include "platform/locale_format.h"
@@ -37,61 +39,14 @@ std::u16string shown_name(std::u16string_view name) {
     return std::u16string(cut_units(name, ff::kShownNameLength)) + u"...";
 }
 
-// Enciphers the name area of `header` anew: from `from` to `to`. A name that cannot be carried
-// over (a key that is not valid) is dropped rather than left readable.
-void reencipher_name(NodeHeader& header, const KeyContext& from, const KeyContext& to) {
-    auto area = std::span(header.bytes).subspan(fn::kName, fn::kNameSize);
-    if (all_zero(area)) return;
-    SecureBytes plain(fn::kNameSize);
-    if (!from.transform(area, plain.span()) || !to.transform(plain.span(), area))
-        std::fill(area.begin(), area.end(), 0);
-}
-
-// The stored items of a chunk (their stored lengths at `offsets`) fit inside it.
-bool items_fit(std::span<const uint8_t> chunk, size_t header_size,
-               std::initializer_list<size_t> offsets) {
-    if (chunk.size() < header_size) return false;
-    uint64_t total = 0;
-    for (size_t offset : offsets) {
-        const uint32_t stored = get_u32(chunk, offset);
-        const uint32_t pad = get_u32(chunk, offset + 4);
-        if (pad > stored) return false;
-        total += stored;
-    }
-    return total <= chunk.size() - header_size;
-}
-
 // Every chunk of the payload lies inside it and holds what its header announces. The card
 // reader tolerates cut-short chunks; a form file with one is refused instead.
 bool payload_whole(std::span<const uint8_t> payload) {
-    size_t p = fp::kStyleSize;
-    while (payload.size() - p >= fp::kChunkHeaderSize) {
-        const uint32_t type = get_u32(payload, p + 4);
-        const uint32_t length = get_u32(payload, p + 8);
-        p += fp::kChunkHeaderSize;
-        if (length > payload.size() - p) return false;
-        auto chunk = payload.subspan(p, length);
-        bool whole = true;
-        switch (type) {
-            case fp::kChunkField:
-                whole = items_fit(chunk, fp::kFieldHeaderSize, {16, 40, 48});
-                break;
-            case fp::kChunkPicture:
-                whole = items_fit(chunk, fp::kPictureHeaderSize, {16, 24});
-                break;
-            case fp::kChunkSound:
-                whole = items_fit(chunk, fp::kSoundHeaderSize, {8, 16});
-                break;
-            case fp::kChunkFile:
-                whole = items_fit(chunk, fp::kFileHeaderSize, {36, 44});
-                break;
-            default:
-                break;  // skipped by its length
-        }
-        if (!whole) return false;
-        p += length;
-    }
-    return true;
+    bool whole = true;
+    for_each_chunk(payload, [&](const PayloadChunk<const uint8_t>& chunk) {
+        if (chunk.cut_short() || !chunk_items_fit(chunk.body, chunk.type)) whole = false;
+    });
+    return whole;
 }
 
 std::u16string date_text(const DateTime& date) {
