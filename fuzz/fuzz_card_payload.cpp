@@ -29,7 +29,7 @@ bool same_fields(const ks::Card& a, const ks::Card& b) {
 
 }  // namespace
 
-void fuzz(std::span<const uint8_t> data) {
+void ks::fuzz::fuzz(std::span<const uint8_t> data) {
     ks::Card card;
     if (!card.parse_payload(data, fixed_key())) return;
     const ks::Bytes written = card.payload(fixed_key());
@@ -40,9 +40,4 @@ void fuzz(std::span<const uint8_t> data) {
     ks::fuzz::require(again.file_count() == card.file_count());
     ks::fuzz::require(again.picture().has_data() == card.picture().has_data());
     ks::fuzz::require(again.sound().has_data() == card.sound().has_data());
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz(std::span<const uint8_t>(data, size));
-    return 0;
 }

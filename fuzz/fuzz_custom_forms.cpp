@@ -6,7 +6,7 @@
 #include "forms/custom_forms.h"
 #include "fuzz/fuzz_support.h"
 
-void fuzz(std::span<const uint8_t> data) {
+void ks::fuzz::fuzz(std::span<const uint8_t> data) {
     const ks::CustomFormsRead read = ks::parse_custom_forms(data);
     if (read.result != ks::CustomFormsResult::Read) {
         ks::fuzz::require(read.forms.empty());
@@ -19,9 +19,4 @@ void fuzz(std::span<const uint8_t> data) {
         for (const ks::CustomFormField& field : form.fields)
             ks::fuzz::require(field.label.size() <= ks::kCustomFormMaxLabelLength);
     }
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz(std::span<const uint8_t>(data, size));
-    return 0;
 }

@@ -22,7 +22,7 @@ const ks::KeyContext& wallet_key() {
 
 }  // namespace
 
-void fuzz(std::span<const uint8_t> data) {
+void ks::fuzz::fuzz(std::span<const uint8_t> data) {
     ks::fuzz::use_english_texts();
     const auto path = ks::fuzz::write_scratch_file("form.ksx", data);
     if (path.empty()) return;
@@ -34,9 +34,4 @@ void fuzz(std::span<const uint8_t> data) {
     ks::import_form_question(*form);
     ks::form_file_summary(*form);
     (void)form->card.node()->name();
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz(std::span<const uint8_t>(data, size));
-    return 0;
 }

@@ -6,7 +6,7 @@
 #include "fuzz/fuzz_support.h"
 #include "shell/icons.h"
 
-void fuzz(std::span<const uint8_t> data) {
+void ks::fuzz::fuzz(std::span<const uint8_t> data) {
     for (int size : {16, 32}) {
         const ks::IconResult result = ks::decodeIcon(data, size);
         if (result.status != ks::IconStatus::Success) {
@@ -16,9 +16,4 @@ void fuzz(std::span<const uint8_t> data) {
         ks::fuzz::require(result.image.width == size && result.image.height == size);
         ks::fuzz::require(result.image.rgba.size() == static_cast<size_t>(size) * size * 4);
     }
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz(std::span<const uint8_t>(data, size));
-    return 0;
 }

@@ -86,13 +86,8 @@ void read_file(std::span<const uint8_t> data) {
 
 }  // namespace
 
-void fuzz(std::span<const uint8_t> data) {
+void ks::fuzz::fuzz(std::span<const uint8_t> data) {
     look_up_tags(data);
     parse_image(data);
     read_file(data);
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz(std::span<const uint8_t>(data, size));
-    return 0;
 }

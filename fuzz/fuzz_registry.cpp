@@ -9,7 +9,7 @@
 #include "fuzz/fuzz_support.h"
 #include "platform/registry.h"
 
-void fuzz(std::span<const uint8_t> data) {
+void ks::fuzz::fuzz(std::span<const uint8_t> data) {
     ks::fuzz::use_english_texts();
     const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
     ks::Registry registry;
@@ -23,9 +23,4 @@ void fuzz(std::span<const uint8_t> data) {
     ks::Registry again;
     ks::fuzz::require(again.parse_text(written));
     ks::fuzz::require(again.to_text() == written);
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz(std::span<const uint8_t>(data, size));
-    return 0;
 }

@@ -7,7 +7,7 @@
 #include "fuzz/fuzz_support.h"
 #include "platform/string_table.h"
 
-void fuzz(std::span<const uint8_t> data) {
+void ks::fuzz::fuzz(std::span<const uint8_t> data) {
     const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
     const ks::StringTableParse parsed = ks::parse_string_table(text);
     ks::fuzz::require(parsed.table.has_value() != parsed.error.has_value());
@@ -17,9 +17,4 @@ void fuzz(std::span<const uint8_t> data) {
     }
     for (const auto& [id, value] : parsed.table->texts())
         ks::fuzz::require(parsed.table->find(id) == value);
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz(std::span<const uint8_t>(data, size));
-    return 0;
 }

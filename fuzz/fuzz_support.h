@@ -7,6 +7,10 @@
 
 namespace ks::fuzz {
 
+// The target: one per program, fed every input by the fuzzer's driver (fuzz_main.cpp) or, in a
+// normal build, by the replay of stored inputs (replay_main.cpp).
+void fuzz(std::span<const uint8_t> data);
+
 // A folder only this process uses, made once under /dev/shm (or $TMPDIR, or /tmp) with mode 0700
 // and removed at exit. Empty when none could be made.
 const std::filesystem::path& scratch_folder();

@@ -14,7 +14,7 @@ constexpr size_t kPreviewedRows = 8;
 
 }  // namespace
 
-void fuzz(std::span<const uint8_t> data) {
+void ks::fuzz::fuzz(std::span<const uint8_t> data) {
     ks::fuzz::use_english_texts();
     auto table = ks::parse_tab_text(data);
     ks::fuzz::require(table.has_value() == (data.size() <= ks::kMaxImportFileBytes));
@@ -33,9 +33,4 @@ void fuzz(std::span<const uint8_t> data) {
     for (size_t row = 1; row <= std::min(*last, kPreviewedRows); ++row) {
         ks::fuzz::require(ks::import_preview(*table, row).size() <= ks::kPreviewMaxLength);
     }
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz(std::span<const uint8_t>(data, size));
-    return 0;
 }

@@ -46,13 +46,8 @@ void walk(std::span<const uint8_t> data, std::optional<std::u16string_view> pass
 
 }  // namespace
 
-void fuzz(std::span<const uint8_t> data) {
+void ks::fuzz::fuzz(std::span<const uint8_t> data) {
     ks::fuzz::use_english_texts();
     walk(data, std::nullopt);
     walk(data, kPassword);
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz(std::span<const uint8_t>(data, size));
-    return 0;
 }

@@ -20,7 +20,7 @@ constexpr std::u16string_view kPassword = u"secret";
 
 }  // namespace
 
-void fuzz(std::span<const uint8_t> data) {
+void ks::fuzz::fuzz(std::span<const uint8_t> data) {
     ks::fuzz::use_english_texts();
     const auto path = ks::fuzz::write_scratch_file("repair.ks5", data);
     if (path.empty()) return;
@@ -40,9 +40,4 @@ void fuzz(std::span<const uint8_t> data) {
     }
     const ks::RepairResult second = ks::repair_wallet(path, kPassword, prompt);
     ks::fuzz::require(second.status == ks::RepairStatus::Done && second.repairs == 0);
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz(std::span<const uint8_t>(data, size));
-    return 0;
 }
