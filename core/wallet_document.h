@@ -112,13 +112,18 @@ class WalletDocument {
     WalletDocument(const WalletDocument&) = delete;
     WalletDocument& operator=(const WalletDocument&) = delete;
 
+    // Every change is written and made durable before it reports success; a failed one leaves
+    // the file as it was (see update_card for the one exception) and last_failure() tells why.
+
     // Lifecycle -------------------------------------------------------------------------------
-    // Creates a new wallet file (readable by its owner only) and leaves it closed.
+    // Creates a new wallet file (readable by its owner only) and leaves it closed: Created, or
+    // why not; a file that could not be made whole is removed again.
     CreateResult create(const std::filesystem::path& path,
                         std::optional<std::u16string_view> password,
                         std::optional<std::u16string_view> hint, bool with_sample_folder);
-    // Open and load close any open wallet first; they, create and repair report Busy while an
-    // operation's question is open.
+    // Opens the file and checks its blocks and password, listing no nodes: Opened, or why not
+    // (closed then). Open and load close any open wallet first; they, create and repair report
+    // Busy, and change nothing, while an operation's question is open.
     OpenResult open(const std::filesystem::path& path, std::optional<std::u16string_view> password,
                     bool read_only);
     // Opens for writing and lists every node: Opened, an open result, or Damaged /
@@ -126,7 +131,8 @@ class WalletDocument {
     // `read_only` lists the nodes of a wallet opened for reading only, for viewers.
     OpenResult load(const std::filesystem::path& path, std::optional<std::u16string_view> password,
                     bool read_only = false);
-    // Writes the leading blocks that changed; a failure closes the wallet.
+    // Writes the leading blocks that changed: Saved (also when read-only or nothing changed), or
+    // the block that failed, after which the wallet is closed.
     SaveResult save_blocks();
     // Closes the file and wipes keys, blocks and the node list; cards and nodes handed out
     // before can no longer be stored or decipher their names. Unsaved block changes are lost:
@@ -134,10 +140,12 @@ class WalletDocument {
     bool close();
     // Re-enciphers the whole wallet under a new password (3 to 24 characters) and hint. The
     // new wallet is built beside the old one and renamed over it, so a failure at any point
-    // leaves the old wallet whole. A wallet without a password needs no old password.
+    // leaves the old wallet whole. A wallet without a password needs no old password. False when
+    // read-only, refused (wrong old password, a new one of the wrong length) or not written.
     bool change_password(std::optional<std::u16string_view> old_password,
                          std::u16string_view new_password, std::optional<std::u16string_view> hint);
-    // Closes the wallet and runs the repair walk on `path`.
+    // Closes the wallet and runs the repair walk on `path` as an operation: its questions go to
+    // `prompt`. The result tells whether it was done, declined or why it failed.
     RepairResult repair(const std::filesystem::path& path,
                         std::optional<std::u16string_view> password, Prompt& prompt);
 
@@ -173,15 +181,18 @@ class WalletDocument {
     bool owns(const TreeNode& node) const;
     std::shared_ptr<const KeyContext> node_key() const { return node_key_; }
 
-    // New, not yet stored items (bound to this document's key)
-    // --------------------------------------------------------------
+    // New, not yet stored items, bound to this document's key ---------------------------------
     TreeNode new_folder(const NodeId& parent, bool my_forms = false) const;
     Card new_card(const NodeId& parent) const;
     // A copy of the form card `form` (a live card in My Forms) as a new card under `parent`,
-    // named after the form with "*" appended.
+    // named after the form with "*" appended; nothing when there is no such form or it cannot
+    // be read.
     std::optional<Card> new_card_from_my_forms(const NodeId& parent, const FormId& form);
 
     // Storing and replacing ------------------------------------------------------------------
+    // Each returns the node's list index, or kNoIndex when read-only, refused (a node of
+    // another kind, or one this document does not own) or not written.
+    // Appends a new record.
     int store_folder(const TreeNode& node);
     int store_card(Card& card);
     // Cuts the old record out and appends the new version, as one journaled change (a store
@@ -190,30 +201,40 @@ class WalletDocument {
     // next open finishes it.
     int update_folder(const TreeNode& node);
     int update_card(Card& card);
+    // The live card as stored; nothing when there is none or it cannot be read.
     std::optional<Card> load_card(const NodeId& id);
     std::optional<Card> load_card(int index);
+    // A copy of a listed folder (or My Forms); nothing for anything else.
     std::optional<TreeNode> folder_copy(const NodeId& id) const;
-    // Rewrites the header and icon of the node's live record in place and lists the node.
+    // Rewrites the header and icon of the node's live record in place and lists the node. False
+    // when read-only, not owned, not found, when the header would change length, or not written.
     bool rewrite_node(const TreeNode& node);
 
     // Tree operations ------------------------------------------------------------------------
+    // False (or kNoIndex) when read-only, when the index names nothing the operation applies to,
+    // or when the change was not written.
+    // Renames a node, or the caption of a special entry (kFavouritesEntry...).
     bool rename(int index, std::u16string_view name);
-    // `new_parent` is a folder's or My Forms' index, or kNoIndex for the top level.
+    // `new_parent` is a folder's or My Forms' index, or kNoIndex for the top level; a folder
+    // never goes below itself, and My Forms never moves.
     bool move(int index, int new_parent);
+    // The copy's list index: a new card named with "*" appended.
     int copy_card_to_folder(int card, int folder);
+    // The new form's list index: a copy of the card in My Forms, its values cleared.
     int save_to_my_forms(int card);
     // Marks the node deleted in the list and in the file. My Forms is never deleted.
     bool remove(int index);
 
     // Queries --------------------------------------------------------------------------------
     const std::vector<TreeNode>& nodes() const { return nodes_; }
-    const TreeNode* node(int index) const;
+    // Null, kNoIndex or 0 when there is none.
+    const TreeNode* node(int index) const;  // listed, deleted or not
     int list_index_of(const NodeId& id) const;
     const TreeNode* parent_of(int index) const;
-    int parent_folder_index_of(int index) const;
+    int parent_folder_index_of(int index) const;  // the parent when it is a live folder
     const TreeNode* my_forms_folder() const;
     int my_forms_index() const;
-    int kind_of(int index) const;
+    int kind_of(int index) const;  // the NodeKind, or one of the special entries' kinds
     // The live nodes whose parent is `index` (kNoIndex: the top level), in sort order: cards,
     // then folders, then My Forms; by name without regard to case (the first 64 units); then by
     // list index. Kept up to date by every change, so these cost no walk of the list.
@@ -228,8 +249,10 @@ class WalletDocument {
     bool is_favourite(const NodeId& id) const;
     size_t favourites_count() const;
     std::vector<NodeId> favourites() const;
+    // True when the id is a favourite afterwards; false when all slots are taken, nothing is
+    // open or a question is open.
     bool add_favourite(const NodeId& id);
-    bool remove_favourite(const NodeId& id);  // false while a question is open
+    bool remove_favourite(const NodeId& id);  // false only while a question is open
 
   private:
     // Siblings sort by kind rank, folded name, then list index.
