@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli/context.h"
+#include "platform/product.h"
 
 namespace ks::cli {
 namespace {
@@ -149,7 +150,7 @@ int run_command_line(std::span<const std::string> argv, Io& io) {
         return 0;
     }
     if (name == "--version") {
-        io.out << "keystash-cli 6.11\n";
+        io.out << "keystash-cli " << kVersionText << "\n";
         return 0;
     }
     const Command* command = find_command(name);

@@ -35,6 +35,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/product.h"
 #include "platform/prompt.h"
 
 extern "C" {
@@ -83,9 +84,7 @@ typedef int (*KeystashUninstallExitFn)(void*);
 
 namespace ks::setup {
 
-// The settings key of the programs and its parent, under the current user.
-inline constexpr std::u16string_view kSettingsKey = u"SOFTWARE\\Brightloom\\Keystash Pro 5";
-inline constexpr std::u16string_view kMakerKey = u"SOFTWARE\\Brightloom";
+// Values of the programs' settings key (kSettingsKey) that setup reads and writes.
 inline constexpr std::u16string_view kLanguageValue = u"LangPref";
 inline constexpr std::u16string_view kMruValue = u"MRU";
 

@@ -299,7 +299,8 @@ std::u16string product_title() {
 }
 
 std::u16string version_line() {
-    const std::u16string version = format_message(u"%d.%02d%s", {int64_t{6}, int64_t{11}, u""});
+    const std::u16string version =
+        format_message(u"%d.%02d%s", {int64_t{kVersionMajor}, int64_t{kVersionMinor}, u""});
     return format_message(u"Version %s", {version});
 }
 

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/product.h"
+
 namespace ks {
 
 class Registry;
@@ -45,9 +47,6 @@ enum class Edition {
     Keypad,
 };
 
-constexpr std::u16string_view kSettingsKeyPath = u"SOFTWARE\\Brightloom\\Keystash Pro 5";
-constexpr std::u16string_view kMajorVersionText = u"6";
-constexpr int32_t kBuildVersion = 611;  // "%d%02d" of 6 and 11
 constexpr uint32_t kSetupMarker = 7;    // written as "Setup6" by every load
 
 // Keypad action slots: the digit keys 0-9 (virtual keys 48-57) take slots 0-9, the star key

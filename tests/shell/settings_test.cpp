@@ -18,7 +18,7 @@ namespace {
 
 constexpr auto HKCU = RegistryRoot::CurrentUser;
 constexpr auto HKCR = RegistryRoot::ClassesRoot;
-const std::u16string kKey(kSettingsKeyPath);
+const std::u16string kKey(kSettingsKey);
 
 std::string file_text(const fs::path& path) {
     const auto bytes = test::read_file_bytes(path);
