@@ -8,7 +8,7 @@
 
 void ks::fuzz::fuzz(std::span<const uint8_t> data) {
     for (int size : {16, 32}) {
-        const ks::IconResult result = ks::decodeIcon(data, size);
+        const ks::IconResult result = ks::decode_icon(data, size);
         if (result.status != ks::IconStatus::Success) {
             ks::fuzz::require(result.image.rgba.empty());
             continue;

@@ -28,7 +28,7 @@ size_t file_name_limit(const std::filesystem::path& folder) {
 
 std::u16string fit_file_name(std::u16string_view stem, std::u16string_view suffix, size_t limit) {
     std::u16string safe(stem);
-    safeFileName(safe);
+    make_safe_file_name(safe);
     std::string name = to_utf8(safe);
     std::string tail = to_utf8(suffix);
     if (tail.size() + 1 > limit) {  // no room for the suffix and one character
@@ -48,7 +48,7 @@ std::u16string fit_file_name_keeping_extension(std::u16string_view prefix, std::
         dot != std::u16string_view::npos && dot > 0 && name.size() - dot <= kMaxExtensionUnits;
     const size_t stem_units = has_extension ? dot : name.size();
     std::u16string extension(name.substr(stem_units));
-    safeFileName(extension);
+    make_safe_file_name(extension);
     return fit_file_name(std::u16string(prefix) + std::u16string(name.substr(0, stem_units)),
                          extension, limit);
 }

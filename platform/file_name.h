@@ -14,7 +14,7 @@ constexpr size_t kDefaultNameLimit = 255;
 // cannot tell.
 size_t file_name_limit(const std::filesystem::path& folder);
 
-// `stem` made safe (safeFileName) followed by `suffix` (an extension, a date: the program's own
+// `stem` made safe (make_safe_file_name) followed by `suffix` (an extension, a date: the program's own
 // text), at most `limit` bytes of UTF-8. Whole characters are dropped from the end of the stem
 // until the name fits; a suffix that would leave no room is cut with it. A name that would be
 // empty, "." or ".." is "_".

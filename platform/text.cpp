@@ -267,7 +267,7 @@ std::u16string to_lower(std::u16string_view text) {
 
 namespace ks {
 
-void safeFileName(std::u16string& text) {
+void make_safe_file_name(std::u16string& text) {
     for (char16_t& c : text) {
         // Controls, and the characters that reorder text or break lines where a name is shown.
         const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x200E || c == 0x200F ||

@@ -59,6 +59,6 @@ namespace ks {
 // Makes a text usable as a file name: every \ / : * ? " < > |, every control character (C0,
 // DEL, C1) and every character that reorders text or breaks lines (U+200E, U+200F, U+2028 to
 // U+202E, U+2066 to U+2069) becomes "_".
-void safeFileName(std::u16string& text);
+void make_safe_file_name(std::u16string& text);
 
 }  // namespace ks

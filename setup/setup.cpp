@@ -83,7 +83,7 @@ bool rename_if_free(const fs::path& from, const fs::path& to) {
 // that name is free, deleted when a file of that name is already there (the user's copy). A
 // symbolic link under the installed name is not a placed sample and is left alone.
 void localise_sample(const fs::path& folder, std::string_view installed, std::u16string name) {
-    safeFileName(name);
+    make_safe_file_name(name);
     if (name.empty()) return;
     const fs::path from = folder / installed;
     const fs::path to = folder / to_path(name);
@@ -304,7 +304,7 @@ void SetupHooks::place_samples() {
     constexpr std::u16string_view kMyWallet = u"My Sample Wallet.ks5";
     if (to_lower(wallet) != to_lower(kMyWallet)) {
         std::u16string name = wallet;
-        safeFileName(name);
+        make_safe_file_name(name);
         rename_if_free(folder / to_path(kMyWallet), folder / to_path(name));
     }
 
@@ -348,7 +348,7 @@ int SetupHooks::install_exit(const fs::path& install_dir) {
             registry.get_string(kUser, kSettingsKey, kMruValue);
         if (!mru || mru->size() < 5) {
             std::u16string name = text(kTextMySampleWallet);
-            safeFileName(name);
+            make_safe_file_name(name);
             registry.set_string(kUser, kSettingsKey, kMruValue,
                                 path_text(env_.documents / kSamplesFolder / to_path(name)));
         }

@@ -185,7 +185,7 @@ IconStatus decode_bitmap(std::span<const uint8_t> data, const Entry& entry, Icon
 
 }  // namespace
 
-IconResult decodeIcon(std::span<const uint8_t> data, int wanted_size) {
+IconResult decode_icon(std::span<const uint8_t> data, int wanted_size) {
     IconResult result;
     if (data.empty() || (wanted_size != 16 && wanted_size != 32)) {
         result.status = IconStatus::BadArguments;
@@ -228,7 +228,7 @@ IconResult decodeIcon(std::span<const uint8_t> data, int wanted_size) {
     return result;
 }
 
-IconResult loadIconFile(const std::filesystem::path& path, int wanted_size) {
+IconResult load_icon_file(const std::filesystem::path& path, int wanted_size) {
     IconResult result;
     result.status = IconStatus::FileUnreadable;
     if (path.native().size() <= 4) return result;
@@ -249,7 +249,7 @@ IconResult loadIconFile(const std::filesystem::path& path, int wanted_size) {
     }
     const IoResult read = file.read_at(0, data);
     if (read.failed() || read.bytes != data.size()) return result;
-    return decodeIcon(data, wanted_size);
+    return decode_icon(data, wanted_size);
 }
 
 }  // namespace ks

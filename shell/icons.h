@@ -9,7 +9,7 @@ namespace ks {
 
 enum class IconStatus : int {
     Success = 0,
-    FileUnreadable = 1,  // loadIconFile only: the file could not be opened or read
+    FileUnreadable = 1,  // load_icon_file only: the file could not be opened or read
     OutOfRange = 2,      // memory ran out, or an image lies (partly) beyond the data
     NoImageOfSize = 3,   // no image of the wanted size
     BadArguments = 4,    // no data, or a wanted size other than 16 or 32
@@ -36,10 +36,10 @@ struct IconResult {
 // than the best so far the choice; the choice wins, else the fallback. Images with 1, 4, 8, 16,
 // 24 and 32 bits per pixel are decoded; their AND mask makes pixels transparent, and 32-bit
 // images with any alpha use their alpha instead.
-IconResult decodeIcon(std::span<const uint8_t> data, int wanted_size);
+IconResult decode_icon(std::span<const uint8_t> data, int wanted_size);
 
 // Reads a whole .ico file (at most kMaxIconFileSize bytes) and decodes it as above.
 constexpr uint64_t kMaxIconFileSize = 16 * 1024 * 1024;
-IconResult loadIconFile(const std::filesystem::path& path, int wanted_size);
+IconResult load_icon_file(const std::filesystem::path& path, int wanted_size);
 
 }  // namespace ks

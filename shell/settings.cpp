@@ -74,7 +74,7 @@ void SettingsAudience::report(const RegistryError& error) const {
     if (failure_hook_ && error) failure_hook_(error);
 }
 
-void AppSettings::resetToDefaults() {
+void AppSettings::reset_to_defaults() {
     AppSettings defaults;
     defaults.keyPath = std::move(keyPath);
     defaults.versionText = std::move(versionText);
@@ -128,7 +128,7 @@ void AppSettings::load(Registry& registry) {
         }
     }
 
-    registerFileTypes(registry);
+    register_file_types(registry);
     registry.set_dword(kRoot, key, setup_name, kSetupMarker);
 
     read_dword(registry, key, u"ExitMenu", ExitMenu);

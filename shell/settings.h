@@ -88,7 +88,7 @@ struct AppSettings {
     int32_t PassNumeric = 1;
     KeyActions Keys = default_key_actions();
 
-    // Set by the start-up code; kept by resetToDefaults. An empty key path disables load and
+    // Set by the start-up code; kept by reset_to_defaults. An empty key path disables load and
     // save.
     std::u16string keyPath;
     std::u16string versionText = std::u16string(kMajorVersionText);
@@ -96,7 +96,7 @@ struct AppSettings {
 
     // Every preference back to its default. The key path, version text and edition stay, so
     // that the next save writes the defaults. Listeners are told.
-    void resetToDefaults();
+    void reset_to_defaults();
 
     // Reads the preferences from the key (creating it), registers the file types, writes
     // "Setup6" = 7 and saves the registry. A value that is missing or of another type keeps the

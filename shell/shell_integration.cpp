@@ -30,7 +30,7 @@ std::filesystem::path program_path() {
     return exe;
 }
 
-void registerFileTypes(Registry& registry, const std::filesystem::path& program) {
+void register_file_types(Registry& registry, const std::filesystem::path& program) {
     constexpr RegistryRoot root = RegistryRoot::ClassesRoot;
     const std::u16string path = from_utf8(program.string());
     for (const FileTypeRegistration& type : kFileTypes) {
@@ -50,8 +50,8 @@ void registerFileTypes(Registry& registry, const std::filesystem::path& program)
     }
 }
 
-void registerFileTypes(Registry& registry) {
-    registerFileTypes(registry, program_path());
+void register_file_types(Registry& registry) {
+    register_file_types(registry, program_path());
 }
 
 CommandLineAction command_line_action(std::u16string_view command_line) {

@@ -43,8 +43,8 @@ std::filesystem::path program_path();
 // Shell\Open\Command ("\"<program>\" %1") values into the classes root of `registry`, undoing
 // any change another program made to them. Only the in-memory store changes; the caller saves.
 // Failures are silent.
-void registerFileTypes(Registry& registry, const std::filesystem::path& program);
-void registerFileTypes(Registry& registry);
+void register_file_types(Registry& registry, const std::filesystem::path& program);
+void register_file_types(Registry& registry);
 
 enum class CommandLineAction {
     Normal,     // start as usual (an empty command line or a wallet path)

@@ -210,15 +210,7 @@ LinkClass classify_link(std::u16string_view text) {
     return result;
 }
 
-std::u16string timeFormatNoSeconds() {
-    return time_format_no_seconds();
-}
-
-std::u16string shortDateFormat4() {
-    return short_date_format4();
-}
-
-SizeParts formatSizeParts(uint32_t bytes) {
+SizeParts format_size_parts(uint32_t bytes) {
     constexpr uint32_t kKiB = 1024;
     constexpr uint32_t kMiB = 1024 * kKiB;
     constexpr uint32_t kGiB = 1024 * kMiB;
@@ -233,26 +225,26 @@ SizeParts formatSizeParts(uint32_t bytes) {
             giga ? u'G' : u'M'};
 }
 
-std::u16string formatSize(uint32_t bytes) {
-    const SizeParts parts = formatSizeParts(bytes);
+std::u16string format_size(uint32_t bytes) {
+    const SizeParts parts = format_size_parts(bytes);
     std::u16string text = format_number(parts.number);
     text += parts.unit;
     return text;
 }
 
-std::u16string dirPart(std::u16string_view path) {
+std::u16string dir_part(std::u16string_view path) {
     const size_t slash = path.rfind(u'/');
     if (slash == std::u16string_view::npos) return {};
     return std::u16string(path.substr(0, slash));
 }
 
-std::u16string namePart(std::u16string_view path) {
+std::u16string name_part(std::u16string_view path) {
     const size_t slash = path.rfind(u'/');
     if (slash == std::u16string_view::npos) return std::u16string(path);
     return std::u16string(path.substr(slash + 1));
 }
 
-bool writeLine(File& file, std::u16string_view text, int line_ends) {
+bool write_line(File& file, std::u16string_view text, int line_ends) {
     std::vector<uint8_t> bytes = utf16le_encode(text);
     constexpr std::array<uint8_t, 4> kCrLf{0x0D, 0x00, 0x0A, 0x00};
     for (int i = 0; i < line_ends; ++i) bytes.insert(bytes.end(), kCrLf.begin(), kCrLf.end());
@@ -271,7 +263,7 @@ StorageSearch StorageSearch::system_default() {
     return search;
 }
 
-std::vector<StorageLocation> storageLocations(const StorageSearch& search) {
+std::vector<StorageLocation> storage_locations(const StorageSearch& search) {
     std::vector<StorageLocation> locations;
     const std::filesystem::path documents =
         search.documents.empty() ? documents_directory() : search.documents;

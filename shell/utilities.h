@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/file.h"
-#include "platform/text.h"  // safeFileName lives there and is used from here as it stands
+#include "platform/text.h"  // make_safe_file_name lives there and is used from here as it stands
 
 namespace ks {
 
@@ -48,32 +48,29 @@ LinkClass classify_link(std::u16string_view text);
 
 // ---- Formats ----
 
-// The locale's time picture without its seconds part.
-std::u16string timeFormatNoSeconds();
-
-// The locale's short date picture with a four-digit year.
-std::u16string shortDateFormat4();
+// The locale's time and short-date pictures: time_format_no_seconds and short_date_format4 of
+// platform/locale_format.h.
 
 // A size as a plain decimal number ("." as its point) and its unit letter (B, K, M or G).
 struct SizeParts {
     std::string number;
     char16_t unit = u'B';
 };
-SizeParts formatSizeParts(uint32_t bytes);
+SizeParts format_size_parts(uint32_t bytes);
 
 // The size in the locale's number format followed by its unit: "1.50K", "3.10M".
-std::u16string formatSize(uint32_t bytes);
+std::u16string format_size(uint32_t bytes);
 
 // ---- Paths ----
 
 // The part of a "/" path before its last "/" (empty when there is none), and the part after it
 // (the whole text when there is none).
-std::u16string dirPart(std::u16string_view path);
-std::u16string namePart(std::u16string_view path);
+std::u16string dir_part(std::u16string_view path);
+std::u16string name_part(std::u16string_view path);
 
 // Writes `text` as UTF-16LE without a terminator, then `line_ends` CR LF pairs, at the file's
 // current position. False when any byte could not be written.
-bool writeLine(File& file, std::u16string_view text, int line_ends);
+bool write_line(File& file, std::u16string_view text, int line_ends);
 
 // ---- Storage locations ----
 
@@ -97,7 +94,7 @@ constexpr size_t kMaxStorageLocations = 5;
 // The documents folder first (none at all when it is not a directory), then for each mounted
 // card whose root differs from it, the card's root followed by the documents folder's name;
 // at most kMaxStorageLocations in all, cards in name order.
-std::vector<StorageLocation> storageLocations(
+std::vector<StorageLocation> storage_locations(
     const StorageSearch& search = StorageSearch::system_default());
 
 }  // namespace ks

@@ -203,7 +203,7 @@ TEST(DecodeIcon, EveryDepthAtBothSizes) {
             const TestImage im = patterned(size, bits);
             // Another size beside it, so that the choice must look at the sizes.
             const std::vector<uint8_t> ico = encode_ico({patterned(48 - size, bits), im});
-            const IconResult r = decodeIcon(ico, size);
+            const IconResult r = decode_icon(ico, size);
             ASSERT_EQ(r.status, IconStatus::Success) << size << "px " << bits << " bits";
             EXPECT_EQ(r.image.width, size);
             EXPECT_EQ(r.image.height, size);
@@ -230,7 +230,7 @@ TEST(DecodeIcon, RowsRunBottomUpInTheFile) {
     put_u16(ico, 6 + 6, 24);
     put_u32(ico, 6 + 12, 22);
     ico.insert(ico.end(), image.begin(), image.end());
-    const IconResult r = decodeIcon(ico, 16);
+    const IconResult r = decode_icon(ico, 16);
     ASSERT_EQ(r.status, IconStatus::Success);
     const size_t bottom_left = 15 * 16 * 4;
     EXPECT_EQ(r.image.rgba[bottom_left + 0], 0x33);
@@ -243,7 +243,7 @@ TEST(DecodeIcon, RowsRunBottomUpInTheFile) {
 TEST(DecodeIcon, ThirtyTwoBitAlphaWinsOverTheMask) {
     TestImage im = patterned(16, 32);
     im.alpha = [](int x, int) { return static_cast<uint8_t>(x * 16); };
-    const IconResult r = decodeIcon(encode_ico({im}), 16);
+    const IconResult r = decode_icon(encode_ico({im}), 16);
     ASSERT_EQ(r.status, IconStatus::Success);
     EXPECT_EQ(r.image.rgba, expected_rgba(im));
     EXPECT_EQ(r.image.rgba[3], 0);
@@ -255,13 +255,13 @@ TEST(DecodeIcon, PaletteShorterThanTheDepth) {
     im.palette = {marker(1), marker(5), marker(3)};
     im.colours_used = 3;
     im.index = [](int x, int) { return x % 3; };
-    const IconResult r = decodeIcon(encode_ico({im}), 16);
+    const IconResult r = decode_icon(encode_ico({im}), 16);
     ASSERT_EQ(r.status, IconStatus::Success);
     EXPECT_EQ(r.image.rgba, expected_rgba(im));
 
     // An index past the colours the file holds reads black, not memory beyond the palette.
     im.index = [](int x, int) { return x % 2 ? 200 : 1; };
-    const IconResult beyond = decodeIcon(encode_ico({im}), 16);
+    const IconResult beyond = decode_icon(encode_ico({im}), 16);
     ASSERT_EQ(beyond.status, IconStatus::Success);
     EXPECT_EQ(beyond.image.rgba[0], 255);  // index 1: marker 5 is red and blue
     EXPECT_EQ(beyond.image.rgba[4], 0);
@@ -297,7 +297,7 @@ TEST(DecodeIcon, ChoiceAmongImagesOfTheWantedSize) {
         for (size_t i = 0; i < c.images.size(); ++i) {
             images.push_back(uniform(c.images[i].size, c.images[i].bits, static_cast<int>(i) + 1));
         }
-        const IconResult r = decodeIcon(encode_ico(images), c.wanted);
+        const IconResult r = decode_icon(encode_ico(images), c.wanted);
         EXPECT_EQ(r.status, IconStatus::Success) << "case " << n;
         EXPECT_EQ(chosen_marker(r), c.chosen + 1) << "case " << n;
     }
@@ -306,18 +306,18 @@ TEST(DecodeIcon, ChoiceAmongImagesOfTheWantedSize) {
 TEST(DecodeIcon, OnlyTheFirstTwentyImagesCount) {
     std::vector<TestImage> images(20, uniform(32, 8, 1));
     images.push_back(uniform(16, 8, 2));
-    EXPECT_EQ(decodeIcon(encode_ico(images), 16).status, IconStatus::NoImageOfSize);
+    EXPECT_EQ(decode_icon(encode_ico(images), 16).status, IconStatus::NoImageOfSize);
     images.erase(images.begin());
-    EXPECT_EQ(decodeIcon(encode_ico(images), 16).status, IconStatus::Success);
+    EXPECT_EQ(decode_icon(encode_ico(images), 16).status, IconStatus::Success);
 }
 
 TEST(DecodeIcon, CompressedImagesAreTheLastResort) {
     TestImage png = uniform(16, 32, 1);
     png.png = true;
-    EXPECT_EQ(decodeIcon(encode_ico({png, uniform(16, 4, 2)}), 16).status, IconStatus::Success);
-    EXPECT_EQ(chosen_marker(decodeIcon(encode_ico({png, uniform(16, 4, 2)}), 16)), 2);
-    EXPECT_EQ(decodeIcon(encode_ico({uniform(32, 8, 2), png}), 16).status, IconStatus::Refused);
-    EXPECT_EQ(decodeIcon(encode_ico({png}), 32).status, IconStatus::NoImageOfSize);
+    EXPECT_EQ(decode_icon(encode_ico({png, uniform(16, 4, 2)}), 16).status, IconStatus::Success);
+    EXPECT_EQ(chosen_marker(decode_icon(encode_ico({png, uniform(16, 4, 2)}), 16)), 2);
+    EXPECT_EQ(decode_icon(encode_ico({uniform(32, 8, 2), png}), 16).status, IconStatus::Refused);
+    EXPECT_EQ(decode_icon(encode_ico({png}), 32).status, IconStatus::NoImageOfSize);
 }
 
 TEST(DecodeIcon, StatusCodes) {
@@ -371,7 +371,7 @@ TEST(DecodeIcon, StatusCodes) {
         {"two bits per pixel", with(image + 14, 2), 16, IconStatus::Refused},
     };
     for (const auto& c : cases) {
-        const IconResult r = decodeIcon(c.data, c.wanted);
+        const IconResult r = decode_icon(c.data, c.wanted);
         EXPECT_EQ(r.status, c.status) << c.what;
         if (r.status != IconStatus::Success) {
             EXPECT_TRUE(r.image.rgba.empty()) << c.what;
@@ -386,7 +386,7 @@ TEST(DecodeIcon, TruncatedAndDamagedDataStaysInBounds) {
         encode_ico({patterned(32, 4), patterned(16, 32), patterned(16, 1)});
     for (size_t n = 0; n < good.size(); ++n) {
         const std::vector<uint8_t> cut(good.begin(), good.begin() + static_cast<ptrdiff_t>(n));
-        const IconResult r = decodeIcon(cut, 16);
+        const IconResult r = decode_icon(cut, 16);
         if (n < 6 + 16 * 3) {
             EXPECT_NE(r.status, IconStatus::Success) << n;
         }
@@ -398,7 +398,7 @@ TEST(DecodeIcon, TruncatedAndDamagedDataStaysInBounds) {
         for (uint8_t v : {0x00, 0x01, 0x7F, 0x80, 0xFF}) {
             std::vector<uint8_t> bad = good;
             bad[at] = v;
-            const IconResult r = decodeIcon(bad, 16);
+            const IconResult r = decode_icon(bad, 16);
             if (r.status == IconStatus::Success) {
                 EXPECT_EQ(r.image.rgba.size(),
                           static_cast<size_t>(r.image.width) * r.image.height * 4);
@@ -419,7 +419,7 @@ TEST(LoadIconFile, ReadsTheFileOrSaysWhy) {
         ASSERT_TRUE(big.set_size(kMaxIconFileSize + 1));
     }
 
-    const IconResult good = loadIconFile(dir / "good.ico", 32);
+    const IconResult good = load_icon_file(dir / "good.ico", 32);
     ASSERT_EQ(good.status, IconStatus::Success);
     EXPECT_EQ(good.image.rgba, expected_rgba(im));
 
@@ -433,8 +433,8 @@ TEST(LoadIconFile, ReadsTheFileOrSaysWhy) {
         {dir / "big.ico", IconStatus::OutOfRange},
         {dir / "empty.ico", IconStatus::BadArguments},
     };
-    for (const auto& c : cases) EXPECT_EQ(loadIconFile(c.path, 32).status, c.status) << c.path;
-    EXPECT_EQ(loadIconFile(dir / "good.ico", 16).status, IconStatus::NoImageOfSize);
+    for (const auto& c : cases) EXPECT_EQ(load_icon_file(c.path, 32).status, c.status) << c.path;
+    EXPECT_EQ(load_icon_file(dir / "good.ico", 16).status, IconStatus::NoImageOfSize);
 }
 
 }  // namespace

@@ -212,7 +212,7 @@ TEST_F(SettingsTest, ResetThenSaveWritesTheDefaults) {
     AppSettings settings = fresh_settings();
     settings.load(registry);
     ASSERT_EQ(settings.FontMain, 14);
-    settings.resetToDefaults();
+    settings.reset_to_defaults();
     EXPECT_EQ(settings.keyPath, kKey);
     settings.save(registry);
 
@@ -273,7 +273,7 @@ TEST_F(SettingsTest, DamagedRegistryFileIsReportedToTheFailureHookOnly) {
     AppSettings settings = fresh_settings();
     std::vector<RegistryErrorCode> reported;
     settings.set_failure_hook([&](const RegistryError& e) { reported.push_back(e.code); });
-    settings.resetToDefaults();  // a reset keeps the hook
+    settings.reset_to_defaults();  // a reset keeps the hook
     settings.load(registry);
     settings.save(registry);
     EXPECT_EQ(reported, (std::vector{RegistryErrorCode::Damaged, RegistryErrorCode::Damaged}));
@@ -306,7 +306,7 @@ TEST_F(SettingsTest, ListenersHearOfEveryChangeUntilRemoved) {
     copy.set(&AppSettings::FontMain, 10);
     EXPECT_EQ(told, 2);
 
-    settings.resetToDefaults();  // told, and still listening afterwards
+    settings.reset_to_defaults();  // told, and still listening afterwards
     EXPECT_EQ(font_seen, 9);
     Registry registry = open();
     settings.load(registry);

@@ -16,7 +16,7 @@ constexpr auto HKCR = RegistryRoot::ClassesRoot;
 
 TEST(FileTypeRegistrationTest, WritesBothTypesWithProgramPath) {
     Registry registry;
-    registerFileTypes(registry, "/opt/key stash/bin/keystash");
+    register_file_types(registry, "/opt/key stash/bin/keystash");
     struct Case {
         std::u16string key;
         std::u16string value;
@@ -46,7 +46,7 @@ TEST(FileTypeRegistrationTest, TakesBackAnAssociationMadeByAnotherProgram) {
     {
         Registry registry;
         registry.load(dir.path());
-        registerFileTypes(registry, "/usr/bin/keystash");
+        register_file_types(registry, "/usr/bin/keystash");
         ASSERT_TRUE(registry.save());
     }
     {
@@ -58,7 +58,7 @@ TEST(FileTypeRegistrationTest, TakesBackAnAssociationMadeByAnotherProgram) {
     }
     Registry registry;
     registry.load(dir.path());
-    registerFileTypes(registry, "/usr/bin/keystash");
+    register_file_types(registry, "/usr/bin/keystash");
     ASSERT_TRUE(registry.save());
 
     Registry after;

@@ -18,7 +18,7 @@ LocaleFormats german_numbers() {
     return f;
 }
 
-// ---- formatSize ---------------------------------------------------------------------------
+// ---- format_size ---------------------------------------------------------------------------
 
 TEST(FormatSize, PlainNumberAndUnitByRange) {
     const struct {
@@ -44,7 +44,7 @@ TEST(FormatSize, PlainNumberAndUnitByRange) {
         {4294967295u, "3.99", u'G'},  // the largest size: no overflow in the hundredths
     };
     for (const auto& c : cases) {
-        const SizeParts parts = formatSizeParts(c.bytes);
+        const SizeParts parts = format_size_parts(c.bytes);
         EXPECT_EQ(parts.number, c.number) << c.bytes;
         EXPECT_EQ(parts.unit, c.unit) << c.bytes;
     }
@@ -63,11 +63,11 @@ TEST(FormatSize, PassesThroughTheLocaleNumberFormat) {
     for (const auto& c : cases) {
         {
             ScopedLocaleFormats pinned(LocaleFormats::en_us());
-            EXPECT_EQ(formatSize(c.bytes), c.us) << c.bytes;
+            EXPECT_EQ(format_size(c.bytes), c.us) << c.bytes;
         }
         {
             ScopedLocaleFormats pinned(german_numbers());
-            EXPECT_EQ(formatSize(c.bytes), c.german) << c.bytes;
+            EXPECT_EQ(format_size(c.bytes), c.german) << c.bytes;
         }
     }
 }
@@ -76,8 +76,8 @@ TEST(FormatSize, LocaleWithoutFractionDigitsRounds) {
     LocaleFormats f = LocaleFormats::en_us();
     f.fraction_digits = 0;
     ScopedLocaleFormats pinned(f);
-    EXPECT_EQ(formatSize(1536), u"2K");
-    EXPECT_EQ(formatSize(512), u"512B");
+    EXPECT_EQ(format_size(1536), u"2K");
+    EXPECT_EQ(format_size(512), u"512B");
 }
 
 // ---- classify_link ------------------------------------------------------------------------
@@ -191,12 +191,12 @@ TEST(PathParts, DirAndName) {
         {u"", u"", u""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(dirPart(c.path), c.dir) << to_utf8(c.path);
-        EXPECT_EQ(namePart(c.path), c.name) << to_utf8(c.path);
+        EXPECT_EQ(dir_part(c.path), c.dir) << to_utf8(c.path);
+        EXPECT_EQ(name_part(c.path), c.name) << to_utf8(c.path);
     }
 }
 
-// ---- writeLine ----------------------------------------------------------------------------
+// ---- write_line ----------------------------------------------------------------------------
 
 TEST(WriteLine, WritesUtf16LeAndLineEndsAtThePosition) {
     test::TempDir dir;
@@ -204,10 +204,10 @@ TEST(WriteLine, WritesUtf16LeAndLineEndsAtThePosition) {
     {
         File file = File::open(path, FileMode::CreateNew);
         ASSERT_TRUE(file.is_open());
-        EXPECT_TRUE(writeLine(file, u"A\u00E9", 1));
-        EXPECT_TRUE(writeLine(file, u"\U0001F600", 0));
-        EXPECT_TRUE(writeLine(file, u"", 2));
-        EXPECT_TRUE(writeLine(file, u"", 0));
+        EXPECT_TRUE(write_line(file, u"A\u00E9", 1));
+        EXPECT_TRUE(write_line(file, u"\U0001F600", 0));
+        EXPECT_TRUE(write_line(file, u"", 2));
+        EXPECT_TRUE(write_line(file, u"", 0));
         EXPECT_EQ(file.position(), 20u);
     }
     const std::vector<uint8_t> expected{'A',  0,    0xE9, 0, 0x0D, 0, 0x0A, 0, 0x3D, 0xD8,
@@ -221,9 +221,9 @@ TEST(WriteLine, ReportsAFileThatCannotBeWritten) {
     test::write_file_bytes(path, {});
     File file = File::open(path, FileMode::ReadOnly);
     ASSERT_TRUE(file.is_open());
-    EXPECT_FALSE(writeLine(file, u"x", 1));
+    EXPECT_FALSE(write_line(file, u"x", 1));
     File closed;
-    EXPECT_FALSE(writeLine(closed, u"x", 0));
+    EXPECT_FALSE(write_line(closed, u"x", 0));
 }
 
 // ---- formats ------------------------------------------------------------------------------
@@ -234,15 +234,15 @@ TEST(LocaleFormatNames, FollowTheInstalledFormats) {
     f.short_date = u"M/d/yy";
     {
         ScopedLocaleFormats pinned(f);
-        EXPECT_EQ(timeFormatNoSeconds(), u"h:mm tt");
-        EXPECT_EQ(shortDateFormat4(), u"M/d/yyyy");
+        EXPECT_EQ(time_format_no_seconds(), u"h:mm tt");
+        EXPECT_EQ(short_date_format4(), u"M/d/yyyy");
     }
     f.time = u"HH.mm.ss";
     f.time_separator = u".";
     f.short_date = u"dd.MM.yyyy";
     ScopedLocaleFormats pinned(f);
-    EXPECT_EQ(timeFormatNoSeconds(), u"HH.mm");
-    EXPECT_EQ(shortDateFormat4(), u"dd.MM.yyyy");
+    EXPECT_EQ(time_format_no_seconds(), u"HH.mm");
+    EXPECT_EQ(short_date_format4(), u"dd.MM.yyyy");
 }
 
 // ---- storage locations --------------------------------------------------------------------
@@ -269,7 +269,7 @@ TEST_F(StorageLocationsTest, DocumentsFirstThenCardsInNameOrder) {
     std::filesystem::create_directories(media_ / "SDCARD");
     std::filesystem::create_directories(media_ / "BACKUP");
     test::write_file_bytes(media_ / "not-a-card", {1});
-    const auto locations = storageLocations(search());
+    const auto locations = storage_locations(search());
     ASSERT_EQ(locations.size(), 3u);
     EXPECT_EQ(locations[0].path, documents_);
     EXPECT_EQ(locations[0].root, dir_ / "home");
@@ -286,7 +286,7 @@ TEST_F(StorageLocationsTest, AtMostFiveAndTheDocumentsFolderIsNotACard) {
     }
     auto s = search();
     s.media_roots.insert(s.media_roots.begin(), documents_.parent_path());  // holds Documents
-    const auto locations = storageLocations(s);
+    const auto locations = storage_locations(s);
     ASSERT_EQ(locations.size(), kMaxStorageLocations);
     EXPECT_EQ(locations[1].path, media_ / "a" / "Documents");
     EXPECT_EQ(locations[4].path, media_ / "d" / "Documents");
@@ -296,17 +296,17 @@ TEST_F(StorageLocationsTest, NothingWithoutADocumentsFolder) {
     std::filesystem::create_directories(media_ / "SDCARD");
     auto s = search();
     s.documents = dir_ / "missing";
-    EXPECT_TRUE(storageLocations(s).empty());
+    EXPECT_TRUE(storage_locations(s).empty());
     test::write_file_bytes(dir_ / "file", {1});
     s.documents = dir_ / "file";
-    EXPECT_TRUE(storageLocations(s).empty());
+    EXPECT_TRUE(storage_locations(s).empty());
 }
 
 TEST_F(StorageLocationsTest, PlainFoldersAreNotMountedCards) {
     std::filesystem::create_directories(media_ / "SDCARD");
     auto s = search();
     s.mount_points_only = true;
-    const auto locations = storageLocations(s);
+    const auto locations = storage_locations(s);
     ASSERT_EQ(locations.size(), 1u);
     EXPECT_EQ(locations[0].path, documents_);
 }
@@ -315,7 +315,7 @@ TEST_F(StorageLocationsTest, TrailingSlashOnTheDocumentsFolder) {
     std::filesystem::create_directories(media_ / "SDCARD");
     auto s = search();
     s.documents = documents_.string() + "/";
-    const auto locations = storageLocations(s);
+    const auto locations = storage_locations(s);
     ASSERT_EQ(locations.size(), 2u);
     EXPECT_EQ(locations[0].path, documents_);
     EXPECT_EQ(locations[1].path, media_ / "SDCARD" / "Documents");
