@@ -30,11 +30,13 @@ Digest key_from_digest(const Digest& digest) {
 using ReadAt = std::function<size_t(uint64_t offset, std::span<uint8_t> out)>;
 
 // The record walk shared by the file reader and the byte-span parser.
-void walk_records(const ReadAt& read_at, const std::function<bool(const PreviousRecord&)>& visit) {
+// Returns the offset where the walk stopped.
+uint64_t walk_records(const ReadAt& read_at,
+                      const std::function<bool(const PreviousRecord&)>& visit) {
     uint64_t offset = lf::kHeaderSize;
     std::array<uint8_t, lf::kRecordSize> bytes{};
     while (true) {
-        if (read_at(offset, bytes) != bytes.size()) return;
+        if (read_at(offset, bytes) != bytes.size()) return offset;
         const uint32_t magic = get_u32(bytes, lf::kRecordMagic);
         PreviousRecord record;
         if (magic == lf::kFolderMagic) {
@@ -48,9 +50,9 @@ void walk_records(const ReadAt& read_at, const std::function<bool(const Previous
             // 64-bit sum of 32-bit values: the offset only grows and cannot wrap.
             offset = record.item->data_offset + record.item->data_length();
         } else {
-            return;
+            return offset;
         }
-        if (!visit(record)) return;
+        if (!visit(record)) return offset;
     }
 }
 
@@ -299,13 +301,13 @@ bool PreviousWalletReader::check_header() {
     return previous_header_accepted(header_);
 }
 
-void PreviousWalletReader::walk(const std::function<bool(const PreviousRecord&)>& visit) {
-    if (!file_.is_open()) return;
+uint64_t PreviousWalletReader::walk(const std::function<bool(const PreviousRecord&)>& visit) {
+    if (!file_.is_open()) return 0;
     const ReadAt read_at = [this](uint64_t offset, std::span<uint8_t> out) -> size_t {
         const IoResult r = file_.read_at(offset, out);
         return r.failed() ? 0 : r.bytes;
     };
-    walk_records(read_at, visit);
+    return walk_records(read_at, visit);
 }
 
 PreviousWalletReader::RecordCounts PreviousWalletReader::count_records() {
@@ -347,11 +349,14 @@ size_t PreviousWalletReader::count_items(uint32_t folder_id) {
 std::optional<PreviousWalletReader::Tree> PreviousWalletReader::read_tree() {
     Tree tree;
     std::vector<PreviousItemRecord> items;
-    walk([&](const PreviousRecord& r) {
+    const uint64_t stop = walk([&](const PreviousRecord& r) {
         if (r.folder) tree.folders.push_back(*r.folder);
         if (r.item) items.push_back(*r.item);
         return true;
     });
+    // Records end where the file ends; bytes after the last whole record, too few for a record
+    // or of no known kind, are what is left of a damaged one.
+    tree.cut_short = stop < file_.size().value_or(0);
     std::unordered_map<uint32_t, size_t> folder_of_id;
     for (size_t i = 0; i < tree.folders.size(); ++i)
         if (!folder_of_id.emplace(tree.folders[i].id(), i).second) return std::nullopt;

@@ -222,6 +222,7 @@ class PreviousWalletReader {
     struct Tree {
         std::vector<PreviousFolderRecord> folders;
         std::vector<std::vector<PreviousItemRecord>> items;  // items[i]: those of folders[i]
+        bool cut_short = false;  // the walk stopped before the end: a record cannot be read
     };
     std::optional<Tree> read_tree();
 
@@ -234,7 +235,8 @@ class PreviousWalletReader {
 
   private:
     // Calls `visit` for every record from offset 844 on; `visit` returns false to stop early.
-    void walk(const std::function<bool(const PreviousRecord&)>& visit);
+    // Returns the offset where the walk stopped.
+    uint64_t walk(const std::function<bool(const PreviousRecord&)>& visit);
     void set_locked(bool locked);
 
     File file_;

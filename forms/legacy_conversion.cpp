@@ -269,6 +269,7 @@ ConversionResult convert_open_wallet(PreviousWalletReader& reader, std::u16strin
     const std::optional<PreviousWalletReader::Tree> tree = reader.read_tree();
     if (!tree) return ConversionResult::Damaged;
     if (tree->folders.empty()) return ConversionResult::NoFolders;
+    if (tree->cut_short) ++outcome.unreadable;
 
     WalletDocument& document = pending.document;
     for (size_t f = 0; f < tree->folders.size(); ++f) {
@@ -281,11 +282,12 @@ ConversionResult convert_open_wallet(PreviousWalletReader& reader, std::u16strin
         ++outcome.folders;
 
         for (const PreviousItemRecord& item : tree->items[f]) {
+            // A card whose data cannot be read is still made, from its record, without values.
             auto data = reader.read_item_data(item);
-            if (!data) return ConversionResult::Damaged;
+            if (!data) ++outcome.unreadable;
             Card card = document.new_card(folder.id());
             card.node()->set_name(item.name());
-            fill_card(card, item, data->span(), custom);
+            fill_card(card, item, data ? data->span() : std::span<const uint8_t>(), custom);
             if (document.store_card(card) < 0) return ConversionResult::CannotCreate;
             ++outcome.cards;
         }
@@ -381,6 +383,11 @@ std::optional<PromptMessage> conversion_message(const ConversionOutcome& outcome
             message.text = format_message(loadString(kTextConverted),
                                           {path_text(outcome.new_path.filename())});
             message.icon = PromptIcon::Information;
+            if (outcome.unreadable > 0) {
+                message.text += u"\n\n" + format_message(loadString(kTextConvertUnreadable),
+                                                         {static_cast<int64_t>(outcome.unreadable)});
+                message.icon = PromptIcon::Exclamation;
+            }
             break;
         case ConversionResult::WrongPassword:
             message.text = loadString(kTextConvertWrongPassword) + u"\n" + detail;

@@ -28,6 +28,7 @@ constexpr uint32_t kTextConvertNoFolders = 22018;
 constexpr uint32_t kTextConverted = 22019;  // %s new file name
 constexpr uint32_t kTextConvertDamaged = 22021;
 constexpr uint32_t kTextConvertNoCustomForms = 22022;  // %s folder to copy the file to
+constexpr uint32_t kTextConvertUnreadable = 22023;     // %d items that could not be read
 constexpr uint32_t kTextConvertNotesLabel = 24516;
 
 // Used when the language table lacks a usable text 22022.
@@ -43,8 +44,7 @@ enum class ConversionResult : int {
     WrongPassword = 2,
     CannotOpen = 3,
     NotPreviousWallet = 4,
-    Damaged = 5,  // an item's data runs past the end of the file or cannot be read, or two
-                  // folders share an id
+    Damaged = 5,  // two folders share an id
     TargetExists = 7,
     CannotCreate = 8,
     NoFolders = 9,
@@ -77,6 +77,9 @@ struct ConversionOutcome {
     PreviousWalletValues values{};
     size_t folders = 0;
     size_t cards = 0;
+    // Items that could not be read whole: cards made without values from their records, and a
+    // record cut short at the end of the file.
+    size_t unreadable = 0;
 };
 
 // Asks whether to convert, asks for the password, and converts. The new wallet is built under

@@ -37,10 +37,10 @@ Status status_for(const ConversionOutcome& outcome, const std::string& argument,
                             " is not a wallet of the previous version (.wal), or its header "
                             "is damaged.");
         case ConversionResult::Damaged:
-            return fail(Exit::BadWallet, "Part of the data in " + legacy +
-                                             " is cut short or unreadable, or two of its folders "
-                                             "share an id; nothing was converted and the file "
-                                             "was left as it is.");
+            return fail(Exit::BadWallet, "Two folders of " + legacy +
+                                             " share an id, so their cards cannot be told "
+                                             "apart; nothing was converted and the file was "
+                                             "left as it is.");
         case ConversionResult::TargetExists:
             return fail(Exit::Refused, quoted(outcome.new_path) +
                                            " exists already; it was left as it is. Move it away "
@@ -81,7 +81,14 @@ Status run(Context& context, const Args& args) {
     options.show_messages = false;
     const ConversionOutcome outcome = convert_legacy_wallet(path, prompt, ask_password, options);
     Status status = status_for(outcome, argument, context.io.in_is_terminal);
-    if (status.ok()) context.io.out << outcome.new_path.string() << "\n";
+    if (status.ok()) {
+        context.io.out << outcome.new_path.string() << "\n";
+        if (outcome.unreadable > 0)
+            context.io.err << outcome.unreadable
+                           << (outcome.unreadable == 1 ? " item" : " items")
+                           << " could not be read whole: cards converted without their values, "
+                              "a record cut short at the end left out.\n";
+    }
     return status;
 }
 

@@ -139,7 +139,7 @@ TEST_F(ConvertCliTest, FailuresAndTheirExitCodes) {
     LegacyWallet no_folders;
     no_folders.records = {legacy_item(1, 1, u"Visa", 500)};
     LegacyWallet damaged = one_card_wallet();
-    std::get<test::LegacyItem>(damaged.records[1]).stored_length = 5000;
+    damaged.records.push_back(damaged.records[0]);  // a second folder of the same id
     LegacyWallet custom = one_card_wallet();
     custom.custom_forms = true;
     custom.custom_forms_name = u"mine.ccd";
@@ -158,7 +158,7 @@ TEST_F(ConvertCliTest, FailuresAndTheirExitCodes) {
         {"missing file", std::nullopt, "Old.wal", "secret", 7, "does not exist"},
         {"not a previous wallet", Bytes(900, 'x'), "Old.wal", "secret", 5, "previous version"},
         {"no folders", test::build_legacy_wallet(no_folders), "Old.wal", "secret", 1, "no folders"},
-        {"damaged", test::build_legacy_wallet(damaged), "Old.wal", "secret", 5, "cut short"},
+        {"damaged", test::build_legacy_wallet(damaged), "Old.wal", "secret", 5, "share an id"},
         {"custom forms missing", test::build_legacy_wallet(custom), "Old.wal", "secret", 7,
          "mine.ccd"},
         {"not named .wal", test::build_legacy_wallet(one_card_wallet()), "Old.dat", "secret", 2,
@@ -179,6 +179,21 @@ TEST_F(ConvertCliTest, FailuresAndTheirExitCodes) {
         if (c.wal) expected.insert(expected.begin(), c.file_name);
         EXPECT_EQ(names(), expected);
     }
+}
+
+TEST_F(ConvertCliTest, ACardWhoseDataIsCutShortIsConvertedWithoutValuesAndCounted) {
+    LegacyWallet w = one_card_wallet();
+    std::get<test::LegacyItem>(w.records[1]).stored_length = 5000;  // past the end of the file
+    test::write_legacy_wallet(legacy(), w);
+    const Outcome o = run({"convert", legacy().string(), "--yes"}, "secret\n", false);
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(o.out, target().string() + "\n");
+    EXPECT_NE(o.err.find("1 item could not be read whole"), std::string::npos) << o.err;
+    WalletDocument document;
+    ASSERT_EQ(document.load(target(), u"secret"), OpenResult::Opened);
+    size_t cards = 0;
+    for (const TreeNode& node : document.nodes()) cards += node.kind() == NodeKind::Card;
+    EXPECT_EQ(cards, 1u);
 }
 
 TEST_F(ConvertCliTest, CustomFormsFileBesideTheWallet) {

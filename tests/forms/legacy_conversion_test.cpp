@@ -65,6 +65,7 @@ class LegacyConversionTest : public ::testing::Test {
                   {22019, u"Converted into %s."},
                   {22021, u"The wallet is damaged."},
                   {22022, u"Copy the forms file to %s."},
+                  {22023, u"%d items could not be read."},
                   {24516, u"Notes"},
                   {31000, u"Card Number"},
                   {31002, u"PIN"}}),
@@ -449,8 +450,6 @@ TEST_F(LegacyConversionTest, FailuresLeaveNothingBehind) {
                     legacy_item(1, 1, u"Card", 500, {{501, legacy_text(u"x"), {}}})};
     LegacyWallet no_folders;
     no_folders.records = {legacy_item(1, 1, u"Card", 500)};
-    LegacyWallet long_data = good;
-    std::get<LegacyItem>(long_data.records[1]).stored_length = 1000;
     LegacyWallet shared_folder_id = good;
     const test::LegacyRecord same_id = LegacyFolder{1, u"Again", 0, 0};
     shared_folder_id.records.insert(shared_folder_id.records.end(), 50, same_id);
@@ -527,13 +526,6 @@ TEST_F(LegacyConversionTest, FailuresLeaveNothingBehind) {
          ConversionResult::NoFolders,
          2,
          true},
-        {"data past the end",
-         test::build_legacy_wallet(long_data),
-         {PromptAnswer::Yes},
-         u"secret",
-         ConversionResult::Damaged,
-         2,
-         true},
         {"two folders of one id",
          test::build_legacy_wallet(shared_folder_id),
          {PromptAnswer::Yes},
@@ -602,23 +594,26 @@ TEST_F(LegacyConversionTest, TruncatedFilesGiveClearResults) {
     const size_t data_end = first_data + test::legacy_item_data(tags).size();
     ASSERT_EQ(whole.size(), data_end + 252 + 252);
 
+    // Everything readable is converted; a card whose data is cut short is made without values,
+    // and a record cut short is counted as unreadable.
     struct Case {
         size_t size;
         ConversionResult result;
         size_t cards;
+        size_t unreadable;
     };
     const Case cases[] = {
-        {0, ConversionResult::NotPreviousWallet, 0},
-        {843, ConversionResult::NotPreviousWallet, 0},
-        {844, ConversionResult::NoFolders, 0},
-        {844 + 251, ConversionResult::NoFolders, 0},
-        {844 + 252, ConversionResult::Converted, 0},
-        {first_data - 1, ConversionResult::Converted, 0},  // the card record cut: not there
-        {first_data, ConversionResult::Damaged, 0},        // its data missing
-        {data_end - 1, ConversionResult::Damaged, 0},
-        {data_end, ConversionResult::Converted, 1},
-        {whole.size() - 1, ConversionResult::Converted, 1},
-        {whole.size(), ConversionResult::Converted, 2},
+        {0, ConversionResult::NotPreviousWallet, 0, 0},
+        {843, ConversionResult::NotPreviousWallet, 0, 0},
+        {844, ConversionResult::NoFolders, 0, 0},
+        {844 + 251, ConversionResult::NoFolders, 0, 0},
+        {844 + 252, ConversionResult::Converted, 0, 0},
+        {first_data - 1, ConversionResult::Converted, 0, 1},  // the card record cut: not there
+        {first_data, ConversionResult::Converted, 1, 1},      // its data missing
+        {data_end - 1, ConversionResult::Converted, 1, 1},
+        {data_end, ConversionResult::Converted, 1, 0},
+        {whole.size() - 1, ConversionResult::Converted, 1, 1},
+        {whole.size(), ConversionResult::Converted, 2, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
@@ -629,7 +624,17 @@ TEST_F(LegacyConversionTest, TruncatedFilesGiveClearResults) {
         const ConversionOutcome outcome = convert();
         EXPECT_EQ(outcome.result, c.result);
         EXPECT_EQ(outcome.cards, c.cards);
+        EXPECT_EQ(outcome.unreadable, c.unreadable);
         EXPECT_EQ(std::filesystem::exists(target()), c.result == ConversionResult::Converted);
+        if (c.size == first_data || c.size == data_end - 1) {
+            // The card is there, with its form's fields and none of its values.
+            ASSERT_EQ(document.load(target(), u"secret"), OpenResult::Opened);
+            const std::vector<int> folders = load_converted();
+            ASSERT_FALSE(folders.empty());
+            const Card card = card_in(folders[0]);
+            EXPECT_EQ(card.node()->name(), u"Card");
+            for (const FieldRecord& field : card.fields()) EXPECT_EQ(field.value(), u"");
+        }
     }
 }
 
@@ -671,6 +676,12 @@ TEST_F(LegacyConversionTest, Messages) {
         EXPECT_EQ(message->caption, u"Keystash Pro");
         EXPECT_EQ(message->buttons, PromptButtons::Ok);
     }
+    outcome.result = ConversionResult::Converted;
+    outcome.unreadable = 2;
+    auto partly = conversion_message(outcome);
+    ASSERT_TRUE(partly);
+    EXPECT_EQ(partly->text, u"Converted into Old.ks5.\n\n2 items could not be read.");
+    EXPECT_EQ(partly->icon, PromptIcon::Exclamation);
     outcome.result = ConversionResult::Cancelled;
     EXPECT_FALSE(conversion_message(outcome));
 }
