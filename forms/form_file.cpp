@@ -49,8 +49,9 @@ bool payload_whole(std::span<const uint8_t> payload) {
     return whole;
 }
 
+// The header's date in the user's short date format.
 std::u16string date_text(const DateTime& date) {
-    return format_date(date, short_date_format4());
+    return format_date(date, locale_formats().short_date);
 }
 
 // A text from the file on one line: a line break inside it would show as a line of the
@@ -107,13 +108,14 @@ int write_form_file(const Card& card, File& file, bool keep_values,
     if (w.failed() || w.bytes != header.size()) return kFormFileHeaderFailed;
 
     Card copy = card;
+    // Without values only the field values go: picture, sound and attached files are part of
+    // the form people share (a template, a checklist), as they are of a form in My Forms.
     if (!keep_values) {
         for (size_t i = 0; i < copy.fields().size(); ++i) {
             FieldRecord& field = copy.field(i);
             field.set_value(u"");
             field.set_date(std::nullopt);
         }
-        for (size_t slot = 0; slot < fp::kMaxFileAttachments; ++slot) copy.file(slot).clear();
     }
     TreeNode& node = *copy.node();
     NodeHeader& h = node.header();

@@ -43,10 +43,11 @@ Status run(Context& context, const Args& args) {
 Command export_form_command() {
     return {"export-form",
             "WALLET CARD",
-            "Write a card's form (labels, kinds, lists and look) to a .ksx form file; prints the "
-            "file's path. Values and attached files are left out unless --keep-values is given.",
+            "Write a card's form (labels, kinds, lists, look, picture, sound and attached files) "
+            "to a .ksx form file; prints the file's path. Attached files go with the form; the "
+            "field values are left out unless --keep-values is given.",
             {{"--to", "DIR", "the folder to write into (default: the documents folder)"},
-             {"--keep-values", "", "keep the field values and attached files"},
+             {"--keep-values", "", "keep the field values"},
              {"--author", "TEXT", "the author named in the file (at most 63 characters)"},
              {"--description", "TEXT", "the description in the file (at most 127 characters)"}},
             2,

@@ -249,16 +249,16 @@ TEST_F(FormFileTest, ImportIntoAnotherWalletKeepsValuesOnlyWhenAsked) {
             EXPECT_EQ(card->fields()[2].date(), (DateTime{2029, 8, 0, 31, 0, 0, 0, 0}));
             EXPECT_EQ(card->fields()[3].value(), u"Visa");
             EXPECT_EQ(card->fields()[4].value(), u"1");
-            ASSERT_EQ(card->file_count(), 1u);
-            EXPECT_EQ(card->files()[0].name(), u"scan.bin");
-            EXPECT_EQ(card->files()[0].data(), kScan);
         } else {
             for (const FieldRecord& f : card->fields()) {
                 EXPECT_EQ(f.value(), u"") << to_utf8(f.label());
                 EXPECT_TRUE(f.date().is_zero()) << to_utf8(f.label());
             }
-            EXPECT_EQ(card->file_count(), 0u) << "attached files are the card's data";
         }
+        // Attached files are part of the form, with or without values.
+        ASSERT_EQ(card->file_count(), 1u);
+        EXPECT_EQ(card->files()[0].name(), u"scan.bin");
+        EXPECT_EQ(card->files()[0].data(), kScan);
         env.clock().set(test::kFixedTime);
     }
 }
@@ -390,6 +390,19 @@ TEST_F(FormFileTest, ImportQuestionShowsNameCutAtTwentyEightAndOnlyTheTextsGiven
         EXPECT_EQ(no.asked()[0].caption, u"Import");
         EXPECT_EQ(no.asked()[0].buttons, PromptButtons::YesNo);
     }
+
+    // The date is shown in the user's short date format, two-digit years and all.
+    LocaleFormats german = LocaleFormats::en_us();
+    german.short_date = u"dd.MM.yy";
+    ScopedLocaleFormats pinned(german);
+    const fs::path file = dir / "german.ksx";
+    auto card = source.load_card(store_visa(u"Visa"));
+    ASSERT_TRUE(card);
+    ASSERT_EQ(save_form_file(*card, file, false, std::nullopt, std::nullopt), kFormFileWritten);
+    test::ScriptedPrompt no({PromptAnswer::No});
+    import_form_file(target, file, no);
+    ASSERT_EQ(no.asked().size(), 1u);
+    EXPECT_EQ(no.asked()[0].text, u"Import this form?\n\nName: Visa\nDate: 05.03.06\n");
 }
 
 TEST_F(FormFileTest, DecliningOrAWalletWithoutMyFormsChangesNothing) {

@@ -147,7 +147,7 @@ TEST(EnglishTable, HasEveryTextTheWindowsAndMessagesUse) {
             EXPECT_FALSE(text->empty()) << id;
         }
     }
-    EXPECT_EQ(checked, 979u);
+    EXPECT_EQ(checked, 980u);
 }
 
 // Texts shown side by side in one menu or list must be told apart, and fit on one line.
@@ -210,6 +210,7 @@ TEST(EnglishTable, FormatsTakeTheArgumentsTheCodeGives) {
         {kTextConvertDetail, "ss"},
         {kTextConverted, "s"},
         {kTextConvertNoCustomForms, "s"},
+        {kTextConvertUnreadable, "d"},
         {36100, "sds"},
         {36110, "ss"},
         {36111, "ss"},
