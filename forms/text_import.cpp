@@ -49,35 +49,47 @@ void append_with_crlf(std::u16string& out, std::u16string_view text) {
     }
 }
 
+// The closing quote of the quoted cell whose opening quote is at `open`; nothing when the quote
+// is never closed, or when the quoted text would hold both a line break and a TAB. A
+// spreadsheet quotes a cell that holds a line break, or one that holds a TAB; a quoted run over
+// both is a stray quote swallowing the rows after it. The scan stops where the second of the
+// two appears, so a stray quote costs only the lines up to it.
+std::optional<size_t> closing_quote(std::u16string_view text, size_t open) {
+    bool crossed_line = false;
+    bool holds_tab = false;
+    for (size_t i = open + 1; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c == u'"') {
+            if (i + 1 < text.size() && text[i + 1] == u'"') {
+                ++i;  // "" stands for one quote
+                continue;
+            }
+            return i;
+        }
+        if (c == u'\r' || c == u'\n') crossed_line = true;
+        if (c == u'\t') holds_tab = true;
+        if (crossed_line && holds_tab) return std::nullopt;
+    }
+    return std::nullopt;
+}
+
 // Reads the cell that starts at `pos` into `out`, leaving `pos` on the TAB, CR or LF that ends
 // it, or at the end of the text. Returns where in `out` the cell starts.
 size_t read_cell(std::u16string_view text, size_t& pos, std::u16string& out) {
     const size_t start = out.size();
     const size_t n = text.size();
     if (pos < n && text[pos] == u'"') {
-        size_t i = pos + 1;
-        bool closed = false;
-        while (i < n) {
-            const size_t quote = std::min(text.find(u'"', i), n);
-            append_with_crlf(out, text.substr(i, quote - i));
-            i = quote;
-            if (i == n) break;
-            if (i + 1 < n && text[i + 1] == u'"') {  // "" stands for one quote
-                out += u'"';
-                i += 2;
-                continue;
+        // A quote that does not close is an ordinary character: the cell ends as any other.
+        if (const std::optional<size_t> close = closing_quote(text, pos)) {
+            size_t i = pos + 1;
+            while (i < *close) {
+                const size_t quote = std::min(text.find(u'"', i), *close);
+                append_with_crlf(out, text.substr(i, quote - i));
+                if (quote == *close) break;
+                out += u'"';  // one of a doubled pair
+                i = quote + 2;
             }
-            closed = true;
-            ++i;
-            break;
-        }
-        if (closed) {
-            pos = i;
-        } else {
-            // Never closed: the quote is an ordinary character and the cell ends as any other.
-            // Only the first such cell can scan to the end: after it every quote that opens a
-            // cell closes within its own run of quotes, so reading stays linear.
-            out.resize(start);
+            pos = *close + 1;
         }
     }
     const size_t end = std::min(text.find_first_of(u"\t\r\n", pos), n);
@@ -233,7 +245,7 @@ std::optional<TabTextTable> read_tab_text_file(const std::filesystem::path& path
 }
 
 std::optional<size_t> import_data_rows(const TabTextTable& table) {
-    if (table.columns() < 2 || table.columns() > kMaxImportColumns) return std::nullopt;
+    if (table.columns() < 2) return std::nullopt;
     const std::u16string_view first = table.cell(0, 0);
     if (!iequals_ascii(first, u"CardName") && !iequals_ascii(first, u"Card Name"))
         return std::nullopt;
@@ -251,7 +263,7 @@ ImportSize import_size(const TabTextTable& table) {
     // Every card's record is the same but for its name, held in the record header, and its
     // values: measure one card without values, then add each value's stored length.
     Card blank;
-    for (size_t i = 1; i < table.columns(); ++i)
+    for (size_t i = 1; i < imported_columns(table); ++i)
         blank.insert_field(imported_field(table.cell(0, i), {}));
     const uint64_t card_bytes = format::node::kHeaderSize + blank.payload_size();
     size.needed = format::node::kHeaderSize;  // the new folder
@@ -265,9 +277,13 @@ ImportSize import_size(const TabTextTable& table) {
     return size;
 }
 
+size_t imported_columns(const TabTextTable& table) {
+    return std::min(table.columns(), kMaxImportColumns);
+}
+
 std::u16string import_preview(const TabTextTable& table, size_t row) {
     std::u16string text = loadString(import_texts::kPreviewHead) + u"\n\n";
-    const size_t columns = table.columns();
+    const size_t columns = imported_columns(table);
     for (size_t i = 0; i < columns; ++i) {
         const std::u16string label =
             i == 0 ? loadString(import_texts::kCardNameLabel) : std::u16string(table.cell(0, i));
@@ -327,7 +343,9 @@ TextImportResult import_rows(WalletDocument& document, const TabTextTable& table
         return result;
     }
 
-    const size_t columns = table.columns();
+    const size_t columns = imported_columns(table);
+    result.rows_read = *data_rows;
+    result.columns_left_out = table.columns() - columns;
     bool all = false;
     bool asked_once = false;
     NodeId folder;
@@ -381,12 +399,17 @@ TextImportResult import_rows(WalletDocument& document, const TabTextTable& table
         }
     }
 
-    if (result.imported > 0) {
-        tell(prompt,
-             format_message(loadString(import_texts::kImported),
-                            {static_cast<int64_t>(result.imported)}),
-             import_texts::kProductName, PromptIcon::Information);
-    }
+    // The report says how many rows the file held, so that no row goes missing untold, and
+    // which columns were left out.
+    std::u16string report = format_message(loadString(import_texts::kImported),
+                                           {static_cast<int64_t>(result.imported)});
+    report += u"\n" + format_message(loadString(import_texts::kRowsRead),
+                                      {static_cast<int64_t>(result.rows_read)});
+    if (result.columns_left_out > 0)
+        report += u"\n" + format_message(loadString(import_texts::kColumnsLeftOut),
+                                          {static_cast<int64_t>(result.columns_left_out)});
+    if (result.imported > 0)
+        tell(prompt, report, import_texts::kProductName, PromptIcon::Information);
     if (result.failed > 0) {
         tell(prompt, loadString(import_texts::kWriteFailed), import_texts::kErrorTitle,
              PromptIcon::Error);

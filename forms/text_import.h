@@ -34,6 +34,8 @@ constexpr uint32_t kAskOnce = 22074;        // "%d" cards still to come: import 
 constexpr uint32_t kImported = 22075;       // "%d" cards imported
 constexpr uint32_t kWriteFailed = 22076;    // some cards could not be written
 constexpr uint32_t kTooMuch = 22077;        // "%d" MB the cards need, "%d" MB allowed
+constexpr uint32_t kRowsRead = 22078;       // "%d" rows read from the file
+constexpr uint32_t kColumnsLeftOut = 22079;  // "%d" columns past the last field left out
 }  // namespace import_texts
 
 constexpr int32_t kImportFolderIcon = 72;
@@ -43,7 +45,8 @@ constexpr uint16_t kImportedFieldKind = 15;
 // Larger files are refused: a card list of this size is far beyond any real one, and the limit
 // keeps the parsed table (a few times the file's size) within reach of any machine.
 constexpr size_t kMaxImportFileBytes = 16u * 1024 * 1024;
-// A card holds at most 255 fields, so a usable header names at most 256 columns.
+// A card holds at most 255 fields: the name column and the first 255 field columns are
+// imported, and the columns after them are left out (and counted).
 constexpr size_t kMaxImportColumns = 256;
 // Column labels become field labels cut to this many UTF-16 units, the longest name the wallet
 // keeps for anything: a label is repeated in every card, so its length multiplies.
@@ -115,9 +118,10 @@ std::u16string decode_import_text(std::span<const uint8_t> bytes);
 // Rows and cells of tab-separated text. A TAB ends a cell; CR LF, LF or CR ends a row; the end
 // of the text ends the last row, and a line break just before it starts no further row. A cell
 // that starts with a double quote is quoted: it runs to the next quote that is not doubled, may
-// hold TABs and line breaks, and reads without its quotes and with every "" as one quote; text
-// after the closing quote is kept as it is. A quote that is never closed is an ordinary
-// character. Linear in the length of the text.
+// hold TABs or line breaks, and reads without its quotes and with every "" as one quote; text
+// after the closing quote is kept as it is. A quote that is never closed, or whose quoted text
+// would hold both a line break and a TAB (a stray quote, not a spreadsheet's cell), is an
+// ordinary character. Linear in the length of the text.
 TabTextTable split_tab_text(std::u16string_view text);
 
 // decode_import_text and split_tab_text; nothing when there are more than kMaxImportFileBytes.
@@ -137,9 +141,12 @@ std::optional<TabTextTable> read_tab_text_file(const std::filesystem::path& path
 
 // The data rows of a table whose first row names the columns: rows 1 to the last that is not
 // blank (a spreadsheet may end its file with empty lines or lines of bare TABs). Nothing when
-// the first cell is not "CardName" or "Card Name" (any case), or the table has fewer than 2 or
-// more than kMaxImportColumns columns, or no data row.
+// the first cell is not "CardName" or "Card Name" (any case), or the table has fewer than 2
+// columns, or no data row.
 std::optional<size_t> import_data_rows(const TabTextTable& table);
+
+// The columns that are imported: the name and at most 255 fields.
+size_t imported_columns(const TabTextTable& table);
 
 // What importing every data row of a card list (import_data_rows) adds to the wallet, in bytes
 // of its stored records, and the most one import of its source may add.
@@ -166,6 +173,8 @@ enum class TextImportStatus {
 struct TextImportResult {
     TextImportStatus status = TextImportStatus::Done;
     int folder = kNoIndex;   // the new folder's list index, once made
+    size_t rows_read = 0;     // data rows read from the file (and offered)
+    size_t columns_left_out = 0;  // columns past the 255th field, not imported
     size_t imported = 0;     // cards stored
     size_t failed = 0;       // accepted rows whose card could not be stored
     bool cancelled = false;  // the user stopped before the last row

@@ -58,7 +58,7 @@ Status run(Context& context, const Args& args) {
         return fail(Exit::Failure,
                     "\"" + file +
                         "\" is not a card list: its first line must name the columns, starting "
-                        "with CardName or Card Name (2 to 256 columns), and at least one line "
+                        "with CardName or Card Name (at least 2 columns), and at least one line "
                         "must follow.");
     if (const ImportSize size = import_size(*table); !size.within())
         return fail(Exit::Failure, too_much(size, file));
@@ -78,8 +78,13 @@ Status run(Context& context, const Args& args) {
     if (result.status == TextImportStatus::NotACardList)
         return fail(Exit::Failure, "\"" + file + "\" is not a card list.");
     if (result.folder != kNoIndex) context.io.out << item_path(doc, result.folder) << "\n";
-    context.io.out << result.imported << (result.imported == 1 ? " card" : " cards")
+    context.io.out << result.rows_read << (result.rows_read == 1 ? " row" : " rows") << " read, "
+                   << result.imported << (result.imported == 1 ? " card" : " cards")
                    << " imported\n";
+    if (result.columns_left_out > 0)
+        context.io.err << result.columns_left_out
+                       << (result.columns_left_out == 1 ? " column" : " columns")
+                       << " after the 255th field left out: a card holds at most 255 fields.\n";
     if (result.failed > 0)
         return fail(Exit::IoFailure, std::to_string(result.failed) +
                                          " accepted rows could not be written to the wallet.");

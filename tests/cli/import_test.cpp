@@ -101,6 +101,8 @@ class ImportCliTest : public ::testing::Test {
         {22074, u"%d to come"},
         {22075, u"%d imported"},
         {22076, u"Write failed"},
+        {22078, u"%d rows read"},
+        {22079, u"%d columns left out"},
     }};
     ScopedTextSource scope{&texts};
     ScopedLocaleFormats formats{LocaleFormats::en_us()};
@@ -117,7 +119,7 @@ TEST_F(ImportCliTest, YesImportsEveryRow) {
         SCOPED_TRACE(terminal ? "on a terminal" : "without a terminal");
         ImportOutcome r = import("cards.txt", "secret\n", terminal, true);
         ASSERT_EQ(r.code, 0) << r.err;
-        EXPECT_EQ(r.out, "Imported 3\\/5\\/2006\n3 cards imported\n");
+        EXPECT_EQ(r.out, "Imported 3\\/5\\/2006\n3 rows read, 3 cards imported\n");
         EXPECT_NE(r.err.find("3 imported"), std::string::npos) << r.err;
     }
     EXPECT_EQ(folders(), (std::vector<std::string>{kAllThree, kAllThree}));
@@ -135,18 +137,18 @@ TEST_F(ImportCliTest, TerminalAnswers) {
         {"every card accepted",
          "secret\ny\ny\ny\ny\n",
          0,
-         "Imported 3\\/5\\/2006\n3 cards imported\n",
+         "Imported 3\\/5\\/2006\n3 rows read, 3 cards imported\n",
          {kAllThree}},
         {"the second declined",
          "secret\ny\ny\nn\nyes\n",
          0,
-         "Imported 3\\/5\\/2006\n2 cards imported\n",
+         "Imported 3\\/5\\/2006\n3 rows read, 2 cards imported\n",
          {"Imported 3/5/2006: Mail|jane@example.com/15|Quiet#7/15 Club|J \"Doe\"/15|/15"}},
-        {"every card declined", "secret\ny\nn\nn\nn\n", 0, "0 cards imported\n", {}},
+        {"every card declined", "secret\ny\nn\nn\nn\n", 0, "3 rows read, 0 cards imported\n", {}},
         {"answers run out",
          "secret\ny\ny\n",
          0,
-         "Imported 3\\/5\\/2006\n1 card imported\n",
+         "Imported 3\\/5\\/2006\n3 rows read, 1 card imported\n",
          {"Imported 3/5/2006: Mail|jane@example.com/15|Quiet#7/15"}},
         {"the opening question declined", "secret\nn\n", 6, "", {}},
         {"the wrong password", "wrong\ny\ny\ny\ny\n", 3, "", {}},
@@ -168,6 +170,17 @@ TEST_F(ImportCliTest, TerminalAnswers) {
     }
 }
 
+TEST_F(ImportCliTest, ColumnsPastTheLastFieldAreNamed) {
+    std::string list = "CardName";
+    for (int i = 1; i < 258; ++i) list += "\tF" + std::to_string(i);
+    list += "\nwide\tv\n";
+    write("wide.txt", list);
+    ImportOutcome r = import("wide.txt", "secret\n", false, true);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "Imported 3\\/5\\/2006\n1 row read, 1 card imported\n");
+    EXPECT_NE(r.err.find("2 columns after the 255th field left out"), std::string::npos) << r.err;
+}
+
 TEST_F(ImportCliTest, TwelveRowsAskFourTimesThenOnce) {
     std::string list = "CardName\tNumber\n";
     for (int i = 1; i <= 12; ++i)
@@ -175,7 +188,7 @@ TEST_F(ImportCliTest, TwelveRowsAskFourTimesThenOnce) {
     write("twelve.txt", list);
     ImportOutcome r = import("twelve.txt", "secret\ny\ny\nn\ny\ny\ny\n", true);
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, "Imported 3\\/5\\/2006\n11 cards imported\n");
+    EXPECT_EQ(r.out, "Imported 3\\/5\\/2006\n12 rows read, 11 cards imported\n");
     EXPECT_NE(r.err.find("8 to come"), std::string::npos) << r.err;
     size_t previews = 0;
     for (size_t at = r.err.find("Import this card?"); at != std::string::npos;

@@ -175,6 +175,7 @@ TEST(TextImportSplit, QuotedCells) {
         {u"a\"\"b", u"a\"\"b"},
         {u" \"lead\"", u" \"lead\""},
         {u"\"never closed", u"\"never closed"},
+        {u"\"12 inch", u"\"12 inch"},  // a stray quote: the next row's TAB ends its run
         {u"\"\u00e9t\u00e9\t\U0001F600\"", u"\u00e9t\u00e9\t\U0001F600"},
     };
     for (const Case& c : cases) {
@@ -277,7 +278,7 @@ TEST(TextImportRows, FirstRowNamesTheColumns) {
         {"a last row with a value but no name is a card", u"CardName\tA\r\nx\t1\r\n\t2\r\n", 2},
         {"a blank row between cards stays a row", u"CardName\tA\r\nx\t1\r\n\r\ny\t2", 3},
         {"256 columns", columns(256), 1},
-        {"257 columns", columns(257), std::nullopt},
+        {"257 columns: the first 255 fields are imported", columns(257), 1},
     };
     for (const Case& c : cases) EXPECT_EQ(import_data_rows(split(c.text)), c.data_rows) << c.name;
 }
@@ -351,6 +352,8 @@ class TextImportTest : public ::testing::Test {
         {22075, u"%d imported"},
         {22076, u"Write failed"},
         {22077, u"Too much"},
+        {22078, u"%d rows read"},
+        {22079, u"%d columns left out"},
     }};
     ScopedTextSource scope{&texts};
     ScopedLocaleFormats formats{LocaleFormats::en_us()};
@@ -415,10 +418,54 @@ TEST_F(TextImportTest, CardsAsStored) {
 
     ASSERT_EQ(prompt.asked().size(), 4u);
     const PromptMessage& last = prompt.asked().back();
-    EXPECT_EQ(last.text, u"3 imported");
+    EXPECT_EQ(last.text, u"3 imported\n3 rows read");
     EXPECT_EQ(last.caption, u"Keystash Pro");
     EXPECT_EQ(last.buttons, PromptButtons::Ok);
     EXPECT_EQ(last.icon, PromptIcon::Information);
+}
+
+// A stray opening quote swallows no row: a quoted run over a line break and a TAB is no
+// spreadsheet cell, so its quote is read as it stands; and the report counts the rows read.
+TEST_F(TextImportTest, AStrayQuoteSwallowsNoRows) {
+    const auto file = write("stray.txt", utf16le(u"CardName\tNote\r\n"
+                                                 u"a\t\"12 inch\r\n"
+                                                 u"b\tx\r\n"
+                                                 u"c\t\"y\"\r\n"));
+    test::ScriptedPrompt prompt(std::vector<PromptAnswer>(3, PromptAnswer::Yes));
+    const TextImportResult result = import_text_file(doc, file, prompt);
+    EXPECT_EQ(result.rows_read, 3u);
+    EXPECT_EQ(result.imported, 3u);
+    const std::vector<ImportedCard> expected = {
+        {u"a", 50, {u"Note=\"12 inch"}, {15}},
+        {u"b", 50, {u"Note=x"}, {15}},
+        {u"c", 50, {u"Note=y"}, {15}},
+    };
+    EXPECT_EQ(cards_in(result.folder), expected);
+    EXPECT_EQ(prompt.asked().back().text, u"3 imported\n3 rows read");
+}
+
+// A card holds 255 fields: a wider file imports the name and the first 255 field columns, and
+// says how many columns it left out.
+TEST_F(TextImportTest, ColumnsPastTheLastFieldAreLeftOutAndCounted) {
+    std::u16string text = u"CardName";
+    for (int i = 1; i < 300; ++i) text += u"\tF" + from_utf8(std::to_string(i));
+    text += u"\r\nwide";
+    for (int i = 1; i < 300; ++i) text += u"\tv" + from_utf8(std::to_string(i));
+    text += u"\r\n";
+    const auto file = write("wide.txt", utf16le(text));
+    test::ScriptedPrompt prompt({PromptAnswer::Yes});
+    const TextImportResult result = import_text_file(doc, file, prompt);
+    ASSERT_EQ(result.status, TextImportStatus::Done);
+    EXPECT_EQ(result.imported, 1u);
+    EXPECT_EQ(result.columns_left_out, 44u);
+    const std::vector<int> cards = test::children_in_list_order(doc, result.folder);
+    ASSERT_EQ(cards.size(), 1u);
+    const auto card = doc.load_card(cards[0]);
+    ASSERT_TRUE(card);
+    ASSERT_EQ(card->fields().size(), 255u);
+    EXPECT_EQ(card->fields().back().label(), u"F255");
+    EXPECT_EQ(card->fields().back().value(), u"v255");
+    EXPECT_EQ(prompt.asked().back().text, u"1 imported\n1 rows read\n44 columns left out");
 }
 
 TEST_F(TextImportTest, EveryEncodingImportsTheSameCards) {
@@ -464,31 +511,31 @@ TEST_F(TextImportTest, AskCardByCardThenOnceForTheRest) {
          12,
          {A::Yes, A::No, A::Yes, A::Yes, A::Yes},
          3 + 8,
-         {P, P, P, P, u"8 to come", u"11 imported"}},
+         {P, P, P, P, u"8 to come", u"11 imported\n12 rows read"}},
         {"12 rows: once declined, then card by card",
          12,
          {A::Yes, A::Yes, A::Yes, A::Yes, A::No, A::Yes, A::No, A::No, A::No, A::No, A::No, A::No,
           A::Yes},
          6,
-         {P, P, P, P, u"8 to come", P, P, P, P, P, P, P, P, u"6 imported"}},
+         {P, P, P, P, u"8 to come", P, P, P, P, P, P, P, P, u"6 imported\n12 rows read"}},
         {"12 rows: cancelled at the question",
          12,
          {A::Yes, A::Yes, A::No, A::No, A::Cancel},
          2,
-         {P, P, P, P, u"8 to come", u"2 imported"},
+         {P, P, P, P, u"8 to come", u"2 imported\n12 rows read"},
          true},
         {"10 rows ask once",
          10,
          {A::No, A::No, A::No, A::No, A::Yes},
          6,
-         {P, P, P, P, u"6 to come", u"6 imported"}},
+         {P, P, P, P, u"6 to come", u"6 imported\n10 rows read"}},
         {"9 rows never ask once",
          9,
          std::vector<A>(9, A::Yes),
          9,
-         {P, P, P, P, P, P, P, P, P, u"9 imported"}},
-        {"cancel at a preview", 6, {A::Yes, A::Cancel}, 1, {P, P, u"1 imported"}, true},
-        {"4 rows", 4, {A::Yes, A::Yes, A::Yes, A::Yes}, 4, {P, P, P, P, u"4 imported"}},
+         {P, P, P, P, P, P, P, P, P, u"9 imported\n9 rows read"}},
+        {"cancel at a preview", 6, {A::Yes, A::Cancel}, 1, {P, P, u"1 imported\n6 rows read"}, true},
+        {"4 rows", 4, {A::Yes, A::Yes, A::Yes, A::Yes}, 4, {P, P, P, P, u"4 imported\n4 rows read"}},
     };
     for (const Case& c : cases) {
         const auto file = write("rows.txt", utf16le(numbered_rows(c.rows)));
