@@ -8,6 +8,7 @@
 #include "core/rekey.h"
 #include "core/stored_text.h"
 #include "core/wallet_file.h"
+#include "platform/atomic_file.h"
 #include "platform/clock.h"
 #include "platform/text.h"
 #include "platform/texts.h"
@@ -42,20 +43,6 @@ std::optional<std::filesystem::path> real_file_path(const WalletStorage& storage
     std::filesystem::path real = std::filesystem::canonical(storage.path, ec);
     if (ec || !storage.file.is_at(real)) return std::nullopt;
     return real;
-}
-
-// A new file beside `path`, readable by its owner only, with a name no other file has.
-File create_sibling(const std::filesystem::path& path, std::filesystem::path& made) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, ".%08x.tmp", random_source().next_u32());
-        made = path;
-        made += suffix;
-        int error = 0;
-        File f = File::open(made, FileMode::CreateNew, &error);
-        if (f.is_open() || error != EEXIST) return f;
-    }
-    return File();
 }
 
 }  // namespace
@@ -321,7 +308,7 @@ bool WalletDocument::change_password(std::optional<std::u16string_view> old_pass
     if (!real_path) return false;
     std::filesystem::path temp_path;
     WalletStorage next;
-    next.file = create_sibling(*real_path, temp_path);
+    next.file = create_temporary_beside(*real_path, temp_path);
     if (!next.file.is_open()) {
         note_file_failure();
         return false;

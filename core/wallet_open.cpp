@@ -8,6 +8,7 @@
 #include "core/format.h"
 #include "core/keys.h"
 #include "core/wallet_file.h"
+#include "platform/atomic_file.h"
 #include "platform/bytes.h"
 #include "platform/clock.h"
 #include "platform/texts.h"
@@ -28,66 +29,8 @@ bool path_acceptable(const std::filesystem::path& path) {
     return path.native().size() >= kMinPathLength;
 }
 
-namespace {
-
-// Whether `name` is `base` followed by ".XXXXXXXX.tmp" (eight lower-case hex digits, as the
-// temporary copies are named) and then `suffix`.
-bool is_temporary_sibling(std::string_view name, std::string_view base, std::string_view suffix) {
-    constexpr std::string_view kTmp = ".tmp";
-    constexpr size_t kDigits = 8;
-    if (name.size() != base.size() + 1 + kDigits + kTmp.size() + suffix.size() ||
-        !name.starts_with(base) || name[base.size()] != '.')
-        return false;
-    const std::string_view digits = name.substr(base.size() + 1, kDigits);
-    const bool hex = std::all_of(digits.begin(), digits.end(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-    });
-    return hex && name.substr(base.size() + 1 + kDigits, kTmp.size()) == kTmp &&
-           name.substr(base.size() + 1 + kDigits + kTmp.size()) == suffix;
-}
-
-// Removes `path` when it is still the file `seen` describes.
-bool remove_if_unchanged(const std::filesystem::path& path, const FileStatus& seen) {
-    const auto now = link_status(path);
-    if (!now || now->device != seen.device || now->inode != seen.inode) return false;
-    std::error_code ec;
-    return std::filesystem::remove(path, ec);
-}
-
-}  // namespace
-
 int remove_stale_siblings(const std::filesystem::path& real_path) {
-    const std::string base = real_path.filename().string();
-    std::filesystem::path folder = real_path.parent_path();
-    if (folder.empty()) folder = ".";
-    std::vector<std::filesystem::path> copies;
-    std::vector<std::filesystem::path> journals;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
-         it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (is_temporary_sibling(name, base, "")) copies.push_back(it->path());
-        if (is_temporary_sibling(name, base, ".cut")) journals.push_back(it->path());
-    }
-    int removed = 0;
-    for (const std::filesystem::path& path : copies) {
-        File copy = File::open(path, FileMode::ReadOnlyNoFollow);
-        const auto status = copy.status();
-        // A copy still being written is locked by the process writing it.
-        if (status && status->private_regular_file() && copy.try_lock_exclusive() &&
-            remove_if_unchanged(path, *status))
-            ++removed;
-    }
-    for (const std::filesystem::path& path : journals) {
-        std::filesystem::path copy = path;
-        copy.replace_extension();  // the copy the journal was for, kept above when in use
-        const auto status = link_status(path);
-        if (!link_status(copy) && status && status->private_regular_file() &&
-            remove_if_unchanged(path, *status))
-            ++removed;
-    }
-    if (removed > 0) sync_directory(folder);
-    return removed;
+    return remove_stale_temporaries(real_path, ".cut");
 }
 
 bool fill_new_wallet_blocks(WalletStorage& storage, std::optional<std::u16string_view> password,

@@ -13,6 +13,7 @@
 #include "core/keys.h"
 #include "core/rekey.h"
 #include "core/wallet_file.h"
+#include "platform/atomic_file.h"
 #include "platform/clock.h"
 #include "platform/locale_format.h"
 #include "platform/message_format.h"
@@ -164,7 +165,7 @@ int save_form_file(const Card& card, const std::filesystem::path& target, bool k
                    std::optional<std::u16string_view> author,
                    std::optional<std::u16string_view> description) {
     if (!card.node() || card.node()->kind() != NodeKind::Card) return kFormFileNoCard;
-    ReplacementFile out(target);
+    AtomicReplacement out(target);
     if (!out.is_open()) return kFormFileHeaderFailed;
     const int code = write_form_file(card, out.file(), keep_values, author, description);
     if (code != kFormFileWritten) return code;
@@ -345,62 +346,6 @@ FormImportResult import_form_file(WalletDocument& document, const std::filesyste
     const int index = document.store_card(form->card);
     if (index < 0) return {FormImportStatus::StoreFailed};
     return {FormImportStatus::Imported, index};
-}
-
-// Replacing files --------------------------------------------------------------------------------
-
-ReplacementFile::ReplacementFile(std::filesystem::path target) : target_(std::move(target)) {
-    static std::atomic<unsigned> counter{0};
-    const std::filesystem::path folder = target_.parent_path();
-    for (int attempt = 0; attempt < 64; ++attempt) {
-        const std::string name = ".keystash-" + std::to_string(::getpid()) + "-" +
-                                 std::to_string(counter.fetch_add(1)) + ".new";
-        temporary_ = folder / name;
-        int error = 0;
-        file_ = File::open(temporary_, FileMode::CreateNew, &error);
-        if (file_.is_open()) return;
-        if (error != EEXIST) break;
-    }
-    temporary_.clear();
-}
-
-ReplacementFile::~ReplacementFile() {
-    if (!committed_) discard();
-}
-
-void ReplacementFile::discard() {
-    file_.close();
-    if (temporary_.empty()) return;
-    std::error_code ec;
-    std::filesystem::remove(temporary_, ec);
-    temporary_.clear();
-}
-
-bool ReplacementFile::commit() {
-    if (!file_.is_open() || committed_) return false;
-    if (!file_.sync()) {
-        discard();
-        return false;
-    }
-    file_.close();
-    std::error_code ec;
-    std::filesystem::rename(temporary_, target_, ec);
-    if (ec) {
-        discard();
-        return false;
-    }
-    const std::filesystem::path folder = target_.parent_path();
-    sync_directory(folder.empty() ? std::filesystem::path(".") : folder);
-    committed_ = true;
-    return true;
-}
-
-bool replace_file_contents(const std::filesystem::path& target, std::span<const uint8_t> bytes) {
-    ReplacementFile out(target);
-    if (!out.is_open()) return false;
-    IoResult w = out.file().write(bytes);
-    if (w.failed() || w.bytes != bytes.size()) return false;
-    return out.commit();
 }
 
 }  // namespace ks

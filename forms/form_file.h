@@ -152,30 +152,4 @@ struct FormImportResult {
 FormImportResult import_form_file(WalletDocument& document, const std::filesystem::path& path,
                                   Prompt& prompt);
 
-// A file that replaces `target` only when it is whole: created new (mode 0600) beside the
-// target, and renamed over it by commit. Dropped uncommitted, the new file is removed.
-class ReplacementFile {
-  public:
-    explicit ReplacementFile(std::filesystem::path target);
-    ~ReplacementFile();
-    ReplacementFile(const ReplacementFile&) = delete;
-    ReplacementFile& operator=(const ReplacementFile&) = delete;
-
-    bool is_open() const { return file_.is_open(); }
-    File& file() { return file_; }
-    // Flushes the new file to disk, closes it and puts it in the target's place.
-    bool commit();
-
-  private:
-    void discard();
-
-    std::filesystem::path target_;
-    std::filesystem::path temporary_;
-    File file_;
-    bool committed_ = false;
-};
-
-// Writes `bytes` as the whole of `target` through a ReplacementFile.
-bool replace_file_contents(const std::filesystem::path& target, std::span<const uint8_t> bytes);
-
 }  // namespace ks

@@ -7,6 +7,7 @@
 
 #include "core/folder_tree.h"
 #include "forms/form_file.h"
+#include "platform/atomic_file.h"
 #include "platform/bytes.h"
 #include "platform/clock.h"
 #include "platform/locale_format.h"
@@ -189,7 +190,7 @@ TextExportResult export_text(WalletDocument& document, const TextExportOptions& 
     const DateTime now = clock().now();
     result.file = folder / std::filesystem::path(
                                to_utf8(export_file_name(base, now, file_name_limit(folder))));
-    ReplacementFile out(result.file);
+    AtomicReplacement out(result.file);
     if (!out.is_open()) return result;
 
     TextExporter exporter(document, options, folder, result);

@@ -3,6 +3,7 @@
 #include "platform/fault_injection.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -324,6 +325,20 @@ bool rename_file(const std::filesystem::path& from, const std::filesystem::path&
         return noted(false);
     }
     return noted(::rename(from.c_str(), to.c_str()) == 0);
+}
+
+bool rename_file_no_replace(const std::filesystem::path& from, const std::filesystem::path& to) {
+    int injected = 0;
+    if (FaultInjector::next_change(injected) != FaultAction::Proceed) {
+        errno = injected;
+        return noted(false);
+    }
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return noted(false);
+    if (::link(from.c_str(), to.c_str()) != 0) return noted(false);
+    ::unlink(from.c_str());
+    return true;
 }
 
 bool sync_directory(const std::filesystem::path& dir) {

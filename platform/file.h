@@ -118,6 +118,9 @@ uint32_t effective_user();
 
 // Renames a file over another in one step (the change a fault plan can stop).
 bool rename_file(const std::filesystem::path& from, const std::filesystem::path& to);
+// The same, but never over an existing file: false with errno EEXIST when `to` exists. Where the
+// file system has no such rename, a hard link to `to` and the removal of `from` stand in.
+bool rename_file_no_replace(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // fsync of a folder, so that a rename or a new entry in it is durable.
 bool sync_directory(const std::filesystem::path& dir);

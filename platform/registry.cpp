@@ -13,6 +13,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/atomic_file.h"
 #include "platform/file.h"
 #include "platform/message_format.h"
 #include "platform/registry_text.h"
@@ -152,41 +153,19 @@ File acquire_lock(const std::filesystem::path& folder, RegistryError& error) {
 // Writes `text` to a new file beside `target` and renames it over `target`.
 bool write_atomically(const std::filesystem::path& target, std::string_view text,
                       RegistryError& error) {
-    const std::filesystem::path folder = target.parent_path();
-    std::filesystem::path temp;
-    File file;
-    int err = 0;
-    for (int attempt = 0; attempt < 100 && !file.is_open(); ++attempt) {
-        temp = target;
-        static std::atomic<unsigned> counter{0};
-        temp += ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-        file = File::open(temp, FileMode::CreateNew, &err);
-        if (!file.is_open() && err != EEXIST) break;
-    }
-    auto fail = [&](int e) {
-        error = RegistryError{RegistryErrorCode::WriteFailed, RegistryProblem::None, 0, e, target};
-        if (file.is_open()) file.close();
-        if (!temp.empty()) {
-            std::error_code ec;
-            std::filesystem::remove(temp, ec);
-        }
-        return false;
-    };
-    if (!file.is_open()) {
-        temp.clear();
-        return fail(err);
-    }
-    const IoResult r = file.write(
-        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-    if (r.failed() || r.bytes != text.size()) return fail(r.failed() ? r.error : ENOSPC);
-    if (!file.sync()) return fail(errno ? errno : EIO);
-    file.close();
-    std::error_code ec;
-    std::filesystem::rename(temp, target, ec);
-    if (ec) return fail(ec.value());
-    temp.clear();
-    sync_directory(folder);
-    return true;
+    // Writers hold the registry's lock, so a temporary nobody holds is one a crash left.
+    remove_stale_temporaries(target);
+    clear_file_failure();
+    AtomicReplacement out(target);
+    const IoResult w = out.is_open() ? out.file().write(std::span<const uint8_t>(
+                                           reinterpret_cast<const uint8_t*>(text.data()),
+                                           text.size()))
+                                     : IoResult{0, EIO};
+    if (!w.failed() && w.bytes == text.size() && out.commit()) return true;
+    const int cause = last_file_failure().error;
+    error = RegistryError{RegistryErrorCode::WriteFailed, RegistryProblem::None, 0,
+                          cause != 0 ? cause : EIO, target};
+    return false;
 }
 
 }  // namespace
