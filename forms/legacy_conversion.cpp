@@ -12,6 +12,7 @@
 #include "core/wallet_document.h"
 #include "forms/builtin_forms.h"
 #include "forms/custom_forms.h"
+#include "platform/atomic_file.h"
 #include "platform/clock.h"
 #include "platform/message_format.h"
 #include "platform/string_table.h"
@@ -184,23 +185,6 @@ std::optional<std::vector<CustomFormDefinition>> load_custom_forms(std::u16strin
     return std::nullopt;
 }
 
-enum class Placement { Placed, Exists, Failed };
-
-// Gives the finished file its name unless that name is taken; never replaces a file.
-Placement place_without_replacing(const std::filesystem::path& from,
-                                  const std::filesystem::path& to) {
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return Placement::Placed;
-    if (errno == EEXIST) return Placement::Exists;
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return Placement::Failed;
-    // A file system without the no-replace rename: a hard link fails when the name is taken.
-    if (link(from.c_str(), to.c_str()) == 0) {
-        unlink(from.c_str());
-        return Placement::Placed;
-    }
-    return errno == EEXIST ? Placement::Exists : Placement::Failed;
-}
-
 // The new wallet under construction, removed unless it was given its final name.
 class PendingWallet {
   public:
@@ -218,10 +202,7 @@ class PendingWallet {
     // Creates the wallet beside the target under an unused temporary name and loads it.
     bool create(std::u16string_view password) {
         for (int attempt = 0; attempt < 100; ++attempt) {
-            char suffix[16];
-            std::snprintf(suffix, sizeof suffix, ".%08x.tmp", random_source().next_u32());
-            std::filesystem::path temp = target_;
-            temp += suffix;
+            const std::filesystem::path temp = temporary_path_beside(target_);
             const CreateResult created = document.create(temp, password, std::nullopt, false);
             if (created == CreateResult::Exists) continue;
             if (created != CreateResult::Created) return false;
@@ -231,15 +212,13 @@ class PendingWallet {
         return false;
     }
 
-    Placement finish() {
+    // Gives the finished file its name unless that name is taken; never replaces a file.
+    PlaceResult finish() {
         const bool saved = document.save_blocks() == SaveResult::Saved;
         document.close();
-        if (!saved) return Placement::Failed;
-        const Placement placed = place_without_replacing(temp_, target_);
-        if (placed == Placement::Placed) {
-            temp_.clear();
-            sync_directory(target_.parent_path());
-        }
+        if (!saved) return PlaceResult::Failed;
+        const PlaceResult placed = put_in_place(temp_, target_, ReplaceMode::KeepExisting);
+        if (placed == PlaceResult::Placed) temp_.clear();
         return placed;
     }
 
@@ -293,11 +272,11 @@ ConversionResult convert_open_wallet(PreviousWalletReader& reader, std::u16strin
         }
     }
     switch (pending.finish()) {
-        case Placement::Placed:
+        case PlaceResult::Placed:
             return ConversionResult::Converted;
-        case Placement::Exists:
+        case PlaceResult::TargetExists:
             return ConversionResult::TargetExists;
-        case Placement::Failed:
+        case PlaceResult::Failed:
             break;
     }
     return ConversionResult::CannotCreate;

@@ -294,6 +294,10 @@ bool File::set_size(uint64_t size) {
     return noted(rc == 0);
 }
 
+bool File::set_mode(uint32_t mode) {
+    return fd_ >= 0 && noted(::fchmod(fd_, static_cast<mode_t>(mode)) == 0);
+}
+
 bool File::sync() {
     if (fd_ < 0) return false;
     int injected = 0;

@@ -92,6 +92,7 @@ class File {
     std::optional<uint64_t> size() const;
     std::optional<FileStatus> status() const;
     bool set_size(uint64_t size);  // truncate or extend (with zeros)
+    bool set_mode(uint32_t mode);  // the permission bits
     bool sync();                   // data and metadata reach the disk
 
     // Advisory whole-file lock held until unlock or close; false when another holds it.

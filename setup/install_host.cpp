@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/atomic_file.h"
+#include "platform/file.h"
 #include "platform/process.h"
 #include "platform/string_table.h"
 #include "platform/user_dirs.h"
@@ -223,60 +225,32 @@ std::optional<Library> load_library(std::string& problem) {
     return std::nullopt;
 }
 
-// A file descriptor closed when the object goes away.
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    // Closes now; false when the close reports an error (a write that did not reach the disk).
-    bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
-
-  private:
-    int fd_;
-};
-
-bool copy_bytes(int in, int out) {
-    std::array<char, 64 * 1024> buffer;
-    for (;;) {
-        const ssize_t got = ::read(in, buffer.data(), buffer.size());
-        if (got == 0) return true;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t put = ::write(out, buffer.data() + done, static_cast<size_t>(got - done));
-            if (put < 0 && errno == EINTR) continue;
-            if (put <= 0) return false;
-            done += put;
-        }
-    }
-}
-
 // Copies `from` to `to` with the permissions `mode`. The copy goes into a new file beside `to`,
 // created exclusively (so never through a symbolic link or into another's file), and is then
 // renamed over `to`: whatever stood at `to`, a link included, is replaced, never written
 // through. False, with a message and nothing left behind, on failure.
 bool copy_one(const fs::path& from, const fs::path& to, mode_t mode) {
-    std::string temp = (to.parent_path() / ("." + to.filename().string() + ".XXXXXX")).string();
-    const auto fail = [&](int error, bool made) {
-        if (made) ::unlink(temp.c_str());
+    const auto fail = [&](int error) {
         std::cerr << "keystash-install: cannot copy " << from << " to " << to << ": "
-                  << std::strerror(error) << "\n";
+                  << std::strerror(error != 0 ? error : EIO) << "\n";
         return false;
     };
-    const Descriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0) return fail(errno, false);
-    Descriptor out(::mkostemp(temp.data(), O_CLOEXEC));
-    if (out.get() < 0) return fail(errno, false);
-    if (!copy_bytes(in.get(), out.get()) || ::fchmod(out.get(), mode) != 0 ||
-        ::fsync(out.get()) != 0 || !out.close() || ::rename(temp.c_str(), to.c_str()) != 0)
-        return fail(errno, true);
+    clear_file_failure();
+    int error = 0;
+    const File in = File::open(from, FileMode::ReadOnly, &error);
+    if (!in.is_open()) return fail(error);
+    AtomicReplacement out(to);
+    if (!out.is_open()) return fail(last_file_failure().error);
+    std::vector<uint8_t> buffer(64 * 1024);
+    for (uint64_t offset = 0;;) {
+        const IoResult got = in.read_at(offset, buffer);
+        if (got.failed()) return fail(got.error);
+        if (got.bytes == 0) break;
+        const IoResult put = out.file().write(std::span(buffer).first(got.bytes));
+        if (put.failed() || put.bytes != got.bytes) return fail(put.error);
+        offset += got.bytes;
+    }
+    if (!out.file().set_mode(mode) || !out.commit()) return fail(last_file_failure().error);
     return true;
 }
 

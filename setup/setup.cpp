@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 
+#include "platform/atomic_file.h"
 #include "platform/message_format.h"
 #include "platform/registry.h"
 #include "platform/text.h"
@@ -68,15 +69,7 @@ bool is_plain_file(const fs::path& path) {
 // Renames `from` to `to` only when `to` does not exist, without a window in which another
 // file of that name could be replaced.
 bool rename_if_free(const fs::path& from, const fs::path& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return true;
-    }
-    if (errno != EINVAL && errno != ENOSYS) return false;
-    // File systems without the no-replace rename: check first.
-    if (path_exists(to)) return false;
-    std::error_code ec;
-    fs::rename(from, to, ec);
-    return !ec;
+    return put_in_place(from, to, ReplaceMode::KeepExisting) == PlaceResult::Placed;
 }
 
 // A sample placed under its installed name gets its name in the chosen language: renamed when
