@@ -363,8 +363,9 @@ std::optional<PromptMessage> conversion_message(const ConversionOutcome& outcome
                                           {path_text(outcome.new_path.filename())});
             message.icon = PromptIcon::Information;
             if (outcome.unreadable > 0) {
-                message.text += u"\n\n" + format_message(loadString(kTextConvertUnreadable),
-                                                         {static_cast<int64_t>(outcome.unreadable)});
+                message.text +=
+                    u"\n\n" + format_message(loadString(kTextConvertUnreadable),
+                                             {static_cast<int64_t>(outcome.unreadable)});
                 message.icon = PromptIcon::Exclamation;
             }
             break;

@@ -78,7 +78,8 @@ File create_temporary_beside(const std::filesystem::path& target, std::filesyste
 bool is_temporary_name(std::string_view name, std::string_view target_name,
                        std::string_view suffix) {
     const std::string_view base = temporary_base(target_name);
-    if (name.size() != base.size() + 1 + kTemporaryDigits + kTemporarySuffix.size() + suffix.size() ||
+    if (name.size() !=
+            base.size() + 1 + kTemporaryDigits + kTemporarySuffix.size() + suffix.size() ||
         !name.starts_with(base) || name[base.size()] != '.')
         return false;
     const std::string_view digits = name.substr(base.size() + 1, kTemporaryDigits);
@@ -126,8 +127,8 @@ int remove_stale_temporaries(const std::filesystem::path& target, std::string_vi
 
 PlaceResult put_in_place(const std::filesystem::path& from, const std::filesystem::path& to,
                          ReplaceMode mode) {
-    const bool placed = mode == ReplaceMode::Replace ? rename_file(from, to)
-                                                     : rename_file_no_replace(from, to);
+    const bool placed =
+        mode == ReplaceMode::Replace ? rename_file(from, to) : rename_file_no_replace(from, to);
     if (!placed) return errno == EEXIST ? PlaceResult::TargetExists : PlaceResult::Failed;
     sync_directory(folder_of(to));
     return PlaceResult::Placed;
@@ -135,6 +136,8 @@ PlaceResult put_in_place(const std::filesystem::path& from, const std::filesyste
 
 AtomicReplacement::AtomicReplacement(std::filesystem::path target, ReplaceMode mode)
     : target_(std::move(target)), mode_(mode) {
+    // What an interrupted replacement of this target left goes first.
+    remove_stale_temporaries(target_);
     file_ = create_temporary_beside(target_, temporary_);
     // Locked while it is written, so that no clean-up takes it for a stale one.
     if (file_.is_open()) file_.try_lock_exclusive();

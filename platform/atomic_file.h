@@ -1,10 +1,10 @@
 #pragma once
 // Replacing a file in one step. The new version is written to a temporary beside the target,
 // "<target's name>.XXXXXXXX.tmp" (eight lower-case hex digits; a name too long to take that is
-// cut first), created exclusively with mode 0600 and locked while it is written; it is made durable and renamed over the target through
-// the fault-injection layer, and the folder is made durable. Until that rename the target is
-// untouched, so an interruption leaves the old file whole or the new one, and at worst a
-// temporary that remove_stale_temporaries clears.
+// cut first), created exclusively with mode 0600 and locked while it is written; it is made durable
+// and renamed over the target through the fault-injection layer, and the folder is made durable.
+// Until that rename the target is untouched, so an interruption leaves the old file whole or the
+// new one, and at worst a temporary that remove_stale_temporaries clears.
 #include <filesystem>
 #include <span>
 #include <string_view>
@@ -31,8 +31,7 @@ bool is_temporary_name(std::string_view name, std::string_view target_name,
 // of this user with one name that no process holds locked, still the same file when removed.
 // With `companion`, a file named like a temporary followed by `companion` (a journal kept for
 // it) goes too once its temporary is gone. Returns how many files were removed.
-int remove_stale_temporaries(const std::filesystem::path& target,
-                             std::string_view companion = {});
+int remove_stale_temporaries(const std::filesystem::path& target, std::string_view companion = {});
 
 enum class ReplaceMode {
     Replace,       // whatever is at the target is replaced
@@ -47,7 +46,8 @@ PlaceResult put_in_place(const std::filesystem::path& from, const std::filesyste
                          ReplaceMode mode = ReplaceMode::Replace);
 
 // A new version of `target`, written through file() and put in place by commit(). Dropped
-// uncommitted, its temporary is removed.
+// uncommitted, its temporary is removed; the temporaries an interrupted replacement of the same
+// target left are removed when the next one starts.
 class AtomicReplacement {
   public:
     explicit AtomicReplacement(std::filesystem::path target,

@@ -153,14 +153,12 @@ File acquire_lock(const std::filesystem::path& folder, RegistryError& error) {
 // Writes `text` to a new file beside `target` and renames it over `target`.
 bool write_atomically(const std::filesystem::path& target, std::string_view text,
                       RegistryError& error) {
-    // Writers hold the registry's lock, so a temporary nobody holds is one a crash left.
-    remove_stale_temporaries(target);
     clear_file_failure();
     AtomicReplacement out(target);
-    const IoResult w = out.is_open() ? out.file().write(std::span<const uint8_t>(
-                                           reinterpret_cast<const uint8_t*>(text.data()),
-                                           text.size()))
-                                     : IoResult{0, EIO};
+    const IoResult w = out.is_open()
+                           ? out.file().write(std::span<const uint8_t>(
+                                 reinterpret_cast<const uint8_t*>(text.data()), text.size()))
+                           : IoResult{0, EIO};
     if (!w.failed() && w.bytes == text.size() && out.commit()) return true;
     const int cause = last_file_failure().error;
     error = RegistryError{RegistryErrorCode::WriteFailed, RegistryProblem::None, 0,
