@@ -97,9 +97,9 @@ Status set_field_text(FieldRecord& field, std::u16string_view text) {
     }
     if (kind == static_cast<uint16_t>(FieldKind::YesNo)) {
         const std::u16string t = to_lower(text);
-        if (t == u"yes" || t == u"1" || t == u"true" || t == to_lower(loadString(kTextYes)))
+        if (t == u"yes" || t == u"1" || t == u"true" || t == to_lower(load_string(kTextYes)))
             field.set_value(u"1");
-        else if (t == u"no" || t == u"0" || t == u"false" || t == to_lower(loadString(kTextNo)))
+        else if (t == u"no" || t == u"0" || t == u"false" || t == to_lower(load_string(kTextNo)))
             field.set_value(u"0");
         else if (t.empty())
             field.set_value(u"");
@@ -112,7 +112,7 @@ Status set_field_text(FieldRecord& field, std::u16string_view text) {
 }
 
 std::string kind_name(uint16_t kind) {
-    return to_utf8(loadString(field_kind_name_id(kind)));
+    return to_utf8(load_string(field_kind_name_id(kind)));
 }
 
 Status fill_fields(Context& context, const Args& args, Card& card, std::string_view owner) {

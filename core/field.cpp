@@ -71,8 +71,8 @@ void FieldRecord::set_kind(uint16_t kind) {
     }
     if (kind == static_cast<uint16_t>(FieldKind::ChoiceList)) {
         list_.clear();
-        add_list_item(loadString(kTextYes));
-        add_list_item(loadString(kTextNo));
+        add_list_item(load_string(kTextYes));
+        add_list_item(load_string(kTextNo));
     }
     kind_ = kind;
     changes_ |= field_change::kKind;
@@ -151,8 +151,8 @@ SecretText FieldRecord::display_text() const {
         }
         case 13: {
             int state = yes_no_state();
-            return SecretText(state == 1   ? loadString(kTextYes)
-                              : state == 0 ? loadString(kTextNo)
+            return SecretText(state == 1   ? load_string(kTextYes)
+                              : state == 0 ? load_string(kTextNo)
                                            : u"");
         }
         default:

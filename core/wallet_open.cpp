@@ -48,7 +48,7 @@ bool fill_new_wallet_blocks(WalletStorage& storage, std::optional<std::u16string
     bool ok = set_password(info, password);
     for (int entry = 1; entry <= 3 && ok; ++entry) {
         const auto& [text, icon] = captions[entry - 1];
-        ok = set_caption(info, entry, loadString(text), icon);
+        ok = set_caption(info, entry, load_string(text), icon);
     }
     ok = ok && set_hint(info, hint);
     storage.settings.fill_new(now);

@@ -26,7 +26,7 @@ std::u16string cut(std::u16string text, size_t units) {
 
 std::optional<std::u16string> form_name(const WalletDocument& document, const FormId& form) {
     if (auto index = is_builtin_form(form))
-        return cut(loadString(builtin_form(*index)->name_text), kMaxFormNameLength);
+        return cut(load_string(builtin_form(*index)->name_text), kMaxFormNameLength);
     if (const TreeNode* n = user_form_node(document, form))
         return cut(n->name(), kMaxFormNameLength);
     return std::nullopt;
@@ -36,12 +36,12 @@ Card new_card_from_builtin_form(const WalletDocument& document, const NodeId& fo
                                 const BuiltInForm& form) {
     Card card = document.new_card(folder);
     TreeNode& node = *card.node();
-    node.set_name(loadString(kTextNewCard));
+    node.set_name(load_string(kTextNewCard));
     node.set_icon(static_cast<int32_t>(form.icon));
     for (const BuiltInFormField& slot : form.fields) {
         FieldRecord field;
         field.set_kind(field_kind_for_new_card(slot.type, slot.pin));
-        field.set_label(loadString(slot.label_text));
+        field.set_label(load_string(slot.label_text));
         card.insert_field(std::move(field));
     }
     return card;
@@ -87,7 +87,7 @@ std::vector<FormEntry> form_chooser_entries(const WalletDocument& document) {
     }
     for (size_t i = 0; i < kBuiltInFormCount; ++i) {
         const BuiltInForm& f = *builtin_form(i);
-        builtin.push_back({builtin_form_id(static_cast<uint32_t>(i)), loadString(f.name_text),
+        builtin.push_back({builtin_form_id(static_cast<uint32_t>(i)), load_string(f.name_text),
                            static_cast<int32_t>(f.icon), false});
     }
     auto by_name = [](const FormEntry& a, const FormEntry& b) {

@@ -113,7 +113,7 @@ int64_t megabytes_rounded_up(uint64_t bytes) {
 }
 
 PromptAnswer tell(Prompt& prompt, std::u16string text, uint32_t title, PromptIcon icon) {
-    return prompt.ask({std::move(text), loadString(title), PromptButtons::Ok, icon});
+    return prompt.ask({std::move(text), load_string(title), PromptButtons::Ok, icon});
 }
 
 }  // namespace
@@ -282,11 +282,11 @@ size_t imported_columns(const TabTextTable& table) {
 }
 
 std::u16string import_preview(const TabTextTable& table, size_t row) {
-    std::u16string text = loadString(import_texts::kPreviewHead) + u"\n\n";
+    std::u16string text = load_string(import_texts::kPreviewHead) + u"\n\n";
     const size_t columns = imported_columns(table);
     for (size_t i = 0; i < columns; ++i) {
         const std::u16string label =
-            i == 0 ? loadString(import_texts::kCardNameLabel) : std::u16string(table.cell(0, i));
+            i == 0 ? load_string(import_texts::kCardNameLabel) : std::u16string(table.cell(0, i));
         text += head(label, kPreviewLabelLimit);
         text += label.size() > kPreviewLabelLimit ? u"...: " : u": ";
         const std::u16string_view value = table.cell(row, i);
@@ -294,7 +294,7 @@ std::u16string import_preview(const TabTextTable& table, size_t row) {
         if (value.size() > kPreviewValueLimit) text += u"...";
         text += u'\n';
         if (i + 1 == kPreviewColumns && columns > kPreviewColumns) {
-            text += format_message(loadString(import_texts::kMoreColumns),
+            text += format_message(load_string(import_texts::kMoreColumns),
                                    {static_cast<int64_t>(columns - kPreviewColumns)});
             break;
         }
@@ -308,9 +308,9 @@ std::u16string import_preview(const TabTextTable& table, size_t row) {
 }
 
 bool confirm_text_import(Prompt& prompt) {
-    const std::u16string folder = loadString(import_texts::kFolderName);
-    const PromptMessage question{format_message(loadString(import_texts::kQuestion), {folder}),
-                                 loadString(import_texts::kConfirmTitle), PromptButtons::YesNo,
+    const std::u16string folder = load_string(import_texts::kFolderName);
+    const PromptMessage question{format_message(load_string(import_texts::kQuestion), {folder}),
+                                 load_string(import_texts::kConfirmTitle), PromptButtons::YesNo,
                                  PromptIcon::None};
     return prompt.ask(question) == PromptAnswer::Yes;
 }
@@ -321,7 +321,7 @@ TextImportResult import_rows(WalletDocument& document, const TabTextTable& table
     TextImportResult result;
     const auto write_failed = [&] {
         result.status = TextImportStatus::WriteFailed;
-        tell(prompt, loadString(import_texts::kWriteFailed), import_texts::kErrorTitle,
+        tell(prompt, load_string(import_texts::kWriteFailed), import_texts::kErrorTitle,
              PromptIcon::Error);
         return result;
     };
@@ -329,7 +329,7 @@ TextImportResult import_rows(WalletDocument& document, const TabTextTable& table
     const std::optional<size_t> data_rows = import_data_rows(table);
     if (!data_rows) {
         result.status = TextImportStatus::NotACardList;
-        tell(prompt, loadString(import_texts::kNotACardList), import_texts::kErrorTitle,
+        tell(prompt, load_string(import_texts::kNotACardList), import_texts::kErrorTitle,
              PromptIcon::Error);
         return result;
     }
@@ -337,7 +337,7 @@ TextImportResult import_rows(WalletDocument& document, const TabTextTable& table
         result.status = TextImportStatus::TooMuch;
         tell(
             prompt,
-            format_message(loadString(import_texts::kTooMuch),
+            format_message(load_string(import_texts::kTooMuch),
                            {megabytes_rounded_up(size.needed), megabytes_rounded_up(size.allowed)}),
             import_texts::kErrorTitle, PromptIcon::Error);
         return result;
@@ -354,9 +354,9 @@ TextImportResult import_rows(WalletDocument& document, const TabTextTable& table
         if (!all && !asked_once && n == kAskOnceAfter && *data_rows >= kAskOnceMinRows) {
             asked_once = true;
             const PromptAnswer answer =
-                prompt.ask({format_message(loadString(import_texts::kAskOnce),
+                prompt.ask({format_message(load_string(import_texts::kAskOnce),
                                            {static_cast<int64_t>(*data_rows - n)}),
-                            loadString(import_texts::kConfirmTitle), PromptButtons::YesNoCancel,
+                            load_string(import_texts::kConfirmTitle), PromptButtons::YesNoCancel,
                             PromptIcon::None});
             if (answer == PromptAnswer::Cancel) {
                 result.cancelled = true;
@@ -367,7 +367,7 @@ TextImportResult import_rows(WalletDocument& document, const TabTextTable& table
         if (!all) {
             std::u16string preview = import_preview(table, row);
             const PromptAnswer answer =
-                prompt.ask({preview, loadString(import_texts::kConfirmTitle),
+                prompt.ask({preview, load_string(import_texts::kConfirmTitle),
                             PromptButtons::YesNoCancel, PromptIcon::None});
             wipe(preview);
             if (answer == PromptAnswer::Cancel) {
@@ -380,7 +380,7 @@ TextImportResult import_rows(WalletDocument& document, const TabTextTable& table
         if (result.folder == kNoIndex) {
             TreeNode node = document.new_folder(NodeId{});
             const std::u16string date = format_date(clock().now(), locale_formats().short_date);
-            node.set_name(format_message(u"%s %s", {loadString(import_texts::kFolderName), date}));
+            node.set_name(format_message(u"%s %s", {load_string(import_texts::kFolderName), date}));
             node.set_icon(kImportFolderIcon);
             result.folder = document.store_folder(node);
             if (result.folder == kNoIndex) return write_failed();
@@ -401,17 +401,17 @@ TextImportResult import_rows(WalletDocument& document, const TabTextTable& table
 
     // The report says how many rows the file held, so that no row goes missing untold, and
     // which columns were left out.
-    std::u16string report = format_message(loadString(import_texts::kImported),
+    std::u16string report = format_message(load_string(import_texts::kImported),
                                            {static_cast<int64_t>(result.imported)});
-    report += u"\n" + format_message(loadString(import_texts::kRowsRead),
+    report += u"\n" + format_message(load_string(import_texts::kRowsRead),
                                       {static_cast<int64_t>(result.rows_read)});
     if (result.columns_left_out > 0)
-        report += u"\n" + format_message(loadString(import_texts::kColumnsLeftOut),
+        report += u"\n" + format_message(load_string(import_texts::kColumnsLeftOut),
                                           {static_cast<int64_t>(result.columns_left_out)});
     if (result.imported > 0)
         tell(prompt, report, import_texts::kProductName, PromptIcon::Information);
     if (result.failed > 0) {
-        tell(prompt, loadString(import_texts::kWriteFailed), import_texts::kErrorTitle,
+        tell(prompt, load_string(import_texts::kWriteFailed), import_texts::kErrorTitle,
              PromptIcon::Error);
     }
     return result;
@@ -432,7 +432,7 @@ TextImportResult import_text_file(WalletDocument& document, const std::filesyste
                                   Prompt& prompt) {
     std::optional<TabTextTable> table = read_tab_text_file(path);
     if (!table) {
-        tell(prompt, loadString(import_texts::kUnreadable), import_texts::kErrorTitle,
+        tell(prompt, load_string(import_texts::kUnreadable), import_texts::kErrorTitle,
              PromptIcon::Error);
         TextImportResult result;
         result.status = TextImportStatus::Unreadable;

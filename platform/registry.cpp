@@ -203,25 +203,25 @@ std::u16string registry_error_message(const RegistryError& error) {
         case RegistryErrorCode::Damaged: {
             const int problem = int(error.problem) - int(RegistryProblem::MissingHeader);
             const std::u16string reason =
-                problem >= 0 ? loadString(kIdProblemFirst + uint32_t(problem)) : std::u16string();
+                problem >= 0 ? load_string(kIdProblemFirst + uint32_t(problem)) : std::u16string();
             return format_message(
-                loadString(kIdDamaged),
+                load_string(kIdDamaged),
                 {std::u16string_view(path), int64_t(error.line), std::u16string_view(reason)});
         }
         case RegistryErrorCode::ReadFailed:
-            return format_message(loadString(kIdReadFailed),
+            return format_message(load_string(kIdReadFailed),
                                   {std::u16string_view(path), std::u16string_view(system)});
         case RegistryErrorCode::WriteFailed:
-            return format_message(loadString(kIdWriteFailed),
+            return format_message(load_string(kIdWriteFailed),
                                   {std::u16string_view(path), std::u16string_view(system)});
         case RegistryErrorCode::Busy:
-            return format_message(loadString(kIdBusy), {std::u16string_view(path)});
+            return format_message(load_string(kIdBusy), {std::u16string_view(path)});
         case RegistryErrorCode::NoFolder:
-            return loadString(kIdNoFolder);
+            return load_string(kIdNoFolder);
         case RegistryErrorCode::InvalidName:
-            return loadString(kIdInvalidName);
+            return load_string(kIdInvalidName);
         case RegistryErrorCode::TooLarge:
-            return loadString(kIdTooLarge);
+            return load_string(kIdTooLarge);
     }
     return {};
 }

@@ -5,7 +5,7 @@ namespace {
 const TextSource* g_source = nullptr;
 }
 
-std::u16string loadString(uint32_t id) {
+std::u16string load_string(uint32_t id) {
     if (g_source == nullptr) return u"*";
     auto text = g_source->find(id);
     return text ? *text : u"?";

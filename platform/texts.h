@@ -14,7 +14,7 @@ class TextSource {
 
 // The text of `id` from the installed source: "?" when the source lacks it, "*" when no
 // source is installed.
-std::u16string loadString(uint32_t id);
+std::u16string load_string(uint32_t id);
 
 // Installs the process-wide source (not owned); nullptr removes it.
 void set_text_source(const TextSource* source);

@@ -256,7 +256,7 @@ class SampleBuilder {
         if (!card || !card->node()) return fail("cannot make " + what);
         card->node()->set_name(sample.name);
 
-        const std::u16string form = loadString(builtin_form(sample.form)->name_text);
+        const std::u16string form = load_string(builtin_form(sample.form)->name_text);
         for (const Value& value : sample.values) {
             auto field = field_labelled(*card, value.label);
             if (!field)

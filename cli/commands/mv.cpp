@@ -21,7 +21,7 @@ Status run(Context& context, const Args& args) {
         return fail(Exit::Refused, "My Forms stays where it is.");
     if (doc.kind_of(folder) == static_cast<int>(NodeKind::MyForms) &&
         doc.kind_of(index) != static_cast<int>(NodeKind::Card))
-        return fail(Exit::Refused, to_utf8(loadString(kTextOnlyCardsHere)));
+        return fail(Exit::Refused, to_utf8(load_string(kTextOnlyCardsHere)));
     int up = folder;
     for (size_t steps = 0; up != kNoIndex && steps <= doc.nodes().size(); ++steps) {
         if (up == index) return fail(Exit::Refused, "A folder cannot move below itself.");

@@ -137,10 +137,10 @@ TEST(StringTable, FindsTextsByIdThroughLoadString) {
     const StringTableParse parsed = parse_string_table("20001\tKeystash Pro\n20204\tYes\n7\t\n");
     ASSERT_TRUE(parsed.table);
     const ScopedTextSource scope(&*parsed.table);
-    EXPECT_EQ(loadString(20001), u"Keystash Pro");
-    EXPECT_EQ(loadString(20204), u"Yes");
-    EXPECT_EQ(loadString(7), u"");  // present but empty is not missing
-    EXPECT_EQ(loadString(20205), u"?");
+    EXPECT_EQ(load_string(20001), u"Keystash Pro");
+    EXPECT_EQ(load_string(20204), u"Yes");
+    EXPECT_EQ(load_string(7), u"");  // present but empty is not missing
+    EXPECT_EQ(load_string(20205), u"?");
 }
 
 // ---- Loading files ---------------------------------------------------------------------------

@@ -33,8 +33,8 @@ class TextsTest : public ::testing::Test {
 
 TEST_F(TextsTest, LoadStringLooksUpTheInstalledSource) {
     EXPECT_EQ(text_source(), nullptr);
-    EXPECT_EQ(loadString(1), u"*");
-    EXPECT_EQ(loadString(0), u"*");
+    EXPECT_EQ(load_string(1), u"*");
+    EXPECT_EQ(load_string(0), u"*");
 
     const TableSource source({{1, u"Open"}, {0, u"zero"}, {0xFFFFFFFFu, u"last"}, {7, u""}});
     set_text_source(&source);
@@ -49,10 +49,10 @@ TEST_F(TextsTest, LoadStringLooksUpTheInstalledSource) {
         {7, u""},  // an empty text is a text, not a missing one
         {2, u"?"},    {1000, u"?"},
     };
-    for (const auto& c : cases) EXPECT_EQ(loadString(c.id), c.expected) << c.id;
+    for (const auto& c : cases) EXPECT_EQ(load_string(c.id), c.expected) << c.id;
 
     set_text_source(nullptr);
-    EXPECT_EQ(loadString(1), u"*");
+    EXPECT_EQ(load_string(1), u"*");
 }
 
 TEST_F(TextsTest, ScopedSourceRestoresThePreviousOne) {
@@ -60,22 +60,22 @@ TEST_F(TextsTest, ScopedSourceRestoresThePreviousOne) {
     const TableSource inner({{1, u"inner"}});
     {
         ScopedTextSource outer_scope(&outer);
-        EXPECT_EQ(loadString(1), u"outer");
+        EXPECT_EQ(load_string(1), u"outer");
         {
             ScopedTextSource inner_scope(&inner);
             EXPECT_EQ(text_source(), &inner);
-            EXPECT_EQ(loadString(1), u"inner");
+            EXPECT_EQ(load_string(1), u"inner");
         }
         EXPECT_EQ(text_source(), &outer);
-        EXPECT_EQ(loadString(1), u"outer");
+        EXPECT_EQ(load_string(1), u"outer");
         {
             ScopedTextSource none(nullptr);  // a scope can also remove the source
-            EXPECT_EQ(loadString(1), u"*");
+            EXPECT_EQ(load_string(1), u"*");
         }
-        EXPECT_EQ(loadString(1), u"outer");
+        EXPECT_EQ(load_string(1), u"outer");
     }
     EXPECT_EQ(text_source(), nullptr);
-    EXPECT_EQ(loadString(1), u"*");
+    EXPECT_EQ(load_string(1), u"*");
 }
 
 }  // namespace

@@ -225,11 +225,11 @@ TEST_F(InstallLanguageTest, PreferenceThenUserThenEnglish) {
         if (c.chosen) {
             ASSERT_TRUE(choice.module);
             EXPECT_EQ(choice.module->language_id, *c.chosen);
-            EXPECT_EQ(loadString(20000), marker(*c.chosen));
-            EXPECT_EQ(loadString(1), u"?");
+            EXPECT_EQ(load_string(20000), marker(*c.chosen));
+            EXPECT_EQ(load_string(1), u"?");
         } else {
             EXPECT_FALSE(choice.module);
-            EXPECT_EQ(loadString(20000), u"*");
+            EXPECT_EQ(load_string(20000), u"*");
         }
     }
 }
@@ -238,9 +238,9 @@ TEST_F(InstallLanguageTest, ReinstallingReplacesTheTexts) {
     write_module(dir_.path(), 0x0407);
     write_module(dir_.path(), 0x040c);
     install_language_module(0x0407);
-    EXPECT_EQ(loadString(20000), marker(0x0407));
+    EXPECT_EQ(load_string(20000), marker(0x0407));
     install_language_module(std::nullopt);
-    EXPECT_EQ(loadString(20000), marker(0x040c));
+    EXPECT_EQ(load_string(20000), marker(0x040c));
     EXPECT_EQ(installed_language_id(), 0x040c);
 }
 
