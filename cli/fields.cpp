@@ -97,9 +97,10 @@ Status set_field_text(FieldRecord& field, std::u16string_view text) {
     }
     if (kind == static_cast<uint16_t>(FieldKind::YesNo)) {
         const std::u16string t = to_lower(text);
-        if (t == u"yes" || t == u"1" || t == u"true" || t == to_lower(load_string(kTextYes)))
+        if (t == u"yes" || t == u"1" || t == u"true" || t == to_lower(load_string(text_id::kYes)))
             field.set_value(u"1");
-        else if (t == u"no" || t == u"0" || t == u"false" || t == to_lower(load_string(kTextNo)))
+        else if (t == u"no" || t == u"0" || t == u"false" ||
+                 t == to_lower(load_string(text_id::kNo)))
             field.set_value(u"0");
         else if (t.empty())
             field.set_value(u"");

@@ -71,8 +71,8 @@ void FieldRecord::set_kind(uint16_t kind) {
     }
     if (kind == static_cast<uint16_t>(FieldKind::ChoiceList)) {
         list_.clear();
-        add_list_item(load_string(kTextYes));
-        add_list_item(load_string(kTextNo));
+        add_list_item(load_string(text_id::kYes));
+        add_list_item(load_string(text_id::kNo));
     }
     kind_ = kind;
     changes_ |= field_change::kKind;
@@ -151,8 +151,8 @@ SecretText FieldRecord::display_text() const {
         }
         case 13: {
             int state = yes_no_state();
-            return SecretText(state == 1   ? load_string(kTextYes)
-                              : state == 0 ? load_string(kTextNo)
+            return SecretText(state == 1   ? load_string(text_id::kYes)
+                              : state == 0 ? load_string(text_id::kNo)
                                            : u"");
         }
         default:

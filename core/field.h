@@ -38,10 +38,6 @@ uint32_t field_kind_name_id(uint16_t kind);
 bool is_date_kind(uint16_t kind);
 bool is_list_kind(uint16_t kind);
 
-// Texts naming the two states of a yes/no field, also the first two items of a new list.
-constexpr uint32_t kTextYes = 20204;
-constexpr uint32_t kTextNo = 20205;
-
 namespace field_change {
 constexpr uint32_t kNew = 0x001;
 constexpr uint32_t kKind = 0x002;

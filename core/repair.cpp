@@ -304,14 +304,14 @@ RepairResult repair_wallet(const std::filesystem::path& path,
                            std::optional<std::u16string_view> password, Prompt& prompt) {
     RepairResult result;
     const std::u16string shown_path = from_utf8(path.string());
-    const std::u16string caption = load_string(kTextProductName);
-    PromptMessage ask{format_message(load_string(kTextRepairAsk), {shown_path}), caption,
+    const std::u16string caption = load_string(text_id::kProductName);
+    PromptMessage ask{format_message(load_string(text_id::kRepairAsk), {shown_path}), caption,
                       PromptButtons::YesNo, PromptIcon::Stop};
     if (prompt.ask(ask) != PromptAnswer::Yes) {
         result.status = RepairStatus::Declined;
         return result;
     }
-    PromptMessage confirm{load_string(kTextRepairConfirm), caption, PromptButtons::OkCancel,
+    PromptMessage confirm{load_string(text_id::kRepairConfirm), caption, PromptButtons::OkCancel,
                           PromptIcon::Exclamation};
     if (prompt.ask(confirm) != PromptAnswer::Ok) {
         result.status = RepairStatus::Declined;
@@ -335,7 +335,7 @@ RepairResult repair_wallet(const std::filesystem::path& path,
     }
     result.repairs = *repairs + *cycles;
     PromptMessage report{
-        format_message(load_string(kTextRepairReport), {int64_t{result.repairs}, shown_path}),
+        format_message(load_string(text_id::kRepairReport), {int64_t{result.repairs}, shown_path}),
         caption, PromptButtons::Ok, PromptIcon::Information};
     prompt.ask(report);
     return result;

@@ -12,12 +12,6 @@
 
 namespace ks {
 
-// Texts of the two questions, the report and their caption.
-constexpr uint32_t kTextRepairAsk = 22164;  // %s: the path
-constexpr uint32_t kTextRepairConfirm = 22165;
-constexpr uint32_t kTextRepairReport = 22166;  // %d: repairs made, %s: the path
-constexpr uint32_t kTextProductName = 20001;
-
 enum class RepairStatus : int {
     Done = 0,
     Declined = 7,      // the user said no to either question

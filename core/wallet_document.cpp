@@ -183,12 +183,12 @@ CreateResult WalletDocument::create(const std::filesystem::path& path,
     bind_node_key();
     if (with_sample_folder) {
         TreeNode sample = new_folder({});
-        sample.set_name(load_string(kTextSampleFolder));
+        sample.set_name(load_string(text_id::kSampleFolder));
         sample.set_icon(kSampleFolderIcon);
         if (write_folder(sample, false) < 0) return fail(CreateResult::CannotCreate);
     }
     TreeNode my_forms = new_folder({}, true);
-    my_forms.set_name(load_string(kTextMyForms));
+    my_forms.set_name(load_string(text_id::kMyForms));
     my_forms.set_icon(kMyFormsIcon);
     if (write_folder(my_forms, false) < 0 || !sync_directory(path.parent_path()))
         return fail(CreateResult::CannotCreate);

@@ -55,9 +55,7 @@ constexpr int kThirdEntryKind = 300;
 constexpr size_t kMaxCreatePasswordLength = 23;
 constexpr size_t kFavouriteSlots = 32;
 
-// Text ids and icons used when a wallet is created.
-constexpr uint32_t kTextMyForms = 20203;
-constexpr uint32_t kTextSampleFolder = 20510;
+// Icons used when a wallet is created.
 constexpr int32_t kMyFormsIcon = 55;
 constexpr int32_t kSampleFolderIcon = 72;
 

@@ -42,9 +42,9 @@ bool fill_new_wallet_blocks(WalletStorage& storage, std::optional<std::u16string
     Digest master = derive_master_key(info.creation_time());
     info.master_key.prepare(master);
     secure_zero(std::span(master));
-    const std::pair<uint32_t, int32_t> captions[] = {{kTextCaption1, kCaptionIcon1},
-                                                     {kTextCaption2, kCaptionIcon2},
-                                                     {kTextCaption3, kCaptionIcon3}};
+    const std::pair<uint32_t, int32_t> captions[] = {{text_id::kCaption1, kCaptionIcon1},
+                                                     {text_id::kCaption2, kCaptionIcon2},
+                                                     {text_id::kCaption3, kCaptionIcon3}};
     bool ok = set_password(info, password);
     for (int entry = 1; entry <= 3 && ok; ++entry) {
         const auto& [text, icon] = captions[entry - 1];

@@ -63,10 +63,7 @@ bool path_acceptable(const std::filesystem::path& path);
 // another process holds locked is kept. Returns how many were removed.
 int remove_stale_siblings(const std::filesystem::path& real_path);
 
-// Texts and icons of the three special entries' captions in a new wallet.
-constexpr uint32_t kTextCaption1 = 20200;
-constexpr uint32_t kTextCaption2 = 20201;
-constexpr uint32_t kTextCaption3 = 20202;
+// Icons of the three special entries' captions in a new wallet.
 constexpr int32_t kCaptionIcon1 = 88;
 constexpr int32_t kCaptionIcon2 = 128;
 constexpr int32_t kCaptionIcon3 = 78;

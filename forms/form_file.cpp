@@ -67,13 +67,14 @@ std::u16string one_line(std::u16string text) {
 std::u16string form_lines(const FormFileContents& form) {
     const TreeNode& node = *form.card.node();
     std::u16string text =
-        load_string(ff::kTextNameLabel) + u" " + one_line(shown_name(node.name())) + u"\n";
+        load_string(text_id::kFormNameLabel) + u" " + one_line(shown_name(node.name())) + u"\n";
     if (!form.header.description.empty())
-        text += load_string(ff::kTextDescriptionLabel) + u" " + one_line(form.header.description) +
-                u"\n";
+        text += load_string(text_id::kFormDescriptionLabel) + u" " +
+                one_line(form.header.description) + u"\n";
     if (!form.header.author.empty())
-        text += load_string(ff::kTextAuthorLabel) + u" " + one_line(form.header.author) + u"\n";
-    text += load_string(ff::kTextDateLabel) + u" " + date_text(form.header.written) + u"\n";
+        text +=
+            load_string(text_id::kFormAuthorLabel) + u" " + one_line(form.header.author) + u"\n";
+    text += load_string(text_id::kFormDateLabel) + u" " + date_text(form.header.written) + u"\n";
     return text;
 }
 
@@ -174,13 +175,14 @@ int save_form_file(const Card& card, const std::filesystem::path& target, bool k
 
 PromptMessage form_exported_message(const std::filesystem::path& folder,
                                     std::u16string_view file_name) {
-    return {format_message(load_string(ff::kTextExported), {from_utf8(folder.string()), file_name}),
-            load_string(ff::kTextExportTitle), PromptButtons::Ok, PromptIcon::Information};
+    return {format_message(load_string(text_id::kFormExported),
+                           {from_utf8(folder.string()), file_name}),
+            load_string(text_id::kExportTitle), PromptButtons::Ok, PromptIcon::Information};
 }
 
 PromptMessage form_export_failed_message() {
-    return {load_string(ff::kTextExportFailed), load_string(ff::kTextErrorTitle), PromptButtons::Ok,
-            PromptIcon::Error};
+    return {load_string(text_id::kFormExportFailed), load_string(text_id::kErrorTitle),
+            PromptButtons::Ok, PromptIcon::Error};
 }
 
 FormExportResult export_form_file(WalletDocument& document, const NodeId& id,
@@ -285,8 +287,8 @@ std::optional<FormFileContents> read_form_file(const std::filesystem::path& path
 }
 
 PromptMessage import_form_question(const FormFileContents& form) {
-    return {load_string(ff::kTextImportQuestion) + u"\n\n" + form_lines(form),
-            load_string(ff::kTextImportTitle), PromptButtons::YesNo, PromptIcon::Question};
+    return {load_string(text_id::kFormImportQuestion) + u"\n\n" + form_lines(form),
+            load_string(text_id::kConfirmTitle), PromptButtons::YesNo, PromptIcon::Question};
 }
 
 PromptMessage form_file_summary(const FormFileContents& form) {
@@ -294,7 +296,8 @@ PromptMessage form_file_summary(const FormFileContents& form) {
     const auto& fields = form.card.fields();
     for (const FieldRecord& field : fields) text += field.label() + u"\r\n";
     if (fields.size() > ff::kSummaryFieldCount) text += u"...";
-    return {std::move(text), load_string(kTextProductName), PromptButtons::Ok, PromptIcon::None};
+    return {std::move(text), load_string(text_id::kProductName), PromptButtons::Ok,
+            PromptIcon::None};
 }
 
 std::optional<PromptMessage> form_file_summary(const std::filesystem::path& path) {

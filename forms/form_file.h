@@ -39,17 +39,6 @@ constexpr size_t kSummaryFieldCount = 15;
 // Where more forms can be found.
 constexpr std::string_view kFormsWebAddress = "https://keystash.invalid/forms";
 
-// Texts of the form-file messages.
-constexpr uint32_t kTextErrorTitle = 20500;
-constexpr uint32_t kTextImportTitle = 20504;
-constexpr uint32_t kTextExportTitle = 20505;
-constexpr uint32_t kTextExported = 22020;  // format: the folder, the file name
-constexpr uint32_t kTextImportQuestion = 22025;
-constexpr uint32_t kTextNameLabel = 22026;
-constexpr uint32_t kTextDescriptionLabel = 22027;
-constexpr uint32_t kTextAuthorLabel = 22028;
-constexpr uint32_t kTextDateLabel = 22029;
-constexpr uint32_t kTextExportFailed = 23017;
 }  // namespace form_file
 
 // Results of write_form_file: these, or the StorageResult code (as int) of writing the card

@@ -36,7 +36,7 @@ Card new_card_from_builtin_form(const WalletDocument& document, const NodeId& fo
                                 const BuiltInForm& form) {
     Card card = document.new_card(folder);
     TreeNode& node = *card.node();
-    node.set_name(load_string(kTextNewCard));
+    node.set_name(load_string(text_id::kNewCard));
     node.set_icon(static_cast<int32_t>(form.icon));
     for (const BuiltInFormField& slot : form.fields) {
         FieldRecord field;

@@ -11,7 +11,6 @@
 
 namespace ks {
 
-constexpr uint32_t kTextNewCard = 20509;
 constexpr size_t kMaxFormNameLength = 127;
 
 // The form's name: a built-in form's name text, or the name of the live card in My Forms with

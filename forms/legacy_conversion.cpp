@@ -128,7 +128,7 @@ void fill_card(Card& card, const PreviousItemRecord& record, std::span<const uin
     const std::u16string notes = previous_tag_text(data, lf::kTagNotes);
     if (!notes.empty()) {
         FieldRecord field = make_field(static_cast<uint16_t>(FieldKind::Text),
-                                       load_string(kTextConvertNotesLabel), notes);
+                                       load_string(text_id::kConvertNotesLabel), notes);
         field.set_flags(kFieldFlagTextKindsOnly);
         card.insert_field(std::move(field));
     }
@@ -317,7 +317,7 @@ ConversionOutcome convert_legacy_wallet(const std::filesystem::path& legacy, Pro
     if (!is_legacy_wallet_path(legacy)) return finish(ConversionResult::NotPreviousWallet);
 
     const PromptAnswer answer =
-        prompt.ask({load_string(kTextConvertAsk), load_string(kTextConvertTitle),
+        prompt.ask({load_string(text_id::kConvertAsk), load_string(text_id::kProductName),
                     PromptButtons::YesNo, PromptIcon::Question});
     if (answer != PromptAnswer::Yes) return finish(ConversionResult::Cancelled);
     std::optional<SecretText> password =
@@ -348,56 +348,56 @@ ConversionOutcome convert_legacy_wallet(const std::filesystem::path& legacy, Pro
 
 std::optional<PromptMessage> conversion_message(const ConversionOutcome& outcome) {
     PromptMessage message;
-    message.caption = load_string(kTextConvertTitle);
+    message.caption = load_string(text_id::kProductName);
     message.buttons = PromptButtons::Ok;
     message.icon = PromptIcon::Error;
     const std::u16string legacy_name = path_text(outcome.legacy_path.filename());
     const std::u16string legacy_folder = path_text(outcome.legacy_path.parent_path());
     const std::u16string detail =
-        format_message(load_string(kTextConvertDetail), {legacy_name, legacy_folder});
+        format_message(load_string(text_id::kConvertDetail), {legacy_name, legacy_folder});
     switch (outcome.result) {
         case ConversionResult::Cancelled:
             return std::nullopt;
         case ConversionResult::Converted:
-            message.text = format_message(load_string(kTextConverted),
+            message.text = format_message(load_string(text_id::kConverted),
                                           {path_text(outcome.new_path.filename())});
             message.icon = PromptIcon::Information;
             if (outcome.unreadable > 0) {
                 message.text +=
-                    u"\n\n" + format_message(load_string(kTextConvertUnreadable),
+                    u"\n\n" + format_message(load_string(text_id::kConvertUnreadable),
                                              {static_cast<int64_t>(outcome.unreadable)});
                 message.icon = PromptIcon::Exclamation;
             }
             break;
         case ConversionResult::WrongPassword:
-            message.text = load_string(kTextConvertWrongPassword) + u"\n" + detail;
+            message.text = load_string(text_id::kConvertWrongPassword) + u"\n" + detail;
             break;
         case ConversionResult::NotPreviousWallet:
-            message.text = load_string(kTextConvertNotReadable) + u"\n" + detail;
+            message.text = load_string(text_id::kConvertNotReadable) + u"\n" + detail;
             break;
         case ConversionResult::Damaged:
-            message.text = load_string(kTextConvertDamaged) + u"\n" + detail;
+            message.text = load_string(text_id::kConvertDamaged) + u"\n" + detail;
             break;
         case ConversionResult::CannotCreate:
-            message.text = load_string(kTextConvertCannotCreate) + u"\n" + detail;
+            message.text = load_string(text_id::kConvertCannotCreate) + u"\n" + detail;
             break;
         case ConversionResult::TargetExists:
-            message.text = load_string(kTextConvertExists) + detail;
+            message.text = load_string(text_id::kConvertExists) + detail;
             break;
         case ConversionResult::NoFolders:
-            message.text = load_string(kTextConvertNoFolders) + detail;
+            message.text = load_string(text_id::kConvertNoFolders) + detail;
             message.icon = PromptIcon::Information;
             break;
         case ConversionResult::NoCustomForms: {
-            std::u16string pattern = load_string(kTextConvertNoCustomForms);
+            std::u16string pattern = load_string(text_id::kConvertNoCustomForms);
             if (pattern.size() < 2) pattern = kNoCustomFormsFallback;
             message.text = format_message(pattern, {path_text(outcome.program_folder)});
             break;
         }
         default:
             message.text =
-                format_message(u"%s%s\n%s: %02d", {load_string(kTextConvertNotReadable), detail,
-                                                   load_string(kTextConvertErrorCode),
+                format_message(u"%s%s\n%s: %02d", {load_string(text_id::kConvertNotReadable),
+                                                   detail, load_string(text_id::kErrorTitle),
                                                    static_cast<int64_t>(outcome.result)});
             break;
     }

@@ -15,22 +15,6 @@
 
 namespace ks {
 
-// Texts of the conversion.
-constexpr uint32_t kTextConvertTitle = 20001;
-constexpr uint32_t kTextConvertErrorCode = 20500;
-constexpr uint32_t kTextConvertAsk = 22012;
-constexpr uint32_t kTextConvertDetail = 22013;  // %s file name, %s its folder
-constexpr uint32_t kTextConvertWrongPassword = 22014;
-constexpr uint32_t kTextConvertNotReadable = 22015;
-constexpr uint32_t kTextConvertCannotCreate = 22016;
-constexpr uint32_t kTextConvertExists = 22017;
-constexpr uint32_t kTextConvertNoFolders = 22018;
-constexpr uint32_t kTextConverted = 22019;  // %s new file name
-constexpr uint32_t kTextConvertDamaged = 22021;
-constexpr uint32_t kTextConvertNoCustomForms = 22022;  // %s folder to copy the file to
-constexpr uint32_t kTextConvertUnreadable = 22023;     // %d items that could not be read
-constexpr uint32_t kTextConvertNotesLabel = 24516;
-
 // Used when the language table lacks a usable text 22022.
 inline constexpr std::u16string_view kNoCustomFormsFallback =
     u"Could not find associated custom form (*.ccd) definition file for conversion.\n\nPlease "

@@ -44,7 +44,7 @@ class TextExporter {
           options_(options),
           folder_(std::move(folder)),
           result_(result),
-          separator_(load_string(export_texts::kSeparator)),
+          separator_(load_string(text_id::kExportSeparator)),
           name_limit_(file_name_limit(folder_)),
           number_(options.scope == ExportScope::Card ? 0 : 1) {}
     TextExporter(const TextExporter&) = delete;
@@ -55,11 +55,11 @@ class TextExporter {
     void head(const DateTime& now) {
         const std::u16string when = format_date(now, locale_formats().short_date) + u"  " +
                                     format_time(now, time_format_no_seconds());
-        line(load_string(export_texts::kHead));
-        line(format_message(load_string(export_texts::kWallet), {wallet_name(document_.path())}));
-        line(format_message(load_string(export_texts::kWalletPath),
+        line(load_string(text_id::kExportHead));
+        line(format_message(load_string(text_id::kExportWallet), {wallet_name(document_.path())}));
+        line(format_message(load_string(text_id::kExportWalletPath),
                             {from_utf8(document_.path().string())}));
-        line(format_message(load_string(export_texts::kDate), {when}), 3);
+        line(format_message(load_string(text_id::kExportDate), {when}), 3);
     }
 
     void card_block(int index) {
@@ -77,7 +77,7 @@ class TextExporter {
             line(entry);
             any_field = true;
         }
-        line(any_field ? u"" : load_string(export_texts::kCardWithoutFields));
+        line(any_field ? u"" : load_string(text_id::kExportCardWithoutFields));
 
         bool saved_any = false;
         if (options_.include_attachments) {
@@ -87,7 +87,7 @@ class TextExporter {
                     format_message(u"%03d_", {int64_t{number_}}), file.name(), name_limit_);
                 // A file that cannot be written is passed over and keeps its number free.
                 if (!replace_file_contents(folder_ / to_utf8(saved), file.data_view())) continue;
-                line(format_message(load_string(export_texts::kAttachmentSaved), {saved}));
+                line(format_message(load_string(text_id::kExportAttachmentSaved), {saved}));
                 ++number_;
                 ++result_.attachments;
                 saved_any = true;
@@ -128,7 +128,7 @@ class TextExporter {
         path += document_.node(index)->name();
         line(u"");
         line(separator_);
-        line(load_string(export_texts::kFolderLabel) + u": " + path);
+        line(load_string(text_id::kExportFolderLabel) + u": " + path);
         line(separator_);
     }
 
@@ -218,9 +218,10 @@ TextExportResult export_text(WalletDocument& document, const TextExportOptions& 
     result.status = TextExportStatus::Written;
 
     if (prompt) {
-        const PromptMessage question{
-            load_string(export_texts::kFinished) + u"\n\n" + load_string(export_texts::kOpenQuestion),
-            load_string(kTextProductName), PromptButtons::YesNo, PromptIcon::Information};
+        const PromptMessage question{load_string(text_id::kExportFinished) + u"\n\n" +
+                                         load_string(text_id::kExportOpenQuestion),
+                                     load_string(text_id::kProductName), PromptButtons::YesNo,
+                                     PromptIcon::Information};
         result.open_requested = prompt->ask(question) == PromptAnswer::Yes;
     }
     return result;

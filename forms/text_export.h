@@ -16,18 +16,6 @@
 namespace ks {
 
 // Texts of the export file and of the question that follows it.
-namespace export_texts {
-constexpr uint32_t kFolderLabel = 20516;
-constexpr uint32_t kSeparator = 22138;
-constexpr uint32_t kHead = 22142;
-constexpr uint32_t kWallet = 22143;      // format: the wallet's name
-constexpr uint32_t kWalletPath = 22144;  // format: the wallet file's full path
-constexpr uint32_t kDate = 22145;        // format: date and time
-constexpr uint32_t kFinished = 22146;
-constexpr uint32_t kOpenQuestion = 22147;
-constexpr uint32_t kCardWithoutFields = 22149;
-constexpr uint32_t kAttachmentSaved = 22150;  // format: the saved file's name
-}  // namespace export_texts
 
 // What a PIN field shows in an export that does not show PIN values.
 inline constexpr std::u16string_view kHiddenPin = u"********";

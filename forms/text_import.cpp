@@ -282,11 +282,11 @@ size_t imported_columns(const TabTextTable& table) {
 }
 
 std::u16string import_preview(const TabTextTable& table, size_t row) {
-    std::u16string text = load_string(import_texts::kPreviewHead) + u"\n\n";
+    std::u16string text = load_string(text_id::kImportPreviewHead) + u"\n\n";
     const size_t columns = imported_columns(table);
     for (size_t i = 0; i < columns; ++i) {
         const std::u16string label =
-            i == 0 ? load_string(import_texts::kCardNameLabel) : std::u16string(table.cell(0, i));
+            i == 0 ? load_string(text_id::kImportCardNameLabel) : std::u16string(table.cell(0, i));
         text += head(label, kPreviewLabelLimit);
         text += label.size() > kPreviewLabelLimit ? u"...: " : u": ";
         const std::u16string_view value = table.cell(row, i);
@@ -294,7 +294,7 @@ std::u16string import_preview(const TabTextTable& table, size_t row) {
         if (value.size() > kPreviewValueLimit) text += u"...";
         text += u'\n';
         if (i + 1 == kPreviewColumns && columns > kPreviewColumns) {
-            text += format_message(load_string(import_texts::kMoreColumns),
+            text += format_message(load_string(text_id::kImportMoreColumns),
                                    {static_cast<int64_t>(columns - kPreviewColumns)});
             break;
         }
@@ -308,9 +308,9 @@ std::u16string import_preview(const TabTextTable& table, size_t row) {
 }
 
 bool confirm_text_import(Prompt& prompt) {
-    const std::u16string folder = load_string(import_texts::kFolderName);
-    const PromptMessage question{format_message(load_string(import_texts::kQuestion), {folder}),
-                                 load_string(import_texts::kConfirmTitle), PromptButtons::YesNo,
+    const std::u16string folder = load_string(text_id::kImportFolderName);
+    const PromptMessage question{format_message(load_string(text_id::kImportQuestion), {folder}),
+                                 load_string(text_id::kConfirmTitle), PromptButtons::YesNo,
                                  PromptIcon::None};
     return prompt.ask(question) == PromptAnswer::Yes;
 }
@@ -321,7 +321,7 @@ TextImportResult import_rows(WalletDocument& document, const TabTextTable& table
     TextImportResult result;
     const auto write_failed = [&] {
         result.status = TextImportStatus::WriteFailed;
-        tell(prompt, load_string(import_texts::kWriteFailed), import_texts::kErrorTitle,
+        tell(prompt, load_string(text_id::kImportWriteFailed), text_id::kErrorTitle,
              PromptIcon::Error);
         return result;
     };
@@ -329,7 +329,7 @@ TextImportResult import_rows(WalletDocument& document, const TabTextTable& table
     const std::optional<size_t> data_rows = import_data_rows(table);
     if (!data_rows) {
         result.status = TextImportStatus::NotACardList;
-        tell(prompt, load_string(import_texts::kNotACardList), import_texts::kErrorTitle,
+        tell(prompt, load_string(text_id::kImportNotACardList), text_id::kErrorTitle,
              PromptIcon::Error);
         return result;
     }
@@ -337,9 +337,9 @@ TextImportResult import_rows(WalletDocument& document, const TabTextTable& table
         result.status = TextImportStatus::TooMuch;
         tell(
             prompt,
-            format_message(load_string(import_texts::kTooMuch),
+            format_message(load_string(text_id::kImportTooMuch),
                            {megabytes_rounded_up(size.needed), megabytes_rounded_up(size.allowed)}),
-            import_texts::kErrorTitle, PromptIcon::Error);
+            text_id::kErrorTitle, PromptIcon::Error);
         return result;
     }
 
@@ -354,9 +354,9 @@ TextImportResult import_rows(WalletDocument& document, const TabTextTable& table
         if (!all && !asked_once && n == kAskOnceAfter && *data_rows >= kAskOnceMinRows) {
             asked_once = true;
             const PromptAnswer answer =
-                prompt.ask({format_message(load_string(import_texts::kAskOnce),
+                prompt.ask({format_message(load_string(text_id::kImportAskOnce),
                                            {static_cast<int64_t>(*data_rows - n)}),
-                            load_string(import_texts::kConfirmTitle), PromptButtons::YesNoCancel,
+                            load_string(text_id::kConfirmTitle), PromptButtons::YesNoCancel,
                             PromptIcon::None});
             if (answer == PromptAnswer::Cancel) {
                 result.cancelled = true;
@@ -366,9 +366,8 @@ TextImportResult import_rows(WalletDocument& document, const TabTextTable& table
         }
         if (!all) {
             std::u16string preview = import_preview(table, row);
-            const PromptAnswer answer =
-                prompt.ask({preview, load_string(import_texts::kConfirmTitle),
-                            PromptButtons::YesNoCancel, PromptIcon::None});
+            const PromptAnswer answer = prompt.ask({preview, load_string(text_id::kConfirmTitle),
+                                                    PromptButtons::YesNoCancel, PromptIcon::None});
             wipe(preview);
             if (answer == PromptAnswer::Cancel) {
                 result.cancelled = true;
@@ -380,7 +379,8 @@ TextImportResult import_rows(WalletDocument& document, const TabTextTable& table
         if (result.folder == kNoIndex) {
             TreeNode node = document.new_folder(NodeId{});
             const std::u16string date = format_date(clock().now(), locale_formats().short_date);
-            node.set_name(format_message(u"%s %s", {load_string(import_texts::kFolderName), date}));
+            node.set_name(
+                format_message(u"%s %s", {load_string(text_id::kImportFolderName), date}));
             node.set_icon(kImportFolderIcon);
             result.folder = document.store_folder(node);
             if (result.folder == kNoIndex) return write_failed();
@@ -401,17 +401,16 @@ TextImportResult import_rows(WalletDocument& document, const TabTextTable& table
 
     // The report says how many rows the file held, so that no row goes missing untold, and
     // which columns were left out.
-    std::u16string report = format_message(load_string(import_texts::kImported),
-                                           {static_cast<int64_t>(result.imported)});
-    report += u"\n" + format_message(load_string(import_texts::kRowsRead),
-                                      {static_cast<int64_t>(result.rows_read)});
+    std::u16string report =
+        format_message(load_string(text_id::kImported), {static_cast<int64_t>(result.imported)});
+    report += u"\n" + format_message(load_string(text_id::kImportRowsRead),
+                                     {static_cast<int64_t>(result.rows_read)});
     if (result.columns_left_out > 0)
-        report += u"\n" + format_message(load_string(import_texts::kColumnsLeftOut),
-                                          {static_cast<int64_t>(result.columns_left_out)});
-    if (result.imported > 0)
-        tell(prompt, report, import_texts::kProductName, PromptIcon::Information);
+        report += u"\n" + format_message(load_string(text_id::kImportColumnsLeftOut),
+                                         {static_cast<int64_t>(result.columns_left_out)});
+    if (result.imported > 0) tell(prompt, report, text_id::kProductName, PromptIcon::Information);
     if (result.failed > 0) {
-        tell(prompt, load_string(import_texts::kWriteFailed), import_texts::kErrorTitle,
+        tell(prompt, load_string(text_id::kImportWriteFailed), text_id::kErrorTitle,
              PromptIcon::Error);
     }
     return result;
@@ -432,7 +431,7 @@ TextImportResult import_text_file(WalletDocument& document, const std::filesyste
                                   Prompt& prompt) {
     std::optional<TabTextTable> table = read_tab_text_file(path);
     if (!table) {
-        tell(prompt, load_string(import_texts::kUnreadable), import_texts::kErrorTitle,
+        tell(prompt, load_string(text_id::kImportUnreadable), text_id::kErrorTitle,
              PromptIcon::Error);
         TextImportResult result;
         result.status = TextImportStatus::Unreadable;

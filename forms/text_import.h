@@ -19,25 +19,6 @@
 
 namespace ks {
 
-namespace import_texts {
-constexpr uint32_t kProductName = 20001;    // title of the closing report
-constexpr uint32_t kErrorTitle = 20500;     // title of the error messages
-constexpr uint32_t kConfirmTitle = 20504;   // title of the questions
-constexpr uint32_t kCardNameLabel = 20518;  // label of column 0 in the preview
-constexpr uint32_t kQuestion = 22040;       // the opening question, with the folder name
-constexpr uint32_t kFolderName = 22041;     // the new folder's name, before the date
-constexpr uint32_t kUnreadable = 22070;     // the file cannot be read
-constexpr uint32_t kNotACardList = 22071;   // the first row does not name the columns
-constexpr uint32_t kPreviewHead = 22072;    // the preview's first line
-constexpr uint32_t kMoreColumns = 22073;    // "%d" columns not shown in the preview
-constexpr uint32_t kAskOnce = 22074;        // "%d" cards still to come: import them all?
-constexpr uint32_t kImported = 22075;       // "%d" cards imported
-constexpr uint32_t kWriteFailed = 22076;    // some cards could not be written
-constexpr uint32_t kTooMuch = 22077;        // "%d" MB the cards need, "%d" MB allowed
-constexpr uint32_t kRowsRead = 22078;       // "%d" rows read from the file
-constexpr uint32_t kColumnsLeftOut = 22079;  // "%d" columns past the last field left out
-}  // namespace import_texts
-
 constexpr int32_t kImportFolderIcon = 72;
 constexpr int32_t kImportedCardIcon = 50;
 constexpr uint16_t kImportedFieldKind = 15;
@@ -172,12 +153,12 @@ enum class TextImportStatus {
 
 struct TextImportResult {
     TextImportStatus status = TextImportStatus::Done;
-    int folder = kNoIndex;   // the new folder's list index, once made
-    size_t rows_read = 0;     // data rows read from the file (and offered)
+    int folder = kNoIndex;        // the new folder's list index, once made
+    size_t rows_read = 0;         // data rows read from the file (and offered)
     size_t columns_left_out = 0;  // columns past the 255th field, not imported
-    size_t imported = 0;     // cards stored
-    size_t failed = 0;       // accepted rows whose card could not be stored
-    bool cancelled = false;  // the user stopped before the last row
+    size_t imported = 0;          // cards stored
+    size_t failed = 0;            // accepted rows whose card could not be stored
+    bool cancelled = false;       // the user stopped before the last row
 };
 
 // The opening question; true to go on and pick a file.

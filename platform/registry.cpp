@@ -32,16 +32,6 @@ constexpr uint64_t kMaxFileBytes = 16u * 1024 * 1024;
 constexpr auto kLockWait = std::chrono::seconds(5);
 constexpr const char* kLockFileName = "registry.lock";
 
-// Text ids of the messages.
-constexpr uint32_t kIdDamaged = 36100;
-constexpr uint32_t kIdProblemFirst = 36101;  // 36101..36109 follow RegistryProblem
-constexpr uint32_t kIdReadFailed = 36110;
-constexpr uint32_t kIdWriteFailed = 36111;
-constexpr uint32_t kIdBusy = 36112;
-constexpr uint32_t kIdNoFolder = 36113;
-constexpr uint32_t kIdInvalidName = 36114;
-constexpr uint32_t kIdTooLarge = 36115;
-
 enum class ChangeKind { CreateKey, DeleteKey, SetValue, DeleteValue };
 
 struct Change {
@@ -203,25 +193,26 @@ std::u16string registry_error_message(const RegistryError& error) {
         case RegistryErrorCode::Damaged: {
             const int problem = int(error.problem) - int(RegistryProblem::MissingHeader);
             const std::u16string reason =
-                problem >= 0 ? load_string(kIdProblemFirst + uint32_t(problem)) : std::u16string();
+                problem >= 0 ? load_string(text_id::kRegistryProblemFirst + uint32_t(problem))
+                             : std::u16string();
             return format_message(
-                load_string(kIdDamaged),
+                load_string(text_id::kRegistryDamaged),
                 {std::u16string_view(path), int64_t(error.line), std::u16string_view(reason)});
         }
         case RegistryErrorCode::ReadFailed:
-            return format_message(load_string(kIdReadFailed),
+            return format_message(load_string(text_id::kRegistryReadFailed),
                                   {std::u16string_view(path), std::u16string_view(system)});
         case RegistryErrorCode::WriteFailed:
-            return format_message(load_string(kIdWriteFailed),
+            return format_message(load_string(text_id::kRegistryWriteFailed),
                                   {std::u16string_view(path), std::u16string_view(system)});
         case RegistryErrorCode::Busy:
-            return format_message(load_string(kIdBusy), {std::u16string_view(path)});
+            return format_message(load_string(text_id::kRegistryBusy), {std::u16string_view(path)});
         case RegistryErrorCode::NoFolder:
-            return load_string(kIdNoFolder);
+            return load_string(text_id::kRegistryNoFolder);
         case RegistryErrorCode::InvalidName:
-            return load_string(kIdInvalidName);
+            return load_string(text_id::kRegistryInvalidName);
         case RegistryErrorCode::TooLarge:
-            return load_string(kIdTooLarge);
+            return load_string(text_id::kRegistryTooLarge);
     }
     return {};
 }

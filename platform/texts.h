@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/text_ids.h"
+
 namespace ks {
 
 class TextSource {

@@ -9,7 +9,6 @@ namespace {
 
 // "Only cards can be placed in this folder. ...", as the tree says when a folder is dropped on
 // My Forms.
-constexpr uint32_t kTextOnlyCardsHere = 22000;
 
 Status run(Context& context, const Args& args) {
     if (Status s = context.open_wallet(args.positional[0], true); !s.ok()) return s;
@@ -21,7 +20,7 @@ Status run(Context& context, const Args& args) {
         return fail(Exit::Refused, "My Forms stays where it is.");
     if (doc.kind_of(folder) == static_cast<int>(NodeKind::MyForms) &&
         doc.kind_of(index) != static_cast<int>(NodeKind::Card))
-        return fail(Exit::Refused, to_utf8(load_string(kTextOnlyCardsHere)));
+        return fail(Exit::Refused, to_utf8(load_string(text_id::kOnlyCardsInMyForms)));
     int up = folder;
     for (size_t steps = 0; up != kNoIndex && steps <= doc.nodes().size(); ++steps) {
         if (up == index) return fail(Exit::Refused, "A folder cannot move below itself.");

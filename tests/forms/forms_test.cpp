@@ -11,7 +11,7 @@ namespace {
 class FormsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        texts.set(kTextNewCard, u"New Card");
+        texts.set(text_id::kNewCard, u"New Card");
         for (const BuiltInForm& form : builtin_forms()) {
             texts.set(form.name_text, u"Form " + to_u16(form.code));
             for (const BuiltInFormField& f : form.fields)
