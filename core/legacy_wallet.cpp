@@ -32,13 +32,13 @@ using ReadAt = std::function<size_t(uint64_t offset, std::span<uint8_t> out)>;
 // The record walk shared by the file reader and the byte-span parser.
 // Returns the offset where the walk stopped.
 uint64_t walk_records(const ReadAt& read_at,
-                      const std::function<bool(const PreviousRecord&)>& visit) {
+                      const std::function<bool(const LegacyRecord&)>& visit) {
     uint64_t offset = lf::kHeaderSize;
     std::array<uint8_t, lf::kRecordSize> bytes{};
     while (true) {
         if (read_at(offset, bytes) != bytes.size()) return offset;
         const uint32_t magic = get_u32(bytes, lf::kRecordMagic);
-        PreviousRecord record;
+        LegacyRecord record;
         if (magic == lf::kFolderMagic) {
             record.folder.emplace();
             record.folder->bytes = bytes;
@@ -60,59 +60,59 @@ uint64_t walk_records(const ReadAt& read_at,
 
 // Records --------------------------------------------------------------------------------------
 
-uint32_t PreviousFolderRecord::id() const {
+uint32_t LegacyFolderRecord::id() const {
     return get_u32(bytes, lf::kRecordId);
 }
-int32_t PreviousFolderRecord::default_form() const {
+int32_t LegacyFolderRecord::default_form() const {
     return get_i32(bytes, lf::folder::kDefaultForm);
 }
-int32_t PreviousFolderRecord::icon() const {
+int32_t LegacyFolderRecord::icon() const {
     return get_i32(bytes, lf::folder::kIcon);
 }
-std::u16string PreviousFolderRecord::name() const {
+std::u16string LegacyFolderRecord::name() const {
     return record_text(bytes, lf::folder::kName, lf::folder::kNameSize);
 }
 
-uint32_t PreviousItemRecord::id() const {
+uint32_t LegacyItemRecord::id() const {
     return get_u32(bytes, lf::kRecordId);
 }
-bool PreviousItemRecord::enciphered() const {
+bool LegacyItemRecord::enciphered() const {
     return get_u32(bytes, lf::item::kEnciphered) == 1;
 }
-uint32_t PreviousItemRecord::folder_id() const {
+uint32_t LegacyItemRecord::folder_id() const {
     return get_u32(bytes, lf::item::kFolderId);
 }
-int32_t PreviousItemRecord::form_code() const {
+int32_t LegacyItemRecord::form_code() const {
     return get_i32(bytes, lf::item::kFormCode);
 }
-int32_t PreviousItemRecord::icon() const {
+int32_t LegacyItemRecord::icon() const {
     return get_i32(bytes, lf::item::kIcon);
 }
-uint32_t PreviousItemRecord::style1() const {
+uint32_t LegacyItemRecord::style1() const {
     return get_u32(bytes, lf::item::kStyle1);
 }
-uint32_t PreviousItemRecord::style2() const {
+uint32_t LegacyItemRecord::style2() const {
     return get_u32(bytes, lf::item::kStyle2);
 }
-uint32_t PreviousItemRecord::data_length() const {
+uint32_t LegacyItemRecord::data_length() const {
     return get_u32(bytes, lf::item::kDataLength);
 }
-bool PreviousItemRecord::has_picture() const {
+bool LegacyItemRecord::has_picture() const {
     return get_u16(bytes, lf::item::kHasPicture) != 0;
 }
-uint8_t PreviousItemRecord::flags() const {
+uint8_t LegacyItemRecord::flags() const {
     return bytes[lf::item::kFlags] & 0x03;
 }
-bool PreviousItemRecord::has_sound() const {
+bool LegacyItemRecord::has_sound() const {
     return (bytes[lf::item::kSoundFlags] & 0x01) != 0;
 }
-std::u16string PreviousItemRecord::name() const {
+std::u16string LegacyItemRecord::name() const {
     return record_text(bytes, lf::item::kName, lf::item::kNameSize);
 }
 
 // Parsing on bytes -----------------------------------------------------------------------------
 
-bool previous_header_accepted(std::span<const uint8_t> header) {
+bool legacy_header_accepted(std::span<const uint8_t> header) {
     if (header.size() < lf::kHeaderSize) return false;
     const auto expected = format::kSignature.substr(0, lf::kSignatureCompared);
     return std::equal(expected.begin(), expected.end(), header.begin(),
@@ -121,25 +121,25 @@ bool previous_header_accepted(std::span<const uint8_t> header) {
            get_u32(header, lf::kMagic2Offset) == lf::kMagic2;
 }
 
-bool previous_header_has_custom_forms(std::span<const uint8_t> header) {
+bool legacy_header_has_custom_forms(std::span<const uint8_t> header) {
     return header.size() >= lf::kHeaderSize && get_u32(header, lf::kCustomFormsFlag) != 0;
 }
 
-std::u16string previous_header_custom_forms_name(std::span<const uint8_t> header) {
+std::u16string legacy_header_custom_forms_name(std::span<const uint8_t> header) {
     if (header.size() < lf::kHeaderSize) return {};
     return utf16le_decode(header.subspan(lf::kCustomFormsName, lf::kCustomFormsNameUnits * 2),
                           lf::kCustomFormsNameUnits);
 }
 
-PreviousWalletValues previous_header_values(std::span<const uint8_t> header) {
-    PreviousWalletValues values{};
+LegacyWalletValues legacy_header_values(std::span<const uint8_t> header) {
+    LegacyWalletValues values{};
     if (header.size() < lf::kHeaderSize) return values;
     for (size_t i = 0; i < values.size(); ++i)
         values[i] = get_u32(header, lf::kWalletValues + 4 * i);
     return values;
 }
 
-Bytes previous_password_bytes(std::u16string_view password) {
+Bytes legacy_password_bytes(std::u16string_view password) {
     if (password.empty()) return {};
     std::string ansi = to_cp1252(password);
     if (ansi.size() > lf::kMaxPasswordBytes - 1) ansi.resize(lf::kMaxPasswordBytes - 1);
@@ -149,11 +149,11 @@ Bytes previous_password_bytes(std::u16string_view password) {
     return bytes;
 }
 
-std::optional<Digest> previous_check_password(std::span<const uint8_t> header,
+std::optional<Digest> legacy_check_password(std::span<const uint8_t> header,
                                               std::u16string_view password) {
-    if (password.empty() || !previous_header_accepted(header)) return std::nullopt;
+    if (password.empty() || !legacy_header_accepted(header)) return std::nullopt;
     SecureBytes input(header.subspan(lf::kSalt, lf::kSaltSize));
-    Bytes ansi = previous_password_bytes(password);
+    Bytes ansi = legacy_password_bytes(password);
     const size_t salt_size = input.size();
     input.resize(salt_size + ansi.size());
     std::copy(ansi.begin(), ansi.end(), input.data() + salt_size);
@@ -174,15 +174,15 @@ std::optional<Digest> previous_check_password(std::span<const uint8_t> header,
     return key;
 }
 
-std::vector<PreviousRecord> previous_walk_records(std::span<const uint8_t> image) {
-    std::vector<PreviousRecord> records;
+std::vector<LegacyRecord> legacy_walk_records(std::span<const uint8_t> image) {
+    std::vector<LegacyRecord> records;
     const ReadAt read_at = [image](uint64_t offset, std::span<uint8_t> out) -> size_t {
         if (offset >= image.size()) return 0;
         const size_t n = static_cast<size_t>(std::min<uint64_t>(out.size(), image.size() - offset));
         std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(offset), n, out.begin());
         return n;
     };
-    walk_records(read_at, [&](const PreviousRecord& r) {
+    walk_records(read_at, [&](const LegacyRecord& r) {
         records.push_back(r);
         return true;
     });
@@ -202,7 +202,7 @@ void walk_tags(std::span<const uint8_t> data, Visit visit) {
         const uint32_t length = get_u32(data, static_cast<size_t>(at) + 4);
         const uint64_t value = at + lf::kTagHeadSize;
         const uint64_t end = std::min<uint64_t>(value + length, data.size());
-        if (!visit(PreviousTagEntry{
+        if (!visit(LegacyTagEntry{
                 tag, data.subspan(static_cast<size_t>(value), static_cast<size_t>(end - value))}))
             return;
         const uint64_t next = value + length;
@@ -213,10 +213,10 @@ void walk_tags(std::span<const uint8_t> data, Visit visit) {
 
 }  // namespace
 
-std::optional<std::span<const uint8_t>> previous_find_tag(std::span<const uint8_t> data,
+std::optional<std::span<const uint8_t>> legacy_find_tag(std::span<const uint8_t> data,
                                                           uint32_t tag) {
     std::optional<std::span<const uint8_t>> found;
-    walk_tags(data, [&](const PreviousTagEntry& entry) {
+    walk_tags(data, [&](const LegacyTagEntry& entry) {
         if (entry.tag != tag) return true;
         if (!entry.value.empty()) found = entry.value;
         return false;
@@ -224,34 +224,34 @@ std::optional<std::span<const uint8_t>> previous_find_tag(std::span<const uint8_
     return found;
 }
 
-std::vector<PreviousTagEntry> previous_tag_entries(std::span<const uint8_t> data) {
-    std::vector<PreviousTagEntry> entries;
-    walk_tags(data, [&](const PreviousTagEntry& entry) {
+std::vector<LegacyTagEntry> legacy_tag_entries(std::span<const uint8_t> data) {
+    std::vector<LegacyTagEntry> entries;
+    walk_tags(data, [&](const LegacyTagEntry& entry) {
         entries.push_back(entry);
         return true;
     });
     return entries;
 }
 
-std::u16string previous_tag_text(std::span<const uint8_t> data, uint32_t tag, size_t max_units) {
-    auto bytes = previous_find_tag(data, tag);
+std::u16string legacy_tag_text(std::span<const uint8_t> data, uint32_t tag, size_t max_units) {
+    auto bytes = legacy_find_tag(data, tag);
     if (!bytes) return {};
     return utf16le_decode(*bytes, max_units);
 }
 
 // The reader ------------------------------------------------------------------------------------
 
-void PreviousWalletReader::set_locked(bool locked) {
+void LegacyWalletReader::set_locked(bool locked) {
     locked_ = locked;
     if (observer_) observer_(locked);
 }
 
-PreviousWalletReader::~PreviousWalletReader() {
+LegacyWalletReader::~LegacyWalletReader() {
     observer_ = nullptr;
     close();
 }
 
-void PreviousWalletReader::reset() {
+void LegacyWalletReader::reset() {
     path_.clear();
     file_ = File();
     secure_zero(std::span(header_));
@@ -259,49 +259,49 @@ void PreviousWalletReader::reset() {
     set_locked(true);
 }
 
-void PreviousWalletReader::close() {
+void LegacyWalletReader::close() {
     file_.close();
     reset();
 }
 
-PreviousOpenResult PreviousWalletReader::open(const std::filesystem::path& path,
+LegacyOpenResult LegacyWalletReader::open(const std::filesystem::path& path,
                                               std::u16string_view password,
-                                              PreviousWalletValues* values) {
+                                              LegacyWalletValues* values) {
     reset();
     // The reader never writes, so the file is opened for reading only.
     file_ = File::open(path, FileMode::ReadOnly);
     if (!file_.is_open()) {
         close();
-        return PreviousOpenResult::CannotOpen;
+        return LegacyOpenResult::CannotOpen;
     }
     if (!check_header()) {
         close();
-        return PreviousOpenResult::NotPreviousWallet;
+        return LegacyOpenResult::NotPreviousWallet;
     }
-    if (values) *values = previous_header_values(header_);
-    std::optional<Digest> key = previous_check_password(header_, password);
+    if (values) *values = legacy_header_values(header_);
+    std::optional<Digest> key = legacy_check_password(header_, password);
     if (!key) {
         close();
-        return PreviousOpenResult::WrongPassword;
+        return LegacyOpenResult::WrongPassword;
     }
     key_.prepare(*key);
     secure_zero(std::span(*key));
     path_ = path;
     set_locked(false);
-    return PreviousOpenResult::Opened;
+    return LegacyOpenResult::Opened;
 }
 
-bool PreviousWalletReader::check_header() {
+bool LegacyWalletReader::check_header() {
     if (!file_.is_open()) return false;
     const auto size = file_.size();
     if (!size || *size < lf::kHeaderSize) return false;
     // Positional read: the file's current position stays where it was.
     const IoResult r = file_.read_at(0, header_);
     if (r.failed() || r.bytes != header_.size()) return false;
-    return previous_header_accepted(header_);
+    return legacy_header_accepted(header_);
 }
 
-uint64_t PreviousWalletReader::walk(const std::function<bool(const PreviousRecord&)>& visit) {
+uint64_t LegacyWalletReader::walk(const std::function<bool(const LegacyRecord&)>& visit) {
     if (!file_.is_open()) return 0;
     const ReadAt read_at = [this](uint64_t offset, std::span<uint8_t> out) -> size_t {
         const IoResult r = file_.read_at(offset, out);
@@ -310,46 +310,46 @@ uint64_t PreviousWalletReader::walk(const std::function<bool(const PreviousRecor
     return walk_records(read_at, visit);
 }
 
-PreviousWalletReader::RecordCounts PreviousWalletReader::count_records() {
+LegacyWalletReader::RecordCounts LegacyWalletReader::count_records() {
     RecordCounts counts;
-    walk([&](const PreviousRecord& r) {
+    walk([&](const LegacyRecord& r) {
         (r.folder ? counts.folders : counts.items) += 1;
         return true;
     });
     return counts;
 }
 
-std::vector<PreviousFolderRecord> PreviousWalletReader::list_folders() {
-    std::vector<PreviousFolderRecord> folders;
-    walk([&](const PreviousRecord& r) {
+std::vector<LegacyFolderRecord> LegacyWalletReader::list_folders() {
+    std::vector<LegacyFolderRecord> folders;
+    walk([&](const LegacyRecord& r) {
         if (r.folder) folders.push_back(*r.folder);
         return true;
     });
     return folders;
 }
 
-std::vector<PreviousItemRecord> PreviousWalletReader::list_items(uint32_t folder_id) {
-    std::vector<PreviousItemRecord> items;
-    walk([&](const PreviousRecord& r) {
+std::vector<LegacyItemRecord> LegacyWalletReader::list_items(uint32_t folder_id) {
+    std::vector<LegacyItemRecord> items;
+    walk([&](const LegacyRecord& r) {
         if (r.item && r.item->folder_id() == folder_id) items.push_back(*r.item);
         return true;
     });
     return items;
 }
 
-size_t PreviousWalletReader::count_items(uint32_t folder_id) {
+size_t LegacyWalletReader::count_items(uint32_t folder_id) {
     size_t count = 0;
-    walk([&](const PreviousRecord& r) {
+    walk([&](const LegacyRecord& r) {
         if (r.item && r.item->folder_id() == folder_id) ++count;
         return true;
     });
     return count;
 }
 
-std::optional<PreviousWalletReader::Tree> PreviousWalletReader::read_tree() {
+std::optional<LegacyWalletReader::Tree> LegacyWalletReader::read_tree() {
     Tree tree;
-    std::vector<PreviousItemRecord> items;
-    const uint64_t stop = walk([&](const PreviousRecord& r) {
+    std::vector<LegacyItemRecord> items;
+    const uint64_t stop = walk([&](const LegacyRecord& r) {
         if (r.folder) tree.folders.push_back(*r.folder);
         if (r.item) items.push_back(*r.item);
         return true;
@@ -361,14 +361,14 @@ std::optional<PreviousWalletReader::Tree> PreviousWalletReader::read_tree() {
     for (size_t i = 0; i < tree.folders.size(); ++i)
         if (!folder_of_id.emplace(tree.folders[i].id(), i).second) return std::nullopt;
     tree.items.resize(tree.folders.size());
-    for (PreviousItemRecord& item : items) {
+    for (LegacyItemRecord& item : items) {
         const auto found = folder_of_id.find(item.folder_id());
         if (found != folder_of_id.end()) tree.items[found->second].push_back(std::move(item));
     }
     return tree;
 }
 
-std::optional<SecureBytes> PreviousWalletReader::read_item_data(const PreviousItemRecord& record) {
+std::optional<SecureBytes> LegacyWalletReader::read_item_data(const LegacyItemRecord& record) {
     if (!file_.is_open()) return std::nullopt;
     const uint32_t length = record.data_length();
     if (length == 0) return SecureBytes();
@@ -384,9 +384,9 @@ std::optional<SecureBytes> PreviousWalletReader::read_item_data(const PreviousIt
     return data;
 }
 
-std::optional<PreviousItem> PreviousWalletReader::read_item(uint32_t item_id) {
-    std::optional<PreviousItemRecord> found;
-    walk([&](const PreviousRecord& r) {
+std::optional<LegacyItem> LegacyWalletReader::read_item(uint32_t item_id) {
+    std::optional<LegacyItemRecord> found;
+    walk([&](const LegacyRecord& r) {
         if (r.item && r.item->id() == item_id) {
             found = *r.item;
             return false;
@@ -396,7 +396,7 @@ std::optional<PreviousItem> PreviousWalletReader::read_item(uint32_t item_id) {
     if (!found) return std::nullopt;
     auto data = read_item_data(*found);
     if (!data) return std::nullopt;
-    return PreviousItem{*found, std::move(*data)};
+    return LegacyItem{*found, std::move(*data)};
 }
 
 }  // namespace ks

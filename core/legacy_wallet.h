@@ -83,10 +83,10 @@ constexpr size_t kTagHeadSize = 8;  // 32-bit tag, 32-bit length
 
 }  // namespace legacy_format
 
-using PreviousWalletValues = std::array<uint32_t, legacy_format::kWalletValueCount>;
+using LegacyWalletValues = std::array<uint32_t, legacy_format::kWalletValueCount>;
 
 // A folder record as stored.
-struct PreviousFolderRecord {
+struct LegacyFolderRecord {
     std::array<uint8_t, legacy_format::kRecordSize> bytes{};
 
     uint32_t id() const;
@@ -96,7 +96,7 @@ struct PreviousFolderRecord {
 };
 
 // An item (card) record as stored, with the file offset of the data that follows it.
-struct PreviousItemRecord {
+struct LegacyItemRecord {
     std::array<uint8_t, legacy_format::kRecordSize> bytes{};
     uint64_t data_offset = 0;
 
@@ -115,75 +115,75 @@ struct PreviousItemRecord {
 };
 
 // A record met while walking: exactly one of the two is set.
-struct PreviousRecord {
-    std::optional<PreviousFolderRecord> folder;
-    std::optional<PreviousItemRecord> item;
+struct LegacyRecord {
+    std::optional<LegacyFolderRecord> folder;
+    std::optional<LegacyItemRecord> item;
 };
 
 // Parsing on bytes -----------------------------------------------------------------------------
 
 // True when `header` holds at least 844 bytes with the signature's first 40 bytes and both
 // magic values.
-bool previous_header_accepted(std::span<const uint8_t> header);
+bool legacy_header_accepted(std::span<const uint8_t> header);
 
 // The custom-forms flag and file name (as stored, up to 260 units) of an accepted header.
-bool previous_header_has_custom_forms(std::span<const uint8_t> header);
-std::u16string previous_header_custom_forms_name(std::span<const uint8_t> header);
-PreviousWalletValues previous_header_values(std::span<const uint8_t> header);
+bool legacy_header_has_custom_forms(std::span<const uint8_t> header);
+std::u16string legacy_header_custom_forms_name(std::span<const uint8_t> header);
+LegacyWalletValues legacy_header_values(std::span<const uint8_t> header);
 
 // The password as the check takes it: Windows-1252 bytes, cut so that they and a terminating
 // zero fit in 64 bytes; the zero is included. Empty for an empty password.
-Bytes previous_password_bytes(std::u16string_view password);
+Bytes legacy_password_bytes(std::u16string_view password);
 
 // The file key for `password` when it matches the header's check value; nothing when the
 // password is empty, the header is not accepted, or the check fails.
-std::optional<Digest> previous_check_password(std::span<const uint8_t> header,
+std::optional<Digest> legacy_check_password(std::span<const uint8_t> header,
                                               std::u16string_view password);
 
 // Walks the records that follow the header in `image` (the whole file). Stops at the end, at a
 // record cut short, or at a magic of neither kind. Item data offsets are offsets into `image`.
-std::vector<PreviousRecord> previous_walk_records(std::span<const uint8_t> image);
+std::vector<LegacyRecord> legacy_walk_records(std::span<const uint8_t> image);
 
 // The bytes of the first entry tagged `tag` in item data; nothing when absent, when its length
 // is 0, or when the data is shorter than one entry head. A length that runs past the end of the
 // data yields only the bytes present.
-std::optional<std::span<const uint8_t>> previous_find_tag(std::span<const uint8_t> data,
+std::optional<std::span<const uint8_t>> legacy_find_tag(std::span<const uint8_t> data,
                                                           uint32_t tag);
 
-struct PreviousTagEntry {
+struct LegacyTagEntry {
     uint32_t tag = 0;
     std::span<const uint8_t> value;  // cut to the bytes present
 };
 // Every entry of item data in order, walked as the tag lookup walks it.
-std::vector<PreviousTagEntry> previous_tag_entries(std::span<const uint8_t> data);
+std::vector<LegacyTagEntry> legacy_tag_entries(std::span<const uint8_t> data);
 
 // A zero-terminated UTF-16LE text value of item data, at most `max_units` units.
-std::u16string previous_tag_text(std::span<const uint8_t> data, uint32_t tag,
+std::u16string legacy_tag_text(std::span<const uint8_t> data, uint32_t tag,
                                  size_t max_units = SIZE_MAX);
 
 // The reader ------------------------------------------------------------------------------------
 
-enum class PreviousOpenResult : int {
+enum class LegacyOpenResult : int {
     Opened = 0,
     CannotOpen = 3,
     NotPreviousWallet = 7,
     WrongPassword = 9,
 };
 
-struct PreviousItem {
-    PreviousItemRecord record;
+struct LegacyItem {
+    LegacyItemRecord record;
     SecureBytes data;  // deciphered when the record says it is enciphered
 };
 
-class PreviousWalletReader {
+class LegacyWalletReader {
   public:
     // Told true when the reader locks and false when a password has unlocked it.
     using LockObserver = std::function<void(bool locked)>;
 
-    PreviousWalletReader() { reset(); }
-    ~PreviousWalletReader();  // closes without telling the observer
-    PreviousWalletReader(const PreviousWalletReader&) = delete;
-    PreviousWalletReader& operator=(const PreviousWalletReader&) = delete;
+    LegacyWalletReader() { reset(); }
+    ~LegacyWalletReader();  // closes without telling the observer
+    LegacyWalletReader(const LegacyWalletReader&) = delete;
+    LegacyWalletReader& operator=(const LegacyWalletReader&) = delete;
 
     void set_lock_observer(LockObserver observer) { observer_ = std::move(observer); }
 
@@ -194,8 +194,8 @@ class PreviousWalletReader {
     // Opens an existing file for reading only, checks its header and then the password.
     // `values`, when given, receives the fourteen wallet values once the header is accepted.
     // Every failure leaves the reader closed and locked.
-    PreviousOpenResult open(const std::filesystem::path& path, std::u16string_view password,
-                            PreviousWalletValues* values = nullptr);
+    LegacyOpenResult open(const std::filesystem::path& path, std::u16string_view password,
+                            LegacyWalletValues* values = nullptr);
 
     // Reads the header of the open file again (the position is kept) and checks it.
     bool check_header();
@@ -204,24 +204,24 @@ class PreviousWalletReader {
     bool locked() const { return locked_; }
     const std::filesystem::path& path() const { return path_; }
     std::span<const uint8_t> header() const { return header_; }
-    bool has_custom_forms() const { return previous_header_has_custom_forms(header_); }
-    std::u16string custom_forms_name() const { return previous_header_custom_forms_name(header_); }
+    bool has_custom_forms() const { return legacy_header_has_custom_forms(header_); }
+    std::u16string custom_forms_name() const { return legacy_header_custom_forms_name(header_); }
 
     struct RecordCounts {
         size_t folders = 0;
         size_t items = 0;
     };
     RecordCounts count_records();
-    std::vector<PreviousFolderRecord> list_folders();
-    std::vector<PreviousItemRecord> list_items(uint32_t folder_id);
+    std::vector<LegacyFolderRecord> list_folders();
+    std::vector<LegacyItemRecord> list_items(uint32_t folder_id);
     size_t count_items(uint32_t folder_id);
 
     // Every folder record and the item records of each, in file order, from one walk. Nothing
     // when two folder records share an id: only a damaged file holds them, and every item of
     // that id would belong to each of them.
     struct Tree {
-        std::vector<PreviousFolderRecord> folders;
-        std::vector<std::vector<PreviousItemRecord>> items;  // items[i]: those of folders[i]
+        std::vector<LegacyFolderRecord> folders;
+        std::vector<std::vector<LegacyItemRecord>> items;  // items[i]: those of folders[i]
         bool cut_short = false;  // the walk stopped before the end: a record cannot be read
     };
     std::optional<Tree> read_tree();
@@ -229,14 +229,14 @@ class PreviousWalletReader {
     // The first item record with `item_id` and its data; nothing when there is none, when its
     // data runs past the end of the file or cannot be read, or when it is enciphered and the
     // reader is locked.
-    std::optional<PreviousItem> read_item(uint32_t item_id);
+    std::optional<LegacyItem> read_item(uint32_t item_id);
     // The data of a record found by a listing, read from its recorded offset.
-    std::optional<SecureBytes> read_item_data(const PreviousItemRecord& record);
+    std::optional<SecureBytes> read_item_data(const LegacyItemRecord& record);
 
   private:
     // Calls `visit` for every record from offset 844 on; `visit` returns false to stop early.
     // Returns the offset where the walk stopped.
-    uint64_t walk(const std::function<bool(const PreviousRecord&)>& visit);
+    uint64_t walk(const std::function<bool(const LegacyRecord&)>& visit);
     void set_locked(bool locked);
 
     File file_;

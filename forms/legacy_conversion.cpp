@@ -54,7 +54,7 @@ ImageFormat image_format_from_bytes(std::span<const uint8_t> data) {
 
 // A stored file name: the part after the last backslash or slash, cut to the attachment limit.
 std::u16string attachment_name(std::span<const uint8_t> data, uint32_t tag) {
-    const std::u16string text = previous_tag_text(data, tag, lf::kCustomFormsNameUnits);
+    const std::u16string text = legacy_tag_text(data, tag, lf::kCustomFormsNameUnits);
     const size_t cut = text.find_last_of(u"\\/");
     const std::u16string name = cut == std::u16string::npos ? text : text.substr(cut + 1);
     return name.substr(0, kMaxAttachmentNameUnits);
@@ -104,19 +104,19 @@ FieldRecord make_field(uint16_t kind, std::u16string_view label, std::u16string_
 }
 
 // Fills a new card from an item record and its deciphered data.
-void fill_card(Card& card, const PreviousItemRecord& record, std::span<const uint8_t> data,
+void fill_card(Card& card, const LegacyItemRecord& record, std::span<const uint8_t> data,
                const std::vector<CustomFormDefinition>& custom) {
     card.node()->set_icon(record.icon());
     if (auto form = form_for_code(record.form_code(), custom)) {
         for (const FormFields::Field& f : form->fields) {
-            const std::u16string value = previous_tag_text(data, f.code, kConvertedValueMaxLength);
+            const std::u16string value = legacy_tag_text(data, f.code, kConvertedValueMaxLength);
             card.insert_field(make_field(field_kind_for_conversion(f.type, f.pin), f.label, value));
         }
     } else {
         // A form that is neither built in nor defined any more: its values are kept as text
         // fields named by their codes, rather than lost.
         std::set<uint32_t> seen;
-        for (const PreviousTagEntry& entry : previous_tag_entries(data)) {
+        for (const LegacyTagEntry& entry : legacy_tag_entries(data)) {
             if (is_reserved_tag(entry.tag) || !seen.insert(entry.tag).second) continue;
             const std::u16string value = utf16le_decode(entry.value, kConvertedValueMaxLength);
             if (value.empty()) continue;
@@ -125,7 +125,7 @@ void fill_card(Card& card, const PreviousItemRecord& record, std::span<const uin
         }
     }
 
-    const std::u16string notes = previous_tag_text(data, lf::kTagNotes);
+    const std::u16string notes = legacy_tag_text(data, lf::kTagNotes);
     if (!notes.empty()) {
         FieldRecord field = make_field(static_cast<uint16_t>(FieldKind::Text),
                                        load_string(text_id::kConvertNotesLabel), notes);
@@ -135,8 +135,8 @@ void fill_card(Card& card, const PreviousItemRecord& record, std::span<const uin
 
     if (data.empty()) return;
     if (record.has_picture()) {
-        auto position = previous_find_tag(data, lf::kTagPicturePosition);
-        auto picture = previous_find_tag(data, lf::kTagPicture);
+        auto position = legacy_find_tag(data, lf::kTagPicturePosition);
+        auto picture = legacy_find_tag(data, lf::kTagPicture);
         std::optional<int32_t> setting;
         if (position && position->size() >= 4) setting = picture_setting(get_u32(*position, 0));
         if (setting && picture) {
@@ -147,7 +147,7 @@ void fill_card(Card& card, const PreviousItemRecord& record, std::span<const uin
         }
     }
     if (record.has_sound()) {
-        if (auto sound = previous_find_tag(data, lf::kTagSound))
+        if (auto sound = legacy_find_tag(data, lf::kTagSound))
             card.sound().set_from_bytes(*sound, attachment_name(data, lf::kTagSoundName));
     }
     CardStyle style = card.style();
@@ -230,7 +230,7 @@ class PendingWallet {
 };
 
 // Steps after the password has been taken.
-ConversionResult convert_open_wallet(PreviousWalletReader& reader, std::u16string_view password,
+ConversionResult convert_open_wallet(LegacyWalletReader& reader, std::u16string_view password,
                                      ConversionOutcome& outcome) {
     std::vector<CustomFormDefinition> custom;
     if (reader.has_custom_forms()) {
@@ -245,14 +245,14 @@ ConversionResult convert_open_wallet(PreviousWalletReader& reader, std::u16strin
         return ConversionResult::TargetExists;
     PendingWallet pending(outcome.new_path);
     if (!pending.create(password)) return ConversionResult::CannotCreate;
-    const std::optional<PreviousWalletReader::Tree> tree = reader.read_tree();
+    const std::optional<LegacyWalletReader::Tree> tree = reader.read_tree();
     if (!tree) return ConversionResult::Damaged;
     if (tree->folders.empty()) return ConversionResult::NoFolders;
     if (tree->cut_short) ++outcome.unreadable;
 
     WalletDocument& document = pending.document;
     for (size_t f = 0; f < tree->folders.size(); ++f) {
-        const PreviousFolderRecord& record = tree->folders[f];
+        const LegacyFolderRecord& record = tree->folders[f];
         TreeNode folder = document.new_folder({});
         folder.set_name(record.name());
         folder.set_icon(record.icon());
@@ -260,7 +260,7 @@ ConversionResult convert_open_wallet(PreviousWalletReader& reader, std::u16strin
         if (document.store_folder(folder) < 0) return ConversionResult::CannotCreate;
         ++outcome.folders;
 
-        for (const PreviousItemRecord& item : tree->items[f]) {
+        for (const LegacyItemRecord& item : tree->items[f]) {
             // A card whose data cannot be read is still made, from its record, without values.
             auto data = reader.read_item_data(item);
             if (!data) ++outcome.unreadable;
@@ -324,20 +324,20 @@ ConversionOutcome convert_legacy_wallet(const std::filesystem::path& legacy, Pro
         ask_password ? ask_password(path_text(legacy.stem())) : std::nullopt;
     if (!password) return finish(ConversionResult::Cancelled);
 
-    PreviousWalletReader reader;
-    const PreviousOpenResult opened = reader.open(legacy, *password, &outcome.values);
+    LegacyWalletReader reader;
+    const LegacyOpenResult opened = reader.open(legacy, *password, &outcome.values);
     ConversionResult result = ConversionResult::CannotOpen;
     switch (opened) {
-        case PreviousOpenResult::Opened:
+        case LegacyOpenResult::Opened:
             result = convert_open_wallet(reader, *password, outcome);
             break;
-        case PreviousOpenResult::CannotOpen:
+        case LegacyOpenResult::CannotOpen:
             result = ConversionResult::CannotOpen;
             break;
-        case PreviousOpenResult::NotPreviousWallet:
+        case LegacyOpenResult::NotPreviousWallet:
             result = ConversionResult::NotPreviousWallet;
             break;
-        case PreviousOpenResult::WrongPassword:
+        case LegacyOpenResult::WrongPassword:
             result = ConversionResult::WrongPassword;
             break;
     }

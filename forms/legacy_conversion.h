@@ -58,7 +58,7 @@ struct ConversionOutcome {
     std::filesystem::path new_path;
     std::filesystem::path program_folder;
     std::vector<std::filesystem::path> custom_forms_searched;
-    PreviousWalletValues values{};
+    LegacyWalletValues values{};
     size_t folders = 0;
     size_t cards = 0;
     // Items that could not be read whole: cards made without values from their records, and a

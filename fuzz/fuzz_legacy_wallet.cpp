@@ -32,29 +32,29 @@ bool within(std::span<const uint8_t> inner, std::span<const uint8_t> outer) {
 }
 
 void look_up_tags(std::span<const uint8_t> data) {
-    for (const ks::PreviousTagEntry& entry : ks::previous_tag_entries(data))
+    for (const ks::LegacyTagEntry& entry : ks::legacy_tag_entries(data))
         ks::fuzz::require(within(entry.value, data));
     for (uint32_t tag : kTags) {
-        if (auto value = ks::previous_find_tag(data, tag)) {
+        if (auto value = ks::legacy_find_tag(data, tag)) {
             ks::fuzz::require(!value->empty() && within(*value, data));
         }
-        ks::fuzz::require(ks::previous_tag_text(data, tag, 64).size() <= 64);
+        ks::fuzz::require(ks::legacy_tag_text(data, tag, 64).size() <= 64);
     }
 }
 
 void parse_image(std::span<const uint8_t> image) {
-    if (!ks::previous_header_accepted(image)) return;
-    ks::previous_header_has_custom_forms(image);
-    ks::previous_header_custom_forms_name(image);
-    ks::previous_header_values(image);
-    ks::previous_check_password(image, kPassword);
-    for (const ks::PreviousRecord& record : ks::previous_walk_records(image)) {
+    if (!ks::legacy_header_accepted(image)) return;
+    ks::legacy_header_has_custom_forms(image);
+    ks::legacy_header_custom_forms_name(image);
+    ks::legacy_header_values(image);
+    ks::legacy_check_password(image, kPassword);
+    for (const ks::LegacyRecord& record : ks::legacy_walk_records(image)) {
         ks::fuzz::require(record.folder.has_value() != record.item.has_value());
         if (record.folder) {
             record.folder->name();
             continue;
         }
-        const ks::PreviousItemRecord& item = *record.item;
+        const ks::LegacyItemRecord& item = *record.item;
         item.name();
         ks::fuzz::require(item.data_offset <= image.size());
         const size_t available = image.size() - item.data_offset;
@@ -66,17 +66,17 @@ void parse_image(std::span<const uint8_t> image) {
 void read_file(std::span<const uint8_t> data) {
     const auto path = ks::fuzz::write_scratch_file("old.wal", data);
     if (path.empty()) return;
-    ks::PreviousWalletReader reader;
-    ks::PreviousWalletValues values{};
-    if (reader.open(path, kPassword, &values) != ks::PreviousOpenResult::Opened) {
+    ks::LegacyWalletReader reader;
+    ks::LegacyWalletValues values{};
+    if (reader.open(path, kPassword, &values) != ks::LegacyOpenResult::Opened) {
         ks::fuzz::require(!reader.is_open());
         return;
     }
     reader.custom_forms_name();
     reader.count_records();
-    for (const ks::PreviousFolderRecord& folder : reader.list_folders()) {
+    for (const ks::LegacyFolderRecord& folder : reader.list_folders()) {
         reader.count_items(folder.id());
-        for (const ks::PreviousItemRecord& item : reader.list_items(folder.id())) {
+        for (const ks::LegacyItemRecord& item : reader.list_items(folder.id())) {
             if (auto bytes = reader.read_item_data(item)) look_up_tags(bytes->span());
             if (auto whole = reader.read_item(item.id())) look_up_tags(whole->data.span());
         }

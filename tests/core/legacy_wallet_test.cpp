@@ -15,13 +15,13 @@ using test::LegacyItem;
 using test::LegacyTag;
 using test::LegacyWallet;
 
-std::vector<uint32_t> folder_ids(const std::vector<PreviousFolderRecord>& folders) {
+std::vector<uint32_t> folder_ids(const std::vector<LegacyFolderRecord>& folders) {
     std::vector<uint32_t> ids;
     for (const auto& f : folders) ids.push_back(f.id());
     return ids;
 }
 
-std::vector<uint32_t> item_ids(const std::vector<PreviousItemRecord>& items) {
+std::vector<uint32_t> item_ids(const std::vector<LegacyItemRecord>& items) {
     std::vector<uint32_t> ids;
     for (const auto& i : items) ids.push_back(i.id());
     return ids;
@@ -55,7 +55,7 @@ LegacyWallet sample_wallet() {
     return w;
 }
 
-class PreviousWalletTest : public ::testing::Test {
+class LegacyWalletTest : public ::testing::Test {
   protected:
     std::filesystem::path write(const LegacyWallet& w, const std::string& name = "old.wal") {
         const auto path = dir / name;
@@ -64,12 +64,12 @@ class PreviousWalletTest : public ::testing::Test {
     }
 
     test::TempDir dir;
-    PreviousWalletReader reader;
+    LegacyWalletReader reader;
 };
 
 // Header --------------------------------------------------------------------------------------
 
-TEST(PreviousHeader, AcceptsOnlyTheSignaturePrefixAndBothMagics) {
+TEST(LegacyHeader, AcceptsOnlyTheSignaturePrefixAndBothMagics) {
     const Bytes good = test::build_legacy_wallet(LegacyWallet{});
     struct Case {
         const char* what;
@@ -93,28 +93,28 @@ TEST(PreviousHeader, AcceptsOnlyTheSignaturePrefixAndBothMagics) {
     for (const Case& c : cases) {
         Bytes header(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(c.size));
         if (c.offset != SIZE_MAX) header[c.offset] ^= 0x5A;
-        EXPECT_EQ(previous_header_accepted(header), c.accepted) << c.what;
+        EXPECT_EQ(legacy_header_accepted(header), c.accepted) << c.what;
     }
 }
 
-TEST(PreviousHeader, HandsOnValuesAndCustomFormsName) {
+TEST(LegacyHeader, HandsOnValuesAndCustomFormsName) {
     const Bytes image = test::build_legacy_wallet(sample_wallet());
-    EXPECT_EQ(previous_header_values(image),
-              (PreviousWalletValues{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 0xFFFFFFFF}));
-    EXPECT_TRUE(previous_header_has_custom_forms(image));
-    EXPECT_EQ(previous_header_custom_forms_name(image), u"C:\\Program Files\\Old\\mine.ccd");
-    EXPECT_FALSE(previous_header_has_custom_forms(test::build_legacy_wallet(LegacyWallet{})));
+    EXPECT_EQ(legacy_header_values(image),
+              (LegacyWalletValues{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 0xFFFFFFFF}));
+    EXPECT_TRUE(legacy_header_has_custom_forms(image));
+    EXPECT_EQ(legacy_header_custom_forms_name(image), u"C:\\Program Files\\Old\\mine.ccd");
+    EXPECT_FALSE(legacy_header_has_custom_forms(test::build_legacy_wallet(LegacyWallet{})));
 }
 
-TEST(PreviousHeader, CustomFormsNameWithoutTerminatorStopsAt260Units) {
+TEST(LegacyHeader, CustomFormsNameWithoutTerminatorStopsAt260Units) {
     Bytes image = test::build_legacy_wallet(LegacyWallet{});
     std::fill(image.begin() + 128, image.begin() + 648, 'A');  // "䅁" units, no zero
-    EXPECT_EQ(previous_header_custom_forms_name(image).size(), 260u);
+    EXPECT_EQ(legacy_header_custom_forms_name(image).size(), 260u);
 }
 
 // Password ------------------------------------------------------------------------------------
 
-TEST(PreviousPassword, BytesAreAnsiCutToSixtyFourWithTheTerminator) {
+TEST(LegacyPassword, BytesAreAnsiCutToSixtyFourWithTheTerminator) {
     struct Case {
         std::u16string password;
         size_t size;  // terminator included
@@ -128,17 +128,17 @@ TEST(PreviousPassword, BytesAreAnsiCutToSixtyFourWithTheTerminator) {
         {std::u16string(200, u'x'), 64},
     };
     for (const Case& c : cases) {
-        const Bytes bytes = previous_password_bytes(c.password);
+        const Bytes bytes = legacy_password_bytes(c.password);
         ASSERT_EQ(bytes.size(), c.size) << c.password.size();
         if (!bytes.empty()) {
             EXPECT_EQ(bytes.back(), 0);
         }
     }
     // Windows-1252: the euro sign is one byte, 0x80.
-    EXPECT_EQ(previous_password_bytes(u"\u20ac1"), (Bytes{0x80, '1', 0}));
+    EXPECT_EQ(legacy_password_bytes(u"\u20ac1"), (Bytes{0x80, '1', 0}));
 }
 
-TEST_F(PreviousWalletTest, OpenResults) {
+TEST_F(LegacyWalletTest, OpenResults) {
     const auto wallet = write(sample_wallet());
     Bytes short_file = test::build_legacy_wallet(LegacyWallet{});
     short_file.resize(843);
@@ -148,22 +148,22 @@ TEST_F(PreviousWalletTest, OpenResults) {
     struct Case {
         std::filesystem::path path;
         std::u16string password;
-        PreviousOpenResult result;
+        LegacyOpenResult result;
     };
     const Case cases[] = {
-        {wallet, u"secret", PreviousOpenResult::Opened},
-        {wallet, u"Secret", PreviousOpenResult::WrongPassword},
-        {wallet, u"secret2", PreviousOpenResult::WrongPassword},
-        {wallet, u"", PreviousOpenResult::WrongPassword},
-        {dir / "missing.wal", u"secret", PreviousOpenResult::CannotOpen},
-        {dir.path(), u"secret", PreviousOpenResult::CannotOpen},  // a folder
-        {dir / "short.wal", u"secret", PreviousOpenResult::NotPreviousWallet},
-        {dir / "empty.wal", u"secret", PreviousOpenResult::NotPreviousWallet},
+        {wallet, u"secret", LegacyOpenResult::Opened},
+        {wallet, u"Secret", LegacyOpenResult::WrongPassword},
+        {wallet, u"secret2", LegacyOpenResult::WrongPassword},
+        {wallet, u"", LegacyOpenResult::WrongPassword},
+        {dir / "missing.wal", u"secret", LegacyOpenResult::CannotOpen},
+        {dir.path(), u"secret", LegacyOpenResult::CannotOpen},  // a folder
+        {dir / "short.wal", u"secret", LegacyOpenResult::NotPreviousWallet},
+        {dir / "empty.wal", u"secret", LegacyOpenResult::NotPreviousWallet},
     };
     for (const Case& c : cases) {
         const auto r = reader.open(c.path, c.password);
         EXPECT_EQ(r, c.result) << c.path << " " << to_utf8(c.password);
-        const bool opened = r == PreviousOpenResult::Opened;
+        const bool opened = r == LegacyOpenResult::Opened;
         EXPECT_EQ(reader.is_open(), opened);
         EXPECT_EQ(reader.locked(), !opened);
         EXPECT_EQ(reader.path(), opened ? c.path : std::filesystem::path());
@@ -171,24 +171,24 @@ TEST_F(PreviousWalletTest, OpenResults) {
     }
 }
 
-TEST_F(PreviousWalletTest, WrongPasswordDoesNotHandOutData) {
+TEST_F(LegacyWalletTest, WrongPasswordDoesNotHandOutData) {
     const auto wallet = write(sample_wallet());
-    ASSERT_EQ(reader.open(wallet, u"wrong"), PreviousOpenResult::WrongPassword);
+    ASSERT_EQ(reader.open(wallet, u"wrong"), LegacyOpenResult::WrongPassword);
     EXPECT_FALSE(reader.read_item(100));
     EXPECT_TRUE(reader.list_folders().empty());
 }
 
-TEST_F(PreviousWalletTest, LongPasswordIsCutAtSixtyFourBytes) {
+TEST_F(LegacyWalletTest, LongPasswordIsCutAtSixtyFourBytes) {
     LegacyWallet w;
     w.password = std::u16string(63, u'k');
     w.records = {LegacyFolder{1, u"F", 0, 0}};
     const auto wallet = write(w);
     EXPECT_EQ(reader.open(wallet, std::u16string(63, u'k') + u"anything"),
-              PreviousOpenResult::Opened);
-    EXPECT_EQ(reader.open(wallet, std::u16string(62, u'k')), PreviousOpenResult::WrongPassword);
+              LegacyOpenResult::Opened);
+    EXPECT_EQ(reader.open(wallet, std::u16string(62, u'k')), LegacyOpenResult::WrongPassword);
 }
 
-TEST_F(PreviousWalletTest, KeyIsTheDigestReversed) {
+TEST_F(LegacyWalletTest, KeyIsTheDigestReversed) {
     // Enciphering the check value under the unreversed digest must not open the wallet.
     LegacyWallet w;
     Bytes image = test::build_legacy_wallet(w);
@@ -199,17 +199,17 @@ TEST_F(PreviousWalletTest, KeyIsTheDigestReversed) {
     const Digest digest = check;
     Rc4(digest).apply(check);
     std::copy(check.begin(), check.end(), image.begin() + 816);
-    EXPECT_FALSE(previous_check_password(image, u"secret"));
+    EXPECT_FALSE(legacy_check_password(image, u"secret"));
 
     const Bytes good = test::build_legacy_wallet(w);
-    auto key = previous_check_password(good, u"secret");
+    auto key = legacy_check_password(good, u"secret");
     ASSERT_TRUE(key);
     Digest reversed;
     std::reverse_copy(digest.begin(), digest.end(), reversed.begin());
     EXPECT_EQ(*key, reversed);
 }
 
-TEST(PreviousPassword, KnownAnswer) {
+TEST(LegacyPassword, KnownAnswer) {
     // A header made by hand: the documented example of salt, password and check value.
     Bytes header(844, 0);
     const std::string_view signature =
@@ -222,27 +222,27 @@ TEST(PreviousPassword, KnownAnswer) {
     const Bytes check{0xf2, 0x3b, 0xa7, 0x2a, 0xd0, 0x58, 0x07, 0x22,
                       0x4c, 0x5a, 0x18, 0x7c, 0x69, 0xbb, 0x1c, 0xe0};
     std::copy(check.begin(), check.end(), header.begin() + 816);
-    auto key = previous_check_password(header, u"secret");
+    auto key = legacy_check_password(header, u"secret");
     ASSERT_TRUE(key);
     EXPECT_EQ(*key, (Digest{0x19, 0xc7, 0x37, 0xa8, 0x69, 0x7a, 0x3c, 0xa1, 0x84, 0xd8, 0xa1, 0xe9,
                             0xdb, 0x4a, 0x39, 0x1c}));
-    EXPECT_FALSE(previous_check_password(header, u"secreT"));
+    EXPECT_FALSE(legacy_check_password(header, u"secreT"));
 }
 
-TEST_F(PreviousWalletTest, ObserverHearsLockChanges) {
+TEST_F(LegacyWalletTest, ObserverHearsLockChanges) {
     const auto wallet = write(sample_wallet());
     std::vector<bool> heard;
     reader.set_lock_observer([&](bool locked) { heard.push_back(locked); });
-    ASSERT_EQ(reader.open(wallet, u"secret"), PreviousOpenResult::Opened);
+    ASSERT_EQ(reader.open(wallet, u"secret"), LegacyOpenResult::Opened);
     reader.close();
     // open: reset (locked), unlocked; close: reset (locked).
     EXPECT_EQ(heard, (std::vector<bool>{true, false, true}));
 }
 
-TEST_F(PreviousWalletTest, FileIsNotChangedByReading) {
+TEST_F(LegacyWalletTest, FileIsNotChangedByReading) {
     const auto wallet = write(sample_wallet());
     const Bytes before = test::read_file_bytes(wallet);
-    ASSERT_EQ(reader.open(wallet, u"secret"), PreviousOpenResult::Opened);
+    ASSERT_EQ(reader.open(wallet, u"secret"), LegacyOpenResult::Opened);
     reader.list_folders();
     reader.read_item(100);
     reader.close();
@@ -251,8 +251,8 @@ TEST_F(PreviousWalletTest, FileIsNotChangedByReading) {
 
 // Records -------------------------------------------------------------------------------------
 
-TEST_F(PreviousWalletTest, ListsFoldersAndItemsInFileOrder) {
-    ASSERT_EQ(reader.open(write(sample_wallet()), u"secret"), PreviousOpenResult::Opened);
+TEST_F(LegacyWalletTest, ListsFoldersAndItemsInFileOrder) {
+    ASSERT_EQ(reader.open(write(sample_wallet()), u"secret"), LegacyOpenResult::Opened);
     const auto counts = reader.count_records();
     EXPECT_EQ(counts.folders, 2u);
     EXPECT_EQ(counts.items, 3u);
@@ -271,10 +271,10 @@ TEST_F(PreviousWalletTest, ListsFoldersAndItemsInFileOrder) {
 }
 
 // One walk gives what the listings give folder by folder; items of no folder are left out.
-TEST_F(PreviousWalletTest, TreeGroupsItemsUnderTheirFolders) {
+TEST_F(LegacyWalletTest, TreeGroupsItemsUnderTheirFolders) {
     LegacyWallet w = sample_wallet();
     w.records.push_back(test::legacy_item(300, 30, u"Orphan", 500));
-    ASSERT_EQ(reader.open(write(w), u"secret"), PreviousOpenResult::Opened);
+    ASSERT_EQ(reader.open(write(w), u"secret"), LegacyOpenResult::Opened);
     const auto tree = reader.read_tree();
     ASSERT_TRUE(tree);
     EXPECT_EQ(folder_ids(tree->folders), (std::vector<uint32_t>{10, 20}));
@@ -285,19 +285,19 @@ TEST_F(PreviousWalletTest, TreeGroupsItemsUnderTheirFolders) {
 
 // Two folders of one id would each hold every item of that id: a few hundred kilobytes could
 // stand for a million cards. Such a file is damaged.
-TEST_F(PreviousWalletTest, TreeRefusesTwoFoldersOfOneId) {
+TEST_F(LegacyWalletTest, TreeRefusesTwoFoldersOfOneId) {
     LegacyWallet w;
     w.records = {LegacyFolder{1, u"A", 0, 0}, LegacyFolder{2, u"B", 0, 0},
                  LegacyFolder{1, u"C", 0, 0}, test::legacy_item(5, 1, u"Card", 0)};
-    ASSERT_EQ(reader.open(write(w), u"secret"), PreviousOpenResult::Opened);
+    ASSERT_EQ(reader.open(write(w), u"secret"), LegacyOpenResult::Opened);
     EXPECT_FALSE(reader.read_tree());
 }
 
-TEST_F(PreviousWalletTest, ReadsItemRecordAndDecipheredData) {
-    ASSERT_EQ(reader.open(write(sample_wallet()), u"secret"), PreviousOpenResult::Opened);
+TEST_F(LegacyWalletTest, ReadsItemRecordAndDecipheredData) {
+    ASSERT_EQ(reader.open(write(sample_wallet()), u"secret"), LegacyOpenResult::Opened);
     auto visa = reader.read_item(100);
     ASSERT_TRUE(visa);
-    const PreviousItemRecord& r = visa->record;
+    const LegacyItemRecord& r = visa->record;
     EXPECT_EQ(r.name(), u"Visa");
     EXPECT_TRUE(r.enciphered());
     EXPECT_EQ(r.folder_id(), 10u);
@@ -308,36 +308,36 @@ TEST_F(PreviousWalletTest, ReadsItemRecordAndDecipheredData) {
     EXPECT_TRUE(r.has_picture());
     EXPECT_EQ(r.flags(), 3);
     EXPECT_TRUE(r.has_sound());
-    EXPECT_EQ(previous_tag_text(visa->data.span(), 501), u"4111");
-    EXPECT_EQ(previous_tag_text(visa->data.span(), 400), u"call the bank");
+    EXPECT_EQ(legacy_tag_text(visa->data.span(), 501), u"4111");
+    EXPECT_EQ(legacy_tag_text(visa->data.span(), 400), u"call the bank");
 
     auto plain = reader.read_item(101);
     ASSERT_TRUE(plain);
     EXPECT_FALSE(plain->record.enciphered());
-    EXPECT_EQ(previous_tag_text(plain->data.span(), 501), u"plain text");
+    EXPECT_EQ(legacy_tag_text(plain->data.span(), 501), u"plain text");
 
     EXPECT_FALSE(reader.read_item(999));
 }
 
-TEST_F(PreviousWalletTest, FirstItemWithAnIdWins) {
+TEST_F(LegacyWalletTest, FirstItemWithAnIdWins) {
     LegacyWallet w;
     w.records = {LegacyFolder{1, u"F", 0, 0}, test::legacy_item(5, 1, u"first", 0),
                  test::legacy_item(5, 1, u"second", 0)};
-    ASSERT_EQ(reader.open(write(w), u"secret"), PreviousOpenResult::Opened);
+    ASSERT_EQ(reader.open(write(w), u"secret"), LegacyOpenResult::Opened);
     auto item = reader.read_item(5);
     ASSERT_TRUE(item);
     EXPECT_EQ(item->record.name(), u"first");
     EXPECT_TRUE(item->data.empty());
 }
 
-TEST_F(PreviousWalletTest, WalkStopsAtAnUnknownMagicAndAtACutRecord) {
+TEST_F(LegacyWalletTest, WalkStopsAtAnUnknownMagicAndAtACutRecord) {
     Bytes image = test::build_legacy_wallet(sample_wallet());
     const size_t folders_before = 2;
     // Half a record after the last one is never listed.
     Bytes cut = image;
     cut.insert(cut.end(), 100, 0x40);
     test::write_file_bytes(dir / "cut.wal", cut);
-    ASSERT_EQ(reader.open(dir / "cut.wal", u"secret"), PreviousOpenResult::Opened);
+    ASSERT_EQ(reader.open(dir / "cut.wal", u"secret"), LegacyOpenResult::Opened);
     EXPECT_EQ(reader.count_records().folders, folders_before);
     EXPECT_EQ(reader.count_records().items, 3u);
     reader.close();
@@ -346,12 +346,12 @@ TEST_F(PreviousWalletTest, WalkStopsAtAnUnknownMagicAndAtACutRecord) {
     Bytes stopped = test::build_legacy_wallet(sample_wallet());
     put_u32(stopped, 844, 0x12345678);  // the first folder record
     test::write_file_bytes(dir / "stopped.wal", stopped);
-    ASSERT_EQ(reader.open(dir / "stopped.wal", u"secret"), PreviousOpenResult::Opened);
+    ASSERT_EQ(reader.open(dir / "stopped.wal", u"secret"), LegacyOpenResult::Opened);
     EXPECT_EQ(reader.count_records().folders, 0u);
     EXPECT_EQ(reader.count_records().items, 0u);
 }
 
-TEST_F(PreviousWalletTest, DataLengthBeyondTheFileIsRefused) {
+TEST_F(LegacyWalletTest, DataLengthBeyondTheFileIsRefused) {
     struct Case {
         const char* what;
         uint32_t stored_length;
@@ -368,7 +368,7 @@ TEST_F(PreviousWalletTest, DataLengthBeyondTheFileIsRefused) {
         const uint32_t real = static_cast<uint32_t>(test::legacy_item_data(item.tags).size());
         item.stored_length = c.stored_length ? c.stored_length : real + 1;
         w.records = {LegacyFolder{1, u"F", 0, 0}, item};
-        ASSERT_EQ(reader.open(write(w, "long.wal"), u"secret"), PreviousOpenResult::Opened);
+        ASSERT_EQ(reader.open(write(w, "long.wal"), u"secret"), LegacyOpenResult::Opened);
         // Listed, but its data is not handed out.
         EXPECT_EQ(item_ids(reader.list_items(1)), (std::vector<uint32_t>{7})) << c.what;
         EXPECT_FALSE(reader.read_item(7)) << c.what;
@@ -376,17 +376,17 @@ TEST_F(PreviousWalletTest, DataLengthBeyondTheFileIsRefused) {
     }
 }
 
-TEST(PreviousRecords, EveryTruncationWalksSafely) {
+TEST(LegacyRecords, EveryTruncationWalksSafely) {
     const Bytes image = test::build_legacy_wallet(sample_wallet());
-    const size_t whole = previous_walk_records(image).size();
+    const size_t whole = legacy_walk_records(image).size();
     ASSERT_EQ(whole, 5u);
     size_t last = 0;
     for (size_t size = 0; size <= image.size(); ++size) {
-        const auto records = previous_walk_records(std::span(image).first(size));
+        const auto records = legacy_walk_records(std::span(image).first(size));
         // A shorter file never shows more records, and never one that runs past its end.
         EXPECT_GE(records.size(), last) << size;
         EXPECT_LE(records.size(), whole);
-        for (const PreviousRecord& r : records) {
+        for (const LegacyRecord& r : records) {
             if (r.item) {
                 EXPECT_LE(r.item->data_offset, size + 0u);
             }
@@ -398,7 +398,7 @@ TEST(PreviousRecords, EveryTruncationWalksSafely) {
 
 // Tags ----------------------------------------------------------------------------------------
 
-TEST(PreviousTags, FindTag) {
+TEST(LegacyTags, FindTag) {
     const Bytes two = test::legacy_item_data(
         {{501, test::legacy_text(u"a"), {}}, {502, test::legacy_text(u"bc"), {}}});
     const Bytes empty_first =
@@ -423,7 +423,7 @@ TEST(PreviousTags, FindTag) {
         {"empty data", Bytes{}, 501, std::nullopt},
     };
     for (const Case& c : cases) {
-        auto found = previous_find_tag(c.data, c.tag);
+        auto found = legacy_find_tag(c.data, c.tag);
         ASSERT_EQ(found.has_value(), c.expected.has_value()) << c.what;
         if (found) {
             EXPECT_EQ(Bytes(found->begin(), found->end()), *c.expected) << c.what;
@@ -431,19 +431,19 @@ TEST(PreviousTags, FindTag) {
     }
 }
 
-TEST(PreviousTags, HugeLengthsEndTheWalk) {
+TEST(LegacyTags, HugeLengthsEndTheWalk) {
     Bytes data = test::legacy_item_data({{501, {9}, 0xFFFFFFF0}, {502, {8}, {}}});
-    EXPECT_FALSE(previous_find_tag(data, 502));
-    EXPECT_EQ(previous_tag_entries(data).size(), 1u);
+    EXPECT_FALSE(legacy_find_tag(data, 502));
+    EXPECT_EQ(legacy_tag_entries(data).size(), 1u);
 }
 
-TEST(PreviousTags, TextStopsAtTerminatorOrLimit) {
+TEST(LegacyTags, TextStopsAtTerminatorOrLimit) {
     const Bytes data = test::legacy_item_data(
         {{1, test::legacy_text(u"abcdef"), {}}, {2, utf16le_encode(u"xyz"), {}}});
-    EXPECT_EQ(previous_tag_text(data, 1), u"abcdef");
-    EXPECT_EQ(previous_tag_text(data, 1, 3), u"abc");
-    EXPECT_EQ(previous_tag_text(data, 2), u"xyz");  // no terminator: ends with the value
-    EXPECT_EQ(previous_tag_text(data, 3), u"");
+    EXPECT_EQ(legacy_tag_text(data, 1), u"abcdef");
+    EXPECT_EQ(legacy_tag_text(data, 1, 3), u"abc");
+    EXPECT_EQ(legacy_tag_text(data, 2), u"xyz");  // no terminator: ends with the value
+    EXPECT_EQ(legacy_tag_text(data, 3), u"");
 }
 
 }  // namespace
