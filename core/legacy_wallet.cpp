@@ -276,7 +276,7 @@ LegacyOpenResult LegacyWalletReader::open(const std::filesystem::path& path,
     }
     if (!check_header()) {
         close();
-        return LegacyOpenResult::NotPreviousWallet;
+        return LegacyOpenResult::NotLegacyWallet;
     }
     if (values) *values = legacy_header_values(header_);
     std::optional<Digest> key = legacy_check_password(header_, password);

@@ -166,7 +166,7 @@ std::u16string legacy_tag_text(std::span<const uint8_t> data, uint32_t tag,
 enum class LegacyOpenResult : int {
     Opened = 0,
     CannotOpen = 3,
-    NotPreviousWallet = 7,
+    NotLegacyWallet = 7,
     WrongPassword = 9,
 };
 

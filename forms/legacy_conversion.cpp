@@ -314,7 +314,7 @@ ConversionOutcome convert_legacy_wallet(const std::filesystem::path& legacy, Pro
         }
         return outcome;
     };
-    if (!is_legacy_wallet_path(legacy)) return finish(ConversionResult::NotPreviousWallet);
+    if (!is_legacy_wallet_path(legacy)) return finish(ConversionResult::NotLegacyWallet);
 
     const PromptAnswer answer =
         prompt.ask({load_string(text_id::kConvertAsk), load_string(text_id::kProductName),
@@ -334,8 +334,8 @@ ConversionOutcome convert_legacy_wallet(const std::filesystem::path& legacy, Pro
         case LegacyOpenResult::CannotOpen:
             result = ConversionResult::CannotOpen;
             break;
-        case LegacyOpenResult::NotPreviousWallet:
-            result = ConversionResult::NotPreviousWallet;
+        case LegacyOpenResult::NotLegacyWallet:
+            result = ConversionResult::NotLegacyWallet;
             break;
         case LegacyOpenResult::WrongPassword:
             result = ConversionResult::WrongPassword;
@@ -372,7 +372,7 @@ std::optional<PromptMessage> conversion_message(const ConversionOutcome& outcome
         case ConversionResult::WrongPassword:
             message.text = load_string(text_id::kConvertWrongPassword) + u"\n" + detail;
             break;
-        case ConversionResult::NotPreviousWallet:
+        case ConversionResult::NotLegacyWallet:
             message.text = load_string(text_id::kConvertNotReadable) + u"\n" + detail;
             break;
         case ConversionResult::Damaged:

@@ -27,7 +27,7 @@ enum class ConversionResult : int {
     Cancelled = 1,  // the question or the password was declined; nothing was done
     WrongPassword = 2,
     CannotOpen = 3,
-    NotPreviousWallet = 4,
+    NotLegacyWallet = 4,
     Damaged = 5,  // two folders share an id
     TargetExists = 7,
     CannotCreate = 8,

@@ -31,7 +31,7 @@ Status status_for(const ConversionOutcome& outcome, const std::string& argument,
                 return fail(Exit::IoFailure, "The wallet " + legacy + " does not exist.");
             return fail(Exit::IoFailure, "The wallet " + legacy + " cannot be opened for reading.");
         }
-        case ConversionResult::NotPreviousWallet:
+        case ConversionResult::NotLegacyWallet:
             return fail(Exit::BadWallet,
                         legacy +
                             " is not a wallet of the previous version (.wal), or its header "

@@ -157,8 +157,8 @@ TEST_F(LegacyWalletTest, OpenResults) {
         {wallet, u"", LegacyOpenResult::WrongPassword},
         {dir / "missing.wal", u"secret", LegacyOpenResult::CannotOpen},
         {dir.path(), u"secret", LegacyOpenResult::CannotOpen},  // a folder
-        {dir / "short.wal", u"secret", LegacyOpenResult::NotPreviousWallet},
-        {dir / "empty.wal", u"secret", LegacyOpenResult::NotPreviousWallet},
+        {dir / "short.wal", u"secret", LegacyOpenResult::NotLegacyWallet},
+        {dir / "empty.wal", u"secret", LegacyOpenResult::NotLegacyWallet},
     };
     for (const Case& c : cases) {
         const auto r = reader.open(c.path, c.password);

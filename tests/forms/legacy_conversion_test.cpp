@@ -509,14 +509,14 @@ TEST_F(LegacyConversionTest, FailuresLeaveNothingBehind) {
          bad_magic,
          {PromptAnswer::Yes},
          u"secret",
-         ConversionResult::NotPreviousWallet,
+         ConversionResult::NotLegacyWallet,
          2,
          true},
         {"843 bytes",
          short_header,
          {PromptAnswer::Yes},
          u"secret",
-         ConversionResult::NotPreviousWallet,
+         ConversionResult::NotLegacyWallet,
          2,
          true},
         {"no folders",
@@ -577,7 +577,7 @@ TEST_F(LegacyConversionTest, ExistingTargetIsNeverTouched) {
 TEST_F(LegacyConversionTest, NotALegacyPathIsRefusedWithoutQuestions) {
     test::write_legacy_wallet(dir / "Old.dat", LegacyWallet{});
     const ConversionOutcome outcome = convert({PromptAnswer::Yes}, u"secret", dir / "Old.dat");
-    EXPECT_EQ(outcome.result, ConversionResult::NotPreviousWallet);
+    EXPECT_EQ(outcome.result, ConversionResult::NotLegacyWallet);
     EXPECT_TRUE(captions.empty());
     ASSERT_EQ(prompt.asked().size(), 1u);  // the report only
     EXPECT_EQ(prompt.asked()[0].icon, PromptIcon::Error);
@@ -603,8 +603,8 @@ TEST_F(LegacyConversionTest, TruncatedFilesGiveClearResults) {
         size_t unreadable;
     };
     const Case cases[] = {
-        {0, ConversionResult::NotPreviousWallet, 0, 0},
-        {843, ConversionResult::NotPreviousWallet, 0, 0},
+        {0, ConversionResult::NotLegacyWallet, 0, 0},
+        {843, ConversionResult::NotLegacyWallet, 0, 0},
         {844, ConversionResult::NoFolders, 0, 0},
         {844 + 251, ConversionResult::NoFolders, 0, 0},
         {844 + 252, ConversionResult::Converted, 0, 0},
@@ -650,7 +650,7 @@ TEST_F(LegacyConversionTest, Messages) {
     const Case cases[] = {
         {ConversionResult::Converted, u"Converted into Old.ks5.", PromptIcon::Information},
         {ConversionResult::WrongPassword, u"The password is wrong.\n" + detail, PromptIcon::Error},
-        {ConversionResult::NotPreviousWallet, u"Not a previous-version wallet.\n" + detail,
+        {ConversionResult::NotLegacyWallet, u"Not a previous-version wallet.\n" + detail,
          PromptIcon::Error},
         {ConversionResult::Damaged, u"The wallet is damaged.\n" + detail, PromptIcon::Error},
         {ConversionResult::CannotCreate, u"The new wallet could not be written.\n" + detail,
