@@ -90,10 +90,10 @@ std::filesystem::path path_from(std::u16string_view text) {
 
 // Writing ----------------------------------------------------------------------------------------
 
-int write_form_file(const Card& card, File& file, bool keep_values,
-                    std::optional<std::u16string_view> author,
-                    std::optional<std::u16string_view> description) {
-    if (!card.node() || card.node()->kind() != NodeKind::Card) return kFormFileNoCard;
+FormFileResult write_form_file(const Card& card, File& file, bool keep_values,
+                               std::optional<std::u16string_view> author,
+                               std::optional<std::u16string_view> description) {
+    if (!card.node() || card.node()->kind() != NodeKind::Card) return FormFileResult::NoCard;
     const KeyContext form_key = form_file_key();
 
     std::array<uint8_t, ff::kHeaderSize> header{};
@@ -107,7 +107,7 @@ int write_form_file(const Card& card, File& file, bool keep_values,
                       std::span(header).subspan(ff::kAuthorOffset, ff::kAuthorSize));
     encode_datetime(clock().now(), std::span(header).subspan(ff::kDateOffset, DateTime::kSize));
     IoResult w = file.write(header);
-    if (w.failed() || w.bytes != header.size()) return kFormFileHeaderFailed;
+    if (w.failed() || w.bytes != header.size()) return FormFileResult::HeaderFailed;
 
     Card copy = card;
     // Without values only the field values go: picture, sound and attached files are part of
@@ -131,7 +131,7 @@ int write_form_file(const Card& card, File& file, bool keep_values,
     node.set_record_key(&form_key);
 
     Bytes payload = copy.payload(form_key);
-    if (payload.size() > UINT32_MAX) return static_cast<int>(StorageResult::CallFailed);
+    if (payload.size() > UINT32_MAX) return FormFileResult::CardFailed;
     h.set_payload_length(static_cast<uint32_t>(payload.size()));
     h.set_u32(fn::kReserved744, 0);
     const bool has_image = h.icon() == kCustomIcon && !node.icon_image().empty();
@@ -150,10 +150,10 @@ int write_form_file(const Card& card, File& file, bool keep_values,
     w = file.write(record);
     secure_zero(std::span(record));
     secure_zero(std::span(payload));
-    if (w.failed()) return static_cast<int>(StorageResult::CallFailed);
-    if (w.bytes == 0) return static_cast<int>(StorageResult::NothingTransferred);
-    if (w.bytes != record.size()) return static_cast<int>(StorageResult::ShortTransfer);
-    return kFormFileWritten;
+    if (w.failed()) return FormFileResult::CardFailed;
+    if (w.bytes == 0) return FormFileResult::CardFailed;
+    if (w.bytes != record.size()) return FormFileResult::CardFailed;
+    return FormFileResult::Written;
 }
 
 std::u16string form_file_name(std::u16string_view card_name, const DateTime& date, size_t limit) {
@@ -162,15 +162,15 @@ std::u16string form_file_name(std::u16string_view card_name, const DateTime& dat
     return fit_file_name(card_name, suffix, limit);
 }
 
-int save_form_file(const Card& card, const std::filesystem::path& target, bool keep_values,
-                   std::optional<std::u16string_view> author,
-                   std::optional<std::u16string_view> description) {
-    if (!card.node() || card.node()->kind() != NodeKind::Card) return kFormFileNoCard;
+FormFileResult save_form_file(const Card& card, const std::filesystem::path& target,
+                              bool keep_values, std::optional<std::u16string_view> author,
+                              std::optional<std::u16string_view> description) {
+    if (!card.node() || card.node()->kind() != NodeKind::Card) return FormFileResult::NoCard;
     AtomicReplacement out(target);
-    if (!out.is_open()) return kFormFileHeaderFailed;
-    const int code = write_form_file(card, out.file(), keep_values, author, description);
-    if (code != kFormFileWritten) return code;
-    return out.commit() ? kFormFileWritten : kFormFileHeaderFailed;
+    if (!out.is_open()) return FormFileResult::HeaderFailed;
+    const FormFileResult code = write_form_file(card, out.file(), keep_values, author, description);
+    if (code != FormFileResult::Written) return code;
+    return out.commit() ? FormFileResult::Written : FormFileResult::HeaderFailed;
 }
 
 PromptMessage form_exported_message(const std::filesystem::path& folder,
@@ -190,27 +190,28 @@ FormExportResult export_form_file(WalletDocument& document, const NodeId& id,
                                   std::optional<std::u16string_view> author,
                                   std::optional<std::u16string_view> description, Prompt* prompt) {
     FormExportResult result;
-    auto failed = [&](int code) {
+    auto failed = [&](FormFileResult code) {
         result.code = code;
         if (prompt) prompt->ask(form_export_failed_message());
         return result;
     };
     const int index = document.list_index_of(id);
-    if (document.kind_of(index) != static_cast<int>(NodeKind::Card)) return failed(kFormFileNoCard);
+    if (document.kind_of(index) != static_cast<int>(NodeKind::Card))
+        return failed(FormFileResult::NoCard);
     auto card = document.load_card(id);
-    if (!card) return failed(kFormFileNoCard);
+    if (!card) return failed(FormFileResult::NoCard);
 
     const std::filesystem::path dir = folder.empty() ? documents_directory() : folder;
-    if (dir.empty()) return failed(kFormFileHeaderFailed);
+    if (dir.empty()) return failed(FormFileResult::HeaderFailed);
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
-    if (!std::filesystem::is_directory(dir, ec)) return failed(kFormFileHeaderFailed);
+    if (!std::filesystem::is_directory(dir, ec)) return failed(FormFileResult::HeaderFailed);
 
     const std::u16string name =
         form_file_name(card->node()->name(), clock().now(), file_name_limit(dir));
     result.file = dir / path_from(name);
     result.code = save_form_file(*card, result.file, keep_values, author, description);
-    if (result.code != kFormFileWritten) return failed(result.code);
+    if (result.code != FormFileResult::Written) return failed(result.code);
     result.written = true;
     if (prompt) prompt->ask(form_exported_message(dir, name));
     return result;

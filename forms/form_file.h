@@ -41,11 +41,13 @@ constexpr std::string_view kFormsWebAddress = "https://keystash.invalid/forms";
 
 }  // namespace form_file
 
-// Results of write_form_file: these, or the StorageResult code (as int) of writing the card
-// record after the header; any value but kFormFileWritten is a failure.
-constexpr int kFormFileWritten = 0;
-constexpr int kFormFileHeaderFailed = 1;
-constexpr int kFormFileNoCard = 6;
+// What writing a form file gave.
+enum class FormFileResult : int {
+    Written = 0,
+    HeaderFailed = 1,  // the header was not written, or the new file not made or put in place
+    NoCard = 6,        // what was given is not a card
+    CardFailed = 7,    // the card record after the header was not written whole
+};
 
 struct FormFileHeader {
     std::u16string description;
@@ -54,12 +56,12 @@ struct FormFileHeader {
 };
 
 // Writes the header and the card record at the file's current position. The card is loaded
-// whole, its name under its node's key. Unless `keep_values`, every field value is cleared and
-// the attached files are left out: they are the card's data, not its form. The card itself is
-// not changed. The author is cut to 63 characters, the description to 127.
-int write_form_file(const Card& card, File& file, bool keep_values,
-                    std::optional<std::u16string_view> author,
-                    std::optional<std::u16string_view> description);
+// whole, its name under its node's key. Unless `keep_values`, every field value is cleared;
+// picture, sound and attached files go with the form. The card itself is not changed. The author is
+// cut to 63 characters, the description to 127.
+FormFileResult write_form_file(const Card& card, File& file, bool keep_values,
+                               std::optional<std::u16string_view> author,
+                               std::optional<std::u16string_view> description);
 
 // "Visa_05032006.ksx": the card's name made usable as a file name, and the day, month and year;
 // at most `limit` bytes of UTF-8, the name cut short when needed.
@@ -68,16 +70,15 @@ std::u16string form_file_name(std::u16string_view card_name, const DateTime& dat
 
 // Writes the form file `target` whole: it is built in a new file beside the target and takes the
 // target's place only when complete, so a failure leaves any earlier file as it was. The result
-// is that of write_form_file, or kFormFileHeaderFailed when the new file cannot be made or put
-// in place.
-int save_form_file(const Card& card, const std::filesystem::path& target, bool keep_values,
-                   std::optional<std::u16string_view> author,
-                   std::optional<std::u16string_view> description);
+// is that of write_form_file, or HeaderFailed when the new file cannot be made or put in place.
+FormFileResult save_form_file(const Card& card, const std::filesystem::path& target,
+                              bool keep_values, std::optional<std::u16string_view> author,
+                              std::optional<std::u16string_view> description);
 
 struct FormExportResult {
     bool written = false;
     std::filesystem::path file;
-    int code = kFormFileWritten;
+    FormFileResult code = FormFileResult::Written;
 };
 
 // The "Export" of a card as a form file: the card `id` is loaded whole and written to `folder`

@@ -245,7 +245,7 @@ void add_form_files(Corpus& corpus) {
         const fs::path path = work_file("seed.ksx");
         const ks::Card card = memory_card(key, u"Club Membership", v.attachments);
         if (ks::save_form_file(card, path, v.keep_values, v.author, v.description) !=
-            ks::kFormFileWritten) {
+            ks::FormFileResult::Written) {
             std::fprintf(stderr, "make_corpus: form file %s could not be written\n", v.name);
             continue;
         }

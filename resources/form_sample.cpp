@@ -75,10 +75,11 @@ bool write_form_sample(const std::filesystem::path& path, std::string* error) {
 
     const KeyContext key = form_file_key();
     const Card card = sample_card(key);
-    const int code = save_form_file(card, path, false, kAuthor, kDescription);
-    if (code != kFormFileWritten) {
+    const FormFileResult code = save_form_file(card, path, false, kAuthor, kDescription);
+    if (code != FormFileResult::Written) {
         if (error)
-            *error = "cannot write " + path.string() + " (result " + std::to_string(code) + ")";
+            *error = "cannot write " + path.string() + " (result " +
+                     std::to_string(static_cast<int>(code)) + ")";
         return false;
     }
     return true;

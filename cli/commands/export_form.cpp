@@ -25,7 +25,7 @@ Status run(Context& context, const Args& args) {
     if (auto text = args.value("--description")) description = from_utf8(*text);
     const FormExportResult result = export_form_file(
         doc, doc.node(index)->id(), folder, args.has("--keep-values"), author, description);
-    if (result.code == kFormFileNoCard)
+    if (result.code == FormFileResult::NoCard)
         return fail(Exit::BadWallet, "The card \"" + args.positional[1] + "\" cannot be read.");
     if (!result.written)
         return fail(

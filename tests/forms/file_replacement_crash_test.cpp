@@ -116,7 +116,7 @@ TEST_F(FileReplacementCrashTest, FormFileAndTextExport) {
             fs::create_directories(forms);
             test::write_file_bytes(form, Bytes{'o', 'l', 'd'});
         },
-        [&] { return save_form_file(*stored, form, true, u"Jane", u"Card") == kFormFileWritten; },
+        [&] { return save_form_file(*stored, form, true, u"Jane", u"Card") == FormFileResult::Written; },
         [&] { return file_text(form); }, {"Visa.ksx"});
 
     const fs::path exports = dir / "exports";

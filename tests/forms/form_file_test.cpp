@@ -201,7 +201,7 @@ TEST_F(FormFileTest, AuthorAndDescriptionAreCutToTheirRoom) {
         std::optional<std::u16string_view> author, description;
         if (c.author) author = *c.author;
         if (c.description) description = *c.description;
-        ASSERT_EQ(save_form_file(*card, file, false, author, description), kFormFileWritten);
+        ASSERT_EQ(save_form_file(*card, file, false, author, description), FormFileResult::Written);
         auto form = read_form_file(file, target.record_key());
         ASSERT_TRUE(form);
         EXPECT_EQ(form->header.author, c.stored_author);
@@ -382,7 +382,7 @@ TEST_F(FormFileTest, ImportQuestionShowsNameCutAtTwentyEightAndOnlyTheTextsGiven
         std::optional<std::u16string_view> author, description;
         if (c.author) author = *c.author;
         if (c.description) description = *c.description;
-        ASSERT_EQ(save_form_file(*card, file, false, author, description), kFormFileWritten);
+        ASSERT_EQ(save_form_file(*card, file, false, author, description), FormFileResult::Written);
         test::ScriptedPrompt no({PromptAnswer::No});
         EXPECT_EQ(import_form_file(target, file, no).status, FormImportStatus::Declined);
         ASSERT_EQ(no.asked().size(), 1u);
@@ -398,7 +398,7 @@ TEST_F(FormFileTest, ImportQuestionShowsNameCutAtTwentyEightAndOnlyTheTextsGiven
     const fs::path file = dir / "german.ksx";
     auto card = source.load_card(store_visa(u"Visa"));
     ASSERT_TRUE(card);
-    ASSERT_EQ(save_form_file(*card, file, false, std::nullopt, std::nullopt), kFormFileWritten);
+    ASSERT_EQ(save_form_file(*card, file, false, std::nullopt, std::nullopt), FormFileResult::Written);
     test::ScriptedPrompt no({PromptAnswer::No});
     import_form_file(target, file, no);
     ASSERT_EQ(no.asked().size(), 1u);
@@ -441,7 +441,7 @@ TEST_F(FormFileTest, SummaryListsTheLabelsAndMarksLongForms) {
             card.insert_field(std::move(f));
         }
         const fs::path file = dir / ("summary" + std::to_string(count) + ".ksx");
-        ASSERT_EQ(save_form_file(card, file, false, std::nullopt, u"Club"), kFormFileWritten);
+        ASSERT_EQ(save_form_file(card, file, false, std::nullopt, u"Club"), FormFileResult::Written);
         auto summary = form_file_summary(file);
         ASSERT_TRUE(summary);
         EXPECT_EQ(summary->text,
@@ -462,19 +462,19 @@ TEST_F(FormFileTest, WriteFailuresAreReportedAndLeaveTheOldFileWhole) {
     // Codes of the writer itself.
     Card no_node;
     File out = File::open(dir / "direct.ksx", FileMode::CreateNew);
-    EXPECT_EQ(write_form_file(no_node, out, false, std::nullopt, std::nullopt), kFormFileNoCard);
+    EXPECT_EQ(write_form_file(no_node, out, false, std::nullopt, std::nullopt), FormFileResult::NoCard);
     EXPECT_EQ(out.size(), 0u);
     out.close();
     File read_only = File::open(dir / "direct.ksx", FileMode::ReadOnly);
     EXPECT_EQ(write_form_file(*card, read_only, false, std::nullopt, std::nullopt),
-              kFormFileHeaderFailed);
+              FormFileResult::HeaderFailed);
 
     // An earlier file is replaced whole, never left half-written.
     const fs::path old = dir / "old.ksx";
     test::write_file_bytes(old, {'o', 'l', 'd'});
-    ASSERT_EQ(save_form_file(*card, old, true, std::nullopt, std::nullopt), kFormFileWritten);
+    ASSERT_EQ(save_form_file(*card, old, true, std::nullopt, std::nullopt), FormFileResult::Written);
     EXPECT_TRUE(read_form_file(old, target.record_key()));
-    EXPECT_EQ(save_form_file(no_node, old, true, std::nullopt, std::nullopt), kFormFileNoCard);
+    EXPECT_EQ(save_form_file(no_node, old, true, std::nullopt, std::nullopt), FormFileResult::NoCard);
     EXPECT_TRUE(read_form_file(old, target.record_key())) << "a failed write kept the old file";
 
     // A folder in the way: the export fails, says so, and leaves nothing behind.
@@ -483,7 +483,7 @@ TEST_F(FormFileTest, WriteFailuresAreReportedAndLeaveTheOldFileWhole) {
     FormExportResult r = export_form_file(source, id_of(index), dir / "blocked", true, std::nullopt,
                                           std::nullopt, &prompt);
     EXPECT_FALSE(r.written);
-    EXPECT_NE(r.code, kFormFileWritten);
+    EXPECT_NE(r.code, FormFileResult::Written);
     EXPECT_TRUE(fs::is_directory(dir / "blocked" / "Visa_05032006.ksx" / "inside"));
     EXPECT_EQ(entries_of(dir / "blocked").size(), 1u);
     ASSERT_EQ(prompt.asked().size(), 1u);
