@@ -25,17 +25,6 @@ void wipe(std::u16string& text) {
     text.clear();
 }
 
-bool is_high_surrogate(char16_t c) {
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-
-// The first `units` units of `text`, one fewer when the cut would split a surrogate pair.
-std::u16string_view head(std::u16string_view text, size_t units) {
-    if (text.size() <= units) return text;
-    if (units > 0 && is_high_surrogate(text[units - 1])) --units;
-    return text.substr(0, units);
-}
-
 // Appends `text` to `out` with every line break (CR LF, CR or LF) written as CR LF, the line
 // break of wallet texts.
 void append_with_crlf(std::u16string& out, std::u16string_view text) {
@@ -102,7 +91,7 @@ size_t read_cell(std::u16string_view text, size_t& pos, std::u16string& out) {
 FieldRecord imported_field(std::u16string_view label, std::u16string_view value) {
     FieldRecord field;
     field.set_kind(kImportedFieldKind);
-    field.set_label(head(label, kMaxImportedLabelUnits));
+    field.set_label(cut_units(label, kMaxImportedLabelUnits));
     field.set_value(value);
     return field;
 }
@@ -287,10 +276,10 @@ std::u16string import_preview(const TabTextTable& table, size_t row) {
     for (size_t i = 0; i < columns; ++i) {
         const std::u16string label =
             i == 0 ? load_string(text_id::kImportCardNameLabel) : std::u16string(table.cell(0, i));
-        text += head(label, kPreviewLabelLimit);
+        text += cut_units(label, kPreviewLabelLimit);
         text += label.size() > kPreviewLabelLimit ? u"...: " : u": ";
         const std::u16string_view value = table.cell(row, i);
-        text += head(value, kPreviewValueLimit);
+        text += cut_units(value, kPreviewValueLimit);
         if (value.size() > kPreviewValueLimit) text += u"...";
         text += u'\n';
         if (i + 1 == kPreviewColumns && columns > kPreviewColumns) {
@@ -300,7 +289,7 @@ std::u16string import_preview(const TabTextTable& table, size_t row) {
         }
     }
     if (text.size() > kPreviewMaxLength) {
-        const size_t length = head(text, kPreviewMaxLength).size();
+        const size_t length = cut_units(text, kPreviewMaxLength).size();
         secure_zero(text.data() + length, (text.size() - length) * sizeof(char16_t));
         text.resize(length);
     }

@@ -4,7 +4,7 @@
 #include <span>
 
 #include "core/keys.h"
-#include "forms/form_file.h"
+#include "forms/form_file_messages.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

@@ -230,6 +230,12 @@ std::u16string to_lower_ascii(std::u16string_view text) {
     return out;
 }
 
+std::u16string_view cut_units(std::u16string_view text, size_t units) {
+    if (text.size() <= units) return text;
+    if (units > 0 && is_high_surrogate(text[units - 1])) --units;
+    return text.substr(0, units);
+}
+
 }  // namespace ks
 
 namespace ks {

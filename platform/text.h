@@ -32,6 +32,9 @@ std::u16string_view until_nul(std::u16string_view text);
 
 // Comparison and case mapping of ASCII letters only; other units compare as they are.
 bool iequals_ascii(std::u16string_view a, std::u16string_view b);
+// The first `units` units of `text`, one fewer when the cut would split a surrogate pair.
+std::u16string_view cut_units(std::u16string_view text, size_t units);
+
 std::u16string to_lower_ascii(std::u16string_view text);
 
 // u"..." from a plain ASCII/UTF-8 literal, for tests and fixed texts.

@@ -1,7 +1,7 @@
 #include "cli/commands/commands.h"
 #include "cli/context.h"
 #include "cli/items.h"
-#include "forms/form_file.h"
+#include "forms/form_file_messages.h"
 #include "platform/text.h"
 #include "platform/user_dirs.h"
 

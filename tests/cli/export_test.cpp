@@ -15,7 +15,7 @@
 #include "cli/cli.h"
 #include "core/keys.h"
 #include "core/wallet_document.h"
-#include "forms/form_file.h"
+#include "forms/form_file_messages.h"
 #include "platform/locale_format.h"
 #include "platform/string_table.h"
 #include "platform/text.h"

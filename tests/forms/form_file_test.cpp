@@ -1,4 +1,4 @@
-#include "forms/form_file.h"
+#include "forms/form_file_messages.h"
 
 #include <sys/stat.h>
 
