@@ -28,6 +28,7 @@
 #include "platform/string_table.h"
 #include "platform/text.h"
 #include "platform/texts.h"
+#include "support/cli_harness.h"
 #include "support/crash_harness.h"
 #include "support/test_support.h"
 #include "support/wallet_builder.h"
@@ -82,11 +83,8 @@ class CliTest : public ::testing::Test {
     void SetUp() override { ASSERT_TRUE(table.table) << "the English string table is missing"; }
 
     Outcome run(const std::vector<std::string>& argv, const std::string& input = kPasswordLine) {
-        std::istringstream in(input);
-        std::ostringstream out, err;
-        Io io{in, out, err, false};
-        const int code = run_cli(argv, io);
-        return {static_cast<Exit>(code), out.str(), err.str()};
+        const test::CliOutcome r = test::run_cli_in_process(argv, input);
+        return {static_cast<Exit>(r.code), r.out, r.err};
     }
 
     std::string path(const std::string& name) const { return (dir / name).string(); }

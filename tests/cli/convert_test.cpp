@@ -14,6 +14,7 @@
 #include "cli/cli.h"
 #include "core/wallet_document.h"
 #include "forms/custom_forms.h"
+#include "support/cli_harness.h"
 #include "support/legacy_writer.h"
 #include "support/test_support.h"
 
@@ -26,11 +27,7 @@ using test::legacy_text;
 using test::LegacyFolder;
 using test::LegacyWallet;
 
-struct Outcome {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = test::CliOutcome;
 
 // Points the program's data folder somewhere of the test's own for the life of the object.
 class ScopedDataDir {
@@ -64,11 +61,7 @@ class ConvertCliTest : public ::testing::Test {
     ConvertCliTest() : data_dir_(dir / "program") { fs::create_directory(dir / "program"); }
 
     Outcome run(const std::vector<std::string>& argv, const std::string& input, bool terminal) {
-        std::istringstream in(input);
-        std::ostringstream out, err;
-        Io io{in, out, err, terminal};
-        const int code = run_cli(argv, io);
-        return {code, out.str(), err.str()};
+        return test::run_cli_in_process(argv, input, terminal);
     }
 
     std::vector<std::string> names() const {

@@ -20,6 +20,7 @@
 #include "platform/string_table.h"
 #include "platform/text.h"
 #include "platform/texts.h"
+#include "support/cli_harness.h"
 #include "support/test_support.h"
 
 namespace ks::cli {
@@ -28,11 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-struct Result {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
+using Result = test::CliOutcome;
 
 // Sets an environment variable for the life of the object.
 class ScopedEnv {
@@ -76,11 +73,7 @@ class ExportCommandTest : public ::testing::Test {
 
     Result run(const std::vector<std::string>& argv, const std::string& input = "secret\n",
                bool terminal = false) {
-        std::istringstream in(input);
-        std::ostringstream out, err;
-        Io io{in, out, err, terminal};
-        const int code = run_cli(argv, io);
-        return {code, out.str(), err.str()};
+        return test::run_cli_in_process(argv, input, terminal);
     }
 
     std::string ok(const std::vector<std::string>& argv, const std::string& input = "secret\n") {

@@ -12,6 +12,7 @@
 #include "platform/locale_format.h"
 #include "platform/text.h"
 #include "platform/texts.h"
+#include "support/cli_harness.h"
 #include "support/list_order.h"
 #include "support/test_support.h"
 
@@ -20,11 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ImportOutcome {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
+using ImportOutcome = test::CliOutcome;
 
 std::vector<uint8_t> bytes_of(std::string_view text) {
     return {text.begin(), text.end()};
@@ -50,11 +47,7 @@ class ImportCliTest : public ::testing::Test {
 
     ImportOutcome run(const std::vector<std::string>& argv, const std::string& input,
                       bool terminal) {
-        std::istringstream in(input);
-        std::ostringstream out, err;
-        Io io{in, out, err, terminal};
-        const int code = run_cli(argv, io);
-        return {code, out.str(), err.str()};
+        return test::run_cli_in_process(argv, input, terminal);
     }
 
     ImportOutcome import(const std::string& file, const std::string& input, bool terminal,
