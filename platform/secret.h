@@ -41,7 +41,6 @@ class SecretText : public WipedU16String {
     SecretText() = default;
     SecretText(std::u16string_view text) : WipedU16String(text.data(), text.size()) {}
     SecretText(const char16_t* text) : WipedU16String(text) {}
-    SecretText(WipedU16String&& text) noexcept : WipedU16String(std::move(text)) {}
     SecretText(const SecretText&) = default;
     SecretText(SecretText&&) noexcept = default;
     SecretText& operator=(const SecretText&) = default;
