@@ -39,20 +39,26 @@ void append_with_crlf(std::u16string& out, std::u16string_view text) {
 }
 
 // The closing quote of the quoted cell whose opening quote is at `open`; nothing when the quote
-// is never closed, or when the quoted text would hold both a line break and a TAB. A
-// spreadsheet quotes a cell that holds a line break, or one that holds a TAB; a quoted run over
-// both is a stray quote swallowing the rows after it. The scan stops where the second of the
-// two appears, so a stray quote costs only the lines up to it.
+// is never closed, or when the quoted text holds a line break and also a TAB, or a closing
+// quote that more text follows. A spreadsheet quotes a cell that holds a line break or a TAB,
+// doubles the quotes inside it and ends the cell at its closing quote; a run over a line break
+// that meets a TAB, or a quote in the middle of a later line's cell, is a stray quote
+// swallowing the rows after it. The scan stops at the first single quote, or where the line
+// break and the TAB have both appeared, so a stray quote costs only the text up to there.
 std::optional<size_t> closing_quote(std::u16string_view text, size_t open) {
     bool crossed_line = false;
     bool holds_tab = false;
     for (size_t i = open + 1; i < text.size(); ++i) {
         const char16_t c = text[i];
         if (c == u'"') {
-            if (i + 1 < text.size() && text[i + 1] == u'"') {
+            const bool last = i + 1 == text.size();
+            if (!last && text[i + 1] == u'"') {
                 ++i;  // "" stands for one quote
                 continue;
             }
+            const bool ends_cell =
+                last || text[i + 1] == u'\t' || text[i + 1] == u'\r' || text[i + 1] == u'\n';
+            if (crossed_line && !ends_cell) return std::nullopt;
             return i;
         }
         if (c == u'\r' || c == u'\n') crossed_line = true;

@@ -101,8 +101,9 @@ std::u16string decode_import_text(std::span<const uint8_t> bytes);
 // that starts with a double quote is quoted: it runs to the next quote that is not doubled, may
 // hold TABs or line breaks, and reads without its quotes and with every "" as one quote; text
 // after the closing quote is kept as it is. A quote that is never closed, or whose quoted text
-// would hold both a line break and a TAB (a stray quote, not a spreadsheet's cell), is an
-// ordinary character. Linear in the length of the text.
+// would hold a line break together with a TAB or with a closing quote that more text follows (a
+// stray quote, not a spreadsheet's cell), is an ordinary character. Linear in the length of the
+// text.
 TabTextTable split_tab_text(std::u16string_view text);
 
 // decode_import_text and split_tab_text; nothing when there are more than kMaxImportFileBytes.

@@ -199,6 +199,40 @@ TEST(TextImportSplit, QuotesInTheHeaderAndNameColumn) {
     EXPECT_EQ(rows_of(table), (Rows{{u"Card Name", u"User\tName"}, {u"Visa\r\nGold", u"x\"y"}}));
 }
 
+// A quoted run over a line break is a spreadsheet's cell only when it holds no TAB and its
+// closing quote ends the cell; otherwise the opening quote is stray and the lines after it keep
+// their rows.
+TEST(TextImportSplit, AStrayQuoteKeepsTheLinesAfterIt) {
+    struct Case {
+        const char* name;
+        std::u16string_view data;
+        Rows rows;
+    };
+    const std::vector<Case> cases = {
+        {"the next line holds a TAB",
+         u"a\t\"12 inch\r\nb\tx\r\n",
+         {{u"a", u"\"12 inch"}, {u"b", u"x"}}},
+        {"a quote in the middle of the next line's name",
+         u"a\t\"12 inch\r\nThe \"Club\"\tx\r\n",
+         {{u"a", u"\"12 inch"}, {u"The \"Club\"", u"x"}}},
+        {"the next line's name is quoted",
+         u"a\t\"12 inch\r\n\"Visa\" Gold\tx\r\n",
+         {{u"a", u"\"12 inch"}, {u"Visa Gold", u"x"}}},
+        {"a spreadsheet's cell over lines, quotes doubled, at the end of the text",
+         u"a\t\"line\r\nsay \"\"hi\"\"\"",
+         {{u"a", u"line\r\nsay \"hi\""}}},
+        {"a spreadsheet's cell over lines before a TAB",
+         u"\"Visa\nGold\"\tx\r\n",
+         {{u"Visa\r\nGold", u"x"}}},
+    };
+    for (const Case& c : cases) {
+        Rows expected = {{u"CardName", u"Note"}};
+        expected.insert(expected.end(), c.rows.begin(), c.rows.end());
+        EXPECT_EQ(rows_of(split(u"CardName\tNote\r\n" + std::u16string(c.data))), expected)
+            << c.name;
+    }
+}
+
 TEST(TextImportSplit, IrregularRowsKeepTheirOwnCells) {
     const TabTextTable table = split(
         u"CardName\tA\tB\r\n"
