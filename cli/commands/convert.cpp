@@ -98,7 +98,8 @@ Command convert_command() {
     return {"convert",
             "FILE.wal",
             "Convert a wallet of the previous version into a new wallet beside it (FILE.ks5) "
-            "under the same password; the old file is not changed. Prints the new wallet's path.",
+            "under the same password; the old file is not changed. Prints the new wallet's path. "
+            "A card whose data cannot be read is converted without its values, and counted.",
             {{"--yes", "", "answer yes to the question"}},
             1,
             1,

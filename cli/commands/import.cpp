@@ -78,13 +78,14 @@ Status run(Context& context, const Args& args) {
     if (result.status == TextImportStatus::NotACardList)
         return fail(Exit::Failure, "\"" + file + "\" is not a card list.");
     if (result.folder != kNoIndex) context.io.out << item_path(doc, result.folder) << "\n";
+    // The report on standard error says the same in the language's words; this line is the one
+    // for scripts.
     context.io.out << result.rows_read << (result.rows_read == 1 ? " row" : " rows") << " read, "
-                   << result.imported << (result.imported == 1 ? " card" : " cards")
-                   << " imported\n";
+                   << result.imported << (result.imported == 1 ? " card" : " cards") << " imported";
     if (result.columns_left_out > 0)
-        context.io.err << result.columns_left_out
-                       << (result.columns_left_out == 1 ? " column" : " columns")
-                       << " after the 255th field left out: a card holds at most 255 fields.\n";
+        context.io.out << ", " << result.columns_left_out
+                       << (result.columns_left_out == 1 ? " column" : " columns") << " left out";
+    context.io.out << "\n";
     if (result.failed > 0)
         return fail(Exit::IoFailure, std::to_string(result.failed) +
                                          " accepted rows could not be written to the wallet.");
