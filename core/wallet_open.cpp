@@ -157,7 +157,8 @@ OpenResult open_result_of(const FileFailure& failure) {
 }
 
 OpenResult open_wallet_storage(WalletStorage& storage, const std::filesystem::path& path,
-                               std::optional<std::u16string_view> password, bool read_only) {
+                               std::optional<std::u16string_view> password, bool read_only,
+                               WalletInfoBlock* locked_info) {
     storage.close();
     if (!path_acceptable(path)) return OpenResult::BadPath;
     auto fail = [&](OpenResult r) {
@@ -200,13 +201,22 @@ OpenResult open_wallet_storage(WalletStorage& storage, const std::filesystem::pa
     if (!storage.header.version_accepted()) return fail(OpenResult::WrongVersion);
     if (read_info_block(storage.file, storage.info) != StorageResult::Done)
         return fail(OpenResult::BadInfoBlock);
-    if (storage.info.has_password() && !check_password(storage.info, password))
+    if (storage.info.has_password() && !check_password(storage.info, password)) {
+        if (locked_info) *locked_info = storage.info;
         return fail(OpenResult::WrongPassword);
+    }
     if (read_settings_block(storage.file, storage.settings) != StorageResult::Done)
         return fail(OpenResult::BadSettingsBlock);
     storage.read_only = read_only;
     storage.open = true;
     return OpenResult::Opened;
+}
+
+OpenResult peek_wallet(const std::filesystem::path& path, WalletInfoBlock& info) {
+    WalletStorage storage;
+    const OpenResult result = open_wallet_storage(storage, path, std::nullopt, true, &info);
+    if (result == OpenResult::Opened) info = storage.info;
+    return result;
 }
 
 }  // namespace ks

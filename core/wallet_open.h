@@ -88,8 +88,16 @@ BlockWriteFailure write_leading_blocks(WalletStorage& storage, bool only_changed
 // reader never sees a change half done. A symbolic link is resolved once: `storage.file` has the
 // real file's path, beside which its journal and temporary files lie. Opening for writing first
 // finishes an interrupted change and removes the wallet's own stale temporary files. A wallet
-// with a password needs the right one (WrongPassword). On any failure `storage` is left closed.
+// with a password needs the right one (WrongPassword; `locked_info`, when given, then receives
+// the info block). On any failure `storage` is left closed.
 OpenResult open_wallet_storage(WalletStorage& storage, const std::filesystem::path& path,
-                               std::optional<std::u16string_view> password, bool read_only);
+                               std::optional<std::u16string_view> password, bool read_only,
+                               WalletInfoBlock* locked_info = nullptr);
+
+// Reads a wallet's blocks for reading only and without its password, and lets the file go
+// again: Opened for a wallet without a password, WrongPassword for one that has a password, or
+// why the file is not a wallet that can be opened. For Opened and WrongPassword `info` holds
+// the info block, against which typed passwords are checked and from which the hint is read.
+OpenResult peek_wallet(const std::filesystem::path& path, WalletInfoBlock& info);
 
 }  // namespace ks

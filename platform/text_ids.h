@@ -91,6 +91,68 @@ constexpr uint32_t kRegistryNoFolder = 36113;
 constexpr uint32_t kRegistryInvalidName = 36114;
 constexpr uint32_t kRegistryTooLarge = 36115;
 
+// Start-up, the main window and opening wallets.
+constexpr uint32_t kFallbackCaption = 20000;
+constexpr uint32_t kAboutTitle = 20020;
+constexpr uint32_t kAboutVersion = 20021;  // s: the version text
+constexpr uint32_t kFindPrompt = 20100;
+constexpr uint32_t kHelp = 20511;
+constexpr uint32_t kPasswordTitle = 20503;
+constexpr uint32_t kBold = 20513;
+constexpr uint32_t kNoWalletOpen = 20530;
+constexpr uint32_t kWelcome = 20580;
+constexpr uint32_t kPasswordChanged = 22006;
+constexpr uint32_t kFindTooShort = 22007;
+constexpr uint32_t kDeleteWalletAsk = 22011;  // s: the path
+constexpr uint32_t kFindNothing = 22155;
+constexpr uint32_t kCreateFailed = 23001;
+constexpr uint32_t kOpenNoMemory = 23002;
+constexpr uint32_t kOpenNotAWallet = 23013;
+constexpr uint32_t kOpenWrongPassword = 23014;
+constexpr uint32_t kOpenDamaged = 23015;
+constexpr uint32_t kOpenFailed = 23016;
+constexpr uint32_t kWalletFilter = 25000;
+constexpr uint32_t kChooserTitle = 25001;
+constexpr uint32_t kReadOnlyMark = 25002;
+constexpr uint32_t kBrowse = 25003;
+constexpr uint32_t kKeystashFiles = 25004;
+constexpr uint32_t kOpenedReadOnly = 25005;
+
+// Password dialogs.
+constexpr uint32_t kChangePasswordTitle = 26000;
+constexpr uint32_t kNewWalletPasswordTitle = 26001;
+constexpr uint32_t kEnterPasswordTitle = 26003;
+constexpr uint32_t kAgainToConfirm = 26004;
+constexpr uint32_t kNewPasswordLabel = 26005;
+constexpr uint32_t kPasswordLabel = 26007;
+constexpr uint32_t kHintLabel = 26008;
+constexpr uint32_t kHintShown = 26009;
+constexpr uint32_t kEnterPasswordTip = 26010;
+constexpr uint32_t kNewPasswordTip = 26011;
+constexpr uint32_t kKeypadClear = 26015;
+constexpr uint32_t kKeypadBack = 26016;
+constexpr uint32_t kPasswordMissing = 27003;
+constexpr uint32_t kPasswordsDiffer = 27004;
+constexpr uint32_t kPasswordWrong = 27006;
+constexpr uint32_t kPasswordTooShort = 27007;
+
+// Display and security options.
+constexpr uint32_t kSizeSmall = 20900;  // 20900..20902 plain, 20904..20906 bold
+constexpr uint32_t kSizeSmallBold = 20904;
+constexpr uint32_t kTextSize = 28301;
+constexpr uint32_t kBackground = 28302;
+constexpr uint32_t kFieldNames = 28303;
+constexpr uint32_t kFieldData = 28304;
+constexpr uint32_t kDisplayTitle = 28400;
+constexpr uint32_t kWalletView = 28401;
+constexpr uint32_t kFolders = 28402;
+constexpr uint32_t kCards = 28403;
+constexpr uint32_t kCardViewDefaults = 28404;
+constexpr uint32_t kSecurityTitle = 28500;
+constexpr uint32_t kSecurityLabel = 28501;
+constexpr uint32_t kCloseWhenSwitching = 28502;
+constexpr uint32_t kPeriodNever = 28504;
+
 struct TextUse {
     uint32_t id;
     std::string_view conversions;
@@ -163,6 +225,62 @@ constexpr TextUse kTextsInUse[] = {
     {kRegistryNoFolder, ""},
     {kRegistryInvalidName, ""},
     {kRegistryTooLarge, ""},
+    {kFallbackCaption, ""},
+    {kAboutTitle, ""},
+    {kAboutVersion, "s"},
+    {kFindPrompt, ""},
+    {kHelp, ""},
+    {kPasswordTitle, ""},
+    {kBold, ""},
+    {kNoWalletOpen, ""},
+    {kWelcome, ""},
+    {kPasswordChanged, ""},
+    {kFindTooShort, ""},
+    {kDeleteWalletAsk, "s"},
+    {kFindNothing, ""},
+    {kCreateFailed, ""},
+    {kOpenNoMemory, ""},
+    {kOpenNotAWallet, ""},
+    {kOpenWrongPassword, ""},
+    {kOpenDamaged, ""},
+    {kOpenFailed, ""},
+    {kWalletFilter, ""},
+    {kChooserTitle, ""},
+    {kReadOnlyMark, ""},
+    {kBrowse, ""},
+    {kKeystashFiles, ""},
+    {kOpenedReadOnly, ""},
+    {kChangePasswordTitle, ""},
+    {kNewWalletPasswordTitle, ""},
+    {kEnterPasswordTitle, ""},
+    {kAgainToConfirm, ""},
+    {kNewPasswordLabel, ""},
+    {kPasswordLabel, ""},
+    {kHintLabel, ""},
+    {kHintShown, ""},
+    {kEnterPasswordTip, ""},
+    {kNewPasswordTip, ""},
+    {kKeypadClear, ""},
+    {kKeypadBack, ""},
+    {kPasswordMissing, ""},
+    {kPasswordsDiffer, ""},
+    {kPasswordWrong, ""},
+    {kPasswordTooShort, ""},
+    {kSizeSmall, ""},
+    {kSizeSmallBold, ""},
+    {kTextSize, ""},
+    {kBackground, ""},
+    {kFieldNames, ""},
+    {kFieldData, ""},
+    {kDisplayTitle, ""},
+    {kWalletView, ""},
+    {kFolders, ""},
+    {kCards, ""},
+    {kCardViewDefaults, ""},
+    {kSecurityTitle, ""},
+    {kSecurityLabel, ""},
+    {kCloseWhenSwitching, ""},
+    {kPeriodNever, ""},
 };
 
 }  // namespace ks::text_id

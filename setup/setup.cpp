@@ -197,37 +197,10 @@ LanguageChoice language_choice(const std::vector<LanguageFile>& files, uint16_t 
 
 // ---- The program ---------------------------------------------------------------------------
 
-bool program_running(const fs::path& runtime_dir) {
-    if (runtime_dir.empty()) return false;
-    const fs::path lock = runtime_dir / kInstanceLockName;
-    const int fd = ::open(lock.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return false;
-    bool held = false;
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-        ::flock(fd, LOCK_UN);
-    } else {
-        held = errno == EWOULDBLOCK;
-    }
-    ::close(fd);
-    return held;
-}
+bool program_running(const fs::path& runtime_dir) { return ks::program_running(runtime_dir); }
 
 bool request_program_close(const fs::path& runtime_dir) {
-    if (runtime_dir.empty()) return false;
-    const std::string socket_path = (runtime_dir / kMainWindowClass).string();
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (socket_path.size() >= sizeof(address.sun_path)) return false;
-    std::memcpy(address.sun_path, socket_path.data(), socket_path.size());
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    bool sent = false;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) {
-        sent = ::send(fd, kCloseRequest.data(), kCloseRequest.size(), MSG_NOSIGNAL) ==
-               static_cast<ssize_t>(kCloseRequest.size());
-    }
-    ::close(fd);
-    return sent;
+    return send_instance_request(runtime_dir, InstanceRequest::Close);
 }
 
 // ---- The hooks -----------------------------------------------------------------------------

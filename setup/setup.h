@@ -35,6 +35,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/instance.h"
 #include "platform/product.h"
 #include "platform/prompt.h"
 
@@ -90,9 +91,8 @@ inline constexpr std::u16string_view kMruValue = u"MRU";
 
 // How the running program is found: its single-instance lock file in $XDG_RUNTIME_DIR and the
 // local socket named after its main window class.
-inline constexpr std::string_view kInstanceLockName = "vokspro5.mtx";
-inline constexpr std::string_view kMainWindowClass = "Brightloom Keystash Pro 2006";
-inline constexpr std::string_view kCloseRequest = "CLOSE\n";
+using ks::kInstanceLockName;
+using ks::kMainWindowClass;
 
 inline constexpr std::string_view kSamplesFolder = "Keystash Samples";
 inline constexpr std::string_view kLanguageFilePrefix = "keystash.exe.";

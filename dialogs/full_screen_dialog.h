@@ -1,0 +1,35 @@
+#pragma once
+// A dialog that fills its owner window: the title strip at the top, the body, and the soft-key
+// bar at the bottom. Done (command 1) calls on_done(); Cancel (2) and Escape reject.
+#include <QDialog>
+
+class QVBoxLayout;
+
+namespace ks::gui {
+
+class SoftKeyBar;
+class TitleStrip;
+
+class FullScreenDialog : public QDialog {
+    Q_OBJECT
+  public:
+    FullScreenDialog(QWidget* owner, int menu_id);
+    TitleStrip* title_strip() const { return strip_; }
+    SoftKeyBar* soft_keys() const { return keys_; }
+    // Runs a command as its menu or soft key would.
+    virtual void run_command(int id);
+
+  protected:
+    QVBoxLayout* body() const { return body_; }
+    void set_title(const QString& text, int icon_resource);
+    virtual void on_done() { accept(); }
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    TitleStrip* strip_;
+    SoftKeyBar* keys_;
+    QVBoxLayout* body_;
+};
+
+}  // namespace ks::gui

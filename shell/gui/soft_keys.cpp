@@ -1,0 +1,163 @@
+#include "shell/gui/soft_keys.h"
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QToolButton>
+
+#include "shell/gui/commands.h"
+#include "shell/gui/drawn_icons.h"
+#include "shell/gui/gui_services.h"
+#include "shell/utilities.h"
+
+namespace ks::gui {
+
+namespace {
+using namespace ks::cmd;
+
+constexpr MenuEntry kOptionsMenu[] = {
+    {u"Display", kDisplay},
+    {u"Security", kSecurity},
+    {u"Change Password", kChangePassword},
+    {u"Expanded Menus", kExpandedMenus},
+};
+constexpr MenuEntry kMainMenu[] = {
+    {u"New Card", kNewCard},
+    {u"New Folder", kNewFolder},
+    {u"", 0},
+    {u"Properties", kProperties},
+    {u"Rename", kRename},
+    {u"Delete", kDelete},
+    {u"", 0},
+    {u"Cut", kCut},
+    {u"Copy", kCopy},
+    {u"Paste", kPaste},
+    {u"Add to Favorites", kAddToFavorites},
+    {u"Save to My Forms", kSaveToMyForms},
+    {u"", 0},
+    {u"Export", kExport},
+    {u"Import", kImport},
+    {u"Import Form", kImportForm},
+    {u"", 0},
+    {u"Options", 0, kOptionsMenu},
+    {u"Help", kHelp},
+    {u"Check for Updates", kCheckForUpdates},
+    {u"About", kAbout},
+    {u"", 0},
+    {u"Wallets", kWallets},
+    {u"Exit", kExit},
+};
+constexpr MenuEntry kExpandedToolbar[] = {
+    {u"New Card", kNewCard},
+    {u"New Folder", kNewFolder},
+    {u"Properties", kProperties},
+};
+constexpr MenuEntry kChooserMenu[] = {
+    {u"New", kNew},    {u"Open", kOpen},   {u"Browse", kBrowse}, {u"Delete", kDelete},
+    {u"About", kAbout}, {u"", 0},          {u"Exit", kExit},
+};
+
+constexpr MenuTemplate kTemplates[] = {
+    {menu_id::kMain, {u"Find", kFind}, {u"MENU", kMenu, kMainMenu}},
+    {menu_id::kMainExpanded, {u"Find", kFind}, {u"MENU", kMenu, kMainMenu}, kExpandedToolbar},
+    {menu_id::kFind, {u"Go", kGo}, {u"Cancel", kFindCancel}},
+    {menu_id::kChooser, {u"New", kNew}, {u"MENU", kMenu, kChooserMenu}},
+    {menu_id::kAbout, {u"Done", kOk}, {u"Web Site", kWebSite}},
+    {menu_id::kDoneCancel, {u"Done", kOk}, {u"Cancel", kCancel}},
+};
+
+QString translated(std::u16string_view english) { return qs(translate_menu_text(english)); }
+}  // namespace
+
+const MenuTemplate* menu_template(int id) {
+    for (const MenuTemplate& t : kTemplates) {
+        if (t.id == id) return &t;
+    }
+    return nullptr;
+}
+
+SoftKeyBar::SoftKeyBar(int menu_id, QWidget* parent) : QWidget(parent), menu_id_(menu_id) {
+    setObjectName(QStringLiteral("SoftKeyBar"));
+    setAutoFillBackground(true);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    const MenuTemplate* t = menu_template(menu_id);
+    if (!t) return;
+    left_ = make_key(t->left);
+    layout->addWidget(left_, 1);
+    for (const MenuEntry& e : t->toolbar) {
+        auto* button = new QToolButton(this);
+        button->setIcon(command_icon(e.command));
+        button->setToolTip(translated(e.english));
+        button->setAccessibleName(translated(e.english));
+        button->setAutoRaise(true);
+        connect(button, &QToolButton::clicked, this, [this, id = e.command] { emit command(id); });
+        layout->addWidget(button);
+    }
+    right_ = make_key(t->right);
+    layout->addWidget(right_, 1);
+}
+
+QToolButton* SoftKeyBar::make_key(const MenuEntry& entry) {
+    auto* key = new QToolButton(this);
+    key->setText(translated(entry.english));
+    key->setAccessibleName(key->text());
+    key->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    key->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    key->setMinimumHeight(26);
+    key->setFocusPolicy(Qt::NoFocus);
+    if (!entry.submenu.empty()) {
+        menu_ = new QMenu(key);
+        fill_menu(menu_, entry.submenu);
+        connect(menu_, &QMenu::aboutToShow, this, &SoftKeyBar::menu_about_to_show);
+        connect(key, &QToolButton::clicked, this, [this, key] {
+            menu_->popup(key->mapToGlobal(QPoint(key->width() - menu_->sizeHint().width(),
+                                                 -menu_->sizeHint().height())));
+        });
+    } else {
+        connect(key, &QToolButton::clicked, this, [this, id = entry.command] { emit command(id); });
+    }
+    return key;
+}
+
+void SoftKeyBar::fill_menu(QMenu* menu, std::span<const MenuEntry> entries) {
+    for (const MenuEntry& e : entries) {
+        if (e.english.empty()) {
+            menu->addSeparator();
+        } else if (!e.submenu.empty()) {
+            fill_menu(menu->addMenu(translated(e.english)), e.submenu);
+        } else {
+            QAction* a = menu->addAction(translated(e.english));
+            a->setData(e.command);
+            if (e.command == cmd::kExpandedMenus) a->setCheckable(true);
+            connect(a, &QAction::triggered, this, [this, id = e.command] { emit command(id); });
+        }
+    }
+}
+
+QAction* SoftKeyBar::action(int command) const {
+    if (!menu_) return nullptr;
+    const QList<QAction*> all = menu_->findChildren<QAction*>();
+    for (QAction* a : all) {
+        if (a->data().isValid() && a->data().toInt() == command) return a;
+    }
+    return nullptr;
+}
+
+void SoftKeyBar::press_left() {
+    if (left_) left_->click();
+}
+
+void SoftKeyBar::press_right() {
+    if (right_) right_->click();
+}
+
+void translate_menu(QMenu* menu) {
+    for (QAction* a : menu->actions()) {
+        if (a->isSeparator()) continue;
+        a->setText(qs(translate_menu_text(u16(a->text()))));
+        if (a->menu()) translate_menu(a->menu());
+    }
+}
+
+}  // namespace ks::gui
