@@ -43,12 +43,8 @@ void FullScreenDialog::run_command(int id) {
 }
 
 void FullScreenDialog::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
-        keys_->press_left();
-        return;
-    }
-    if (event->key() == Qt::Key_F2 && event->modifiers() == Qt::NoModifier) {
-        keys_->press_right();
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::NoModifier) {
+        keys_->press_right();  // the second soft key: usually the menu
         return;
     }
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&

@@ -1,6 +1,7 @@
 #pragma once
 // A dialog that fills its owner window: the title strip at the top, the body, and the soft-key
-// bar at the bottom. Done (command 1) calls on_done(); Cancel (2) and Escape reject.
+// bar at the bottom. Done (command 1, Ctrl+Enter) calls on_done(); Cancel (2) and Escape
+// reject; F10 presses the second soft key.
 #include <QDialog>
 
 class QVBoxLayout;

@@ -2,7 +2,8 @@
 # Installs the Debian packages the build needs, when any is missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev nlohmann-json3-dev libbenchmark-dev libssl-dev)
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev nlohmann-json3-dev libbenchmark-dev libssl-dev
+          qt6-base-dev libgl-dev fonts-dejavu-core)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the program's main job: keystash-cli on the
-# bundled sample wallet (password "keystash"), showing its tree and one card.
+# Installs what is missing, builds, and runs the program's main job on the bundled sample wallet
+# (password "keystash"): the desktop program `keystash` when a display is available, else the
+# sample's tree and one card through keystash-cli.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,8 +11,14 @@ build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja
 cmake --build "$build"
 
-cli="$build/cli/keystash-cli"
 sample="$build/share/keystash/Sample Wallet.ks5"
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    echo "Starting keystash on \"$sample\" (password: keystash)"
+    exec "$build/shell/keystash" "$(realpath "$sample")"
+fi
+
+cli="$build/cli/keystash-cli"
+echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): showing the sample through keystash-cli."
 echo
 echo "\$ keystash-cli ls -R \"Sample Wallet.ks5\"        (password: keystash)"
 echo keystash | "$cli" ls "$sample" -R

@@ -231,10 +231,12 @@ MainWindow::MainWindow(Registry& registry, std::unique_ptr<DialogRunner> dialogs
     connect(help_key, &QShortcut::activated, this, [this] { command(cmd::kHelp); });
     auto* menu_key = new QShortcut(QKeySequence(Qt::Key_F10), this);
     connect(menu_key, &QShortcut::activated, this, [this] { keys_->press_right(); });
-    auto* left_key = new QShortcut(QKeySequence(Qt::Key_F1 | Qt::SHIFT), this);
-    connect(left_key, &QShortcut::activated, this, [this] { keys_->press_left(); });
 
     qApp->installEventFilter(this);
+    connect(qApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) {
+                if (state != Qt::ApplicationActive) switched_away();
+            });
     message_boxes().set_owner(this);
     lay_out();
 }
@@ -265,6 +267,7 @@ void MainWindow::handle_message(uint32_t message, intptr_t wparam) {
         case MWM_SHOWCHOOSER: show_chooser(); break;
         case MWM_SHOWTREE:
             if (wparam == 1) {
+                activateWindow();
                 set_find_mode(false);
                 if (tree_->topLevelItemCount() > 0 && !tree_->currentItem()) {
                     tree_->setCurrentItem(tree_->topLevelItem(0));
@@ -277,7 +280,7 @@ void MainWindow::handle_message(uint32_t message, intptr_t wparam) {
             break;
         case MWM_SYNCEND: QApplication::beep(); break;
         case MWM_AUTOCLOSE:
-            if (activity_.due(clock().now()) || activity_.due(SystemClock().now())) {
+            if (activity_.due(clock().now())) {
                 dismiss_dialogs();
                 post_message(this, WM_COMMAND, cmd::kExit);
             }
@@ -614,7 +617,7 @@ void MainWindow::closeEvent(QCloseEvent* e) {
     exiting_ = true;
     for (auto& [id, timer] : timers_) timer->stop();
     e->accept();
-    QApplication::quit();
+    emit finished();
 }
 
 void MainWindow::changeEvent(QEvent* e) {
@@ -623,6 +626,15 @@ void MainWindow::changeEvent(QEvent* e) {
         if (tree_->isVisible() && !find_edit_->hasFocus()) tree_->setFocus();
     }
     QWidget::changeEvent(e);
+}
+
+void MainWindow::switched_away() {
+    // The wallet's "close when switching" choice: another program took the focus.
+    if (exiting_ || modal_depth_ > 0 || !session_.is_open() || !session_.close_when_switching() ||
+        chooser_)
+        return;
+    dismiss_dialogs();
+    post_message(this, MWM_SHOWCHOOSER);
 }
 
 void MainWindow::apply_auto_close() {
@@ -781,8 +793,11 @@ void MainWindow::security_options() {
         ModalScope scope(modal_depth_);
         chosen = dialogs_->security_options(this, before);
     }
-    if (chosen && session_.is_open() && chosen->minutes != before.minutes) {
+    if (chosen && session_.is_open() &&
+        (chosen->minutes != before.minutes ||
+         chosen->close_when_switching != before.close_when_switching)) {
         session_.set_auto_close_minutes(chosen->minutes);
+        session_.set_close_when_switching(chosen->close_when_switching);
         document_.save_blocks();
     }
     activity_.period_minutes = session_.auto_close_minutes();

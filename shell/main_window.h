@@ -130,6 +130,10 @@ class MainWindow final : public QWidget {
     // Applies the auto-close rule now (the idle timer and activation do).
     void apply_auto_close();
 
+  signals:
+    // The window closed: the program ends.
+    void finished();
+
   protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -156,6 +160,7 @@ class MainWindow final : public QWidget {
     void close_wallet();
     void exit_program();
     void dismiss_dialogs();
+    void switched_away();
     void start_auto_close();
     void stop_auto_close();
     void fill_tree();

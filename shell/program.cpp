@@ -119,6 +119,7 @@ int run_keystash(int argc, char** argv) {
     }
 
     MainWindow window(registry);
+    QObject::connect(&window, &MainWindow::finished, &app, &QApplication::quit, Qt::QueuedConnection);
     InstanceServer server(lock.held() ? runtime_dir : fs::path{}, window);
     window.show();
 

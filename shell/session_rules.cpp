@@ -118,8 +118,9 @@ bool has_visible_text(std::u16string_view text) {
 
 bool time_jumped(const DateTime& previous, const DateTime& now) {
     if (now.day != previous.day || now.hour != previous.hour) return true;
-    const int moved = (static_cast<int>(now.second) - static_cast<int>(previous.second) + 60) % 60;
-    return moved > 10;
+    const int64_t seconds = (whole_minutes(now) - whole_minutes(previous)) * 60 +
+                            static_cast<int64_t>(now.second) - previous.second;
+    return seconds > 10 || seconds < 0;  // a sleep of whole minutes counts too
 }
 
 std::u16string wallet_display_name(const fs::path& path) {

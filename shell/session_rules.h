@@ -72,8 +72,9 @@ bool auto_close_due(bool wallet_open, uint32_t period_minutes, const DateTime& l
 bool auto_close_due_minutes(bool wallet_open, uint32_t period_minutes, int64_t last_activity,
                             int64_t now);
 
-// The watcher's test for a sleep between two samples taken 1.2 s apart: the seconds moved on
-// by more than 10 (counting across the minute's wrap), or the day or the hour changed.
+// The watcher's test for a sleep between two samples taken 1.2 s apart: more than 10 seconds
+// passed (whole minutes with the same seconds too), the clock went back, or the day or the
+// hour changed.
 bool time_jumped(const DateTime& previous, const DateTime& now);
 
 // ---- Header layout ----

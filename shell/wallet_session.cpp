@@ -1,5 +1,6 @@
 #include "shell/wallet_session.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/format.h"
@@ -31,6 +32,9 @@ class BusyScope {
 }  // namespace
 
 bool wallet_writable(const fs::path& path) {
+    // A file nobody may write is read-only even for a user the system lets write anything.
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0 || (st.st_mode & 0222) == 0) return false;
     if (::access(path.c_str(), W_OK) != 0) return false;
     fs::path folder = path.parent_path();
     if (folder.empty()) folder = ".";
@@ -138,6 +142,12 @@ uint32_t WalletSession::auto_close_minutes() const {
 
 bool WalletSession::close_when_switching() const {
     return is_open() && document_.settings().value(format::settings::kCloseWhenSwitching) != 0;
+}
+
+void WalletSession::set_close_when_switching(bool on) {
+    if (!is_open() || close_when_switching() == on) return;
+    document_.settings().set_value(format::settings::kCloseWhenSwitching, on ? 1 : 0);
+    document_.settings().add_flags(format::settings::kFlagSecurityChanged);
 }
 
 void WalletSession::set_auto_close_minutes(uint32_t minutes) {

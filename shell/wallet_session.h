@@ -80,8 +80,9 @@ class WalletSession {
     // The wallet's own auto-close period (minutes, 0 never) and close-when-switching flag.
     uint32_t auto_close_minutes() const;
     bool close_when_switching() const;
-    // Stores a changed period and marks the settings block for saving.
+    // Store a changed value and mark the settings block for saving.
     void set_auto_close_minutes(uint32_t minutes);
+    void set_close_when_switching(bool on);
 
     WalletDocument& document() { return document_; }
 
