@@ -363,14 +363,18 @@ void MainWindow::command(int id) {
             watcher_.stop();
             show_chooser();
             break;
-        case cmd::kFind: set_find_mode(true); break;
+        case cmd::kFind:
+            if (session_.is_open()) set_find_mode(true);
+            break;
         case cmd::kGo:
         case cmd::kSearchButton: run_find(); break;
         case cmd::kDisplay: display_options(); break;
         case cmd::kSecurity: security_options(); break;
         case cmd::kCheckForUpdates: open_address(std::string(kUpdatePage)); break;
         case cmd::kHelp: open_help(); break;
-        case cmd::kModeButton: set_find_mode(!find_mode_); break;
+        case cmd::kModeButton:
+            if (session_.is_open() || find_mode_) set_find_mode(!find_mode_);
+            break;
         case cmd::kClearButton: find_edit_->clear(); break;
         case cmd::kExpandButton: expand_or_collapse(); break;
         case cmd::kExpandedMenus:
@@ -389,6 +393,7 @@ void MainWindow::select_menu(int menu_id) {
     keys_ = new SoftKeyBar(menu_id, this);
     connect(keys_, &SoftKeyBar::command, this, &MainWindow::command);
     connect(keys_, &SoftKeyBar::menu_about_to_show, this, &MainWindow::enable_menu_items);
+    enable_menu_items();
     keys_->show();
     lay_out();
 }
@@ -398,12 +403,11 @@ void MainWindow::enable_menu_items() {
         cmd::kNewCard, cmd::kNewFolder, cmd::kProperties, cmd::kRename, cmd::kDelete,
         cmd::kCut, cmd::kCopy, cmd::kPaste, cmd::kAddToFavorites, cmd::kSaveToMyForms,
         cmd::kExport, cmd::kImport, cmd::kImportForm};
-    for (int id : kTreeCommands) {
-        if (QAction* a = keys_->action(id)) a->setEnabled(false);  // the tree issue's commands
-    }
+    // The item commands come with the wallet tree; until then they are offered disabled.
+    for (int id : kTreeCommands) keys_->set_command_enabled(id, false);
     const bool writable = session_.is_open() && !session_.read_only();
     for (int id : {cmd::kChangePassword, cmd::kSecurity, cmd::kDisplay}) {
-        if (QAction* a = keys_->action(id)) a->setEnabled(writable);
+        keys_->set_command_enabled(id, writable);
     }
     if (QAction* a = keys_->action(cmd::kExpandedMenus)) {
         a->setChecked(app_settings().MenusExpanded != 0);

@@ -92,6 +92,7 @@ SoftKeyBar::SoftKeyBar(int menu_id, QWidget* parent) : QWidget(parent), menu_id_
         button->setAccessibleName(translated(e.english));
         button->setAutoRaise(true);
         connect(button, &QToolButton::clicked, this, [this, id = e.command] { emit command(id); });
+        image_buttons_.emplace_back(e.command, button);
         layout->addWidget(button);
     }
     right_ = make_key(t->right);
@@ -142,6 +143,13 @@ QAction* SoftKeyBar::action(int command) const {
         if (a->data().isValid() && a->data().toInt() == command) return a;
     }
     return nullptr;
+}
+
+void SoftKeyBar::set_command_enabled(int command, bool enabled) {
+    if (QAction* a = action(command)) a->setEnabled(enabled);
+    for (auto& [id, button] : image_buttons_) {
+        if (id == command) button->setEnabled(enabled);
+    }
 }
 
 void SoftKeyBar::press_left() {

@@ -36,6 +36,8 @@ class SoftKeyBar final : public QWidget {
     // The popup menu of the right key (or the left), for enabling and ticking items.
     QMenu* menu() const { return menu_; }
     QAction* action(int command) const;
+    // Enables or disables a command wherever the bar offers it: a menu item or an image button.
+    void set_command_enabled(int command, bool enabled);
     QToolButton* left_key() const { return left_; }
     QToolButton* right_key() const { return right_; }
     // Opens the key's menu, or runs its command (F1/F2 and the keyboard's soft keys).
@@ -54,6 +56,7 @@ class SoftKeyBar final : public QWidget {
     QMenu* menu_ = nullptr;
     QToolButton* left_ = nullptr;
     QToolButton* right_ = nullptr;
+    std::vector<std::pair<int, QToolButton*>> image_buttons_;
 };
 
 // Replaces every item's English text with its translation (submenus too).
