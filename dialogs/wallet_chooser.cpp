@@ -1,6 +1,7 @@
 #include "dialogs/wallet_chooser.h"
 
 #include <QFileDialog>
+#include <QFileSystemWatcher>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMenu>
@@ -77,6 +78,10 @@ WalletChooser::WalletChooser(QWidget* owner, std::vector<fs::path> folders)
     connect(browse, &QPushButton::clicked, this, [this] { run_command(cmd::kBrowse); });
     connect(list_, &QListWidget::itemActivated, this, [this] { run_command(cmd::kOpen); });
     connect(soft_keys(), &SoftKeyBar::menu_about_to_show, this, &WalletChooser::update_menu);
+    // The list follows the folders: wallets copied in, synced or deleted elsewhere.
+    auto* watcher = new QFileSystemWatcher(this);
+    for (const fs::path& folder : folders_) watcher->addPath(path_text(folder));
+    connect(watcher, &QFileSystemWatcher::directoryChanged, this, &WalletChooser::refresh);
 
     ask_new_path = [this] {
         QFileDialog dialog(this, gui::text(text_id::kChooserTitle),

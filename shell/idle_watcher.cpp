@@ -21,7 +21,11 @@ void IdleWatcher::start() {
 }
 
 void IdleWatcher::stop() {
-    keep_running_ = false;
+    {
+        std::lock_guard lock(mutex_);
+        keep_running_ = false;
+    }
+    wake_.notify_all();
     if (thread_.joinable()) thread_.join();
 }
 
@@ -33,10 +37,13 @@ void IdleWatcher::sample(const DateTime& now) {
 
 void IdleWatcher::run() {
     using namespace std::chrono_literals;
+    std::unique_lock lock(mutex_);
     while (keep_running_) {
-        for (int half = 0; half < 2 && keep_running_; ++half) std::this_thread::sleep_for(600ms);
-        if (!keep_running_) break;
+        // Two sleeps of 600 ms, each ended early by stop().
+        if (wake_.wait_for(lock, 1200ms, [this] { return !keep_running_.load(); })) break;
+        lock.unlock();
         sample(SystemClock().now());
+        lock.lock();
     }
 }
 

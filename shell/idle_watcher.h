@@ -3,6 +3,8 @@
 // jumped (the machine slept), applies the auto-close rule. It touches no window: it only calls
 // `on_due`, which posts to the main window.
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <cstdint>
 #include <functional>
 #include <thread>
@@ -44,6 +46,8 @@ class IdleWatcher {
     ActivityState& state_;
     std::function<void()> on_due_;
     std::atomic<bool> keep_running_{false};
+    std::mutex mutex_;
+    std::condition_variable wake_;  // stop() need not wait out a sleep
     std::thread thread_;
     DateTime previous_{};
 };

@@ -18,6 +18,7 @@
 #include "shell/gui/messages.h"
 #include "shell/main_window.h"
 #include "shell/settings.h"
+#include "support/legacy_writer.h"
 #include "support/test_support.h"
 
 namespace ks::gui {
@@ -220,6 +221,25 @@ TEST_F(MainWindowTest, NewThenCancelCreatesNoFileAndTheChooserReturns) {
     EXPECT_EQ(window->header_text(), QStringLiteral("Fresh"));
 }
 
+TEST_F(MainWindowTest, APreviousVersionWalletIsConvertedAndOpened) {
+    test::LegacyWallet old;
+    old.records = {test::LegacyFolder{1, u"Bank", 0, 0}, test::legacy_item(2, 1, u"Visa", 0)};
+    test::write_legacy_wallet(dir / "Old.wal", old);
+    post_message(window.get(), MWM_SHOWCHOOSER);
+    settle();
+    ASSERT_TRUE(window->chooser());
+    window->chooser()->select_path(dir / "Old.wal");
+    boxes.answer(PromptAnswer::Yes);  // convert it
+    script.passwords = {u"secret", u"secret"};  // the old wallet's, then the new one's
+    window->chooser()->run_command(cmd::kOpen);
+    settle();
+    EXPECT_TRUE(fs::exists(dir / "Old.ks5"));
+    ASSERT_TRUE(window->session().is_open());
+    EXPECT_EQ(window->header_text(), QStringLiteral("Old"));
+    const auto items = tree_texts(window->tree());
+    EXPECT_NE(std::find(items.begin(), items.end(), u"Bank"), items.end());
+}
+
 TEST_F(MainWindowTest, AWrongPasswordReturnsToTheChooserWithTheReason) {
     open(wallet, u"wrong");
     EXPECT_FALSE(window->session().is_open());
@@ -263,6 +283,22 @@ TEST_F(MainWindowTest, TheIdleCheckClosesAfterThePeriodAndNotBefore) {
     EXPECT_TRUE(window->session().is_open());
     env.clock().advance_seconds(10);
     window->apply_auto_close();
+    settle();
+    EXPECT_FALSE(window->session().is_open());
+}
+
+TEST_F(MainWindowTest, SyncStartClosesTheWalletAfterASecond) {
+    open(wallet);
+    post_message(window.get(), MWM_SYNCSTART);
+    settle();
+    EXPECT_TRUE(window->timer_active(TIMER_SYNCCLOSE));
+    EXPECT_TRUE(window->session().is_open());
+    QTest::qWait(1300);
+    settle();
+    EXPECT_FALSE(window->timer_active(TIMER_SYNCCLOSE));
+    EXPECT_FALSE(window->session().is_open());
+    ASSERT_TRUE(window->chooser());
+    post_message(window.get(), MWM_SYNCEND);  // nothing is reopened
     settle();
     EXPECT_FALSE(window->session().is_open());
 }
