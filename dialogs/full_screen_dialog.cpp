@@ -47,7 +47,9 @@ void FullScreenDialog::keyPressEvent(QKeyEvent* event) {
         keys_->press_right();  // the second soft key: usually the menu
         return;
     }
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+    const bool has_done_key =
+        keys_->menu_id() == menu_id::kDoneCancel || keys_->menu_id() == menu_id::kAbout;
+    if (has_done_key && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         (event->modifiers() & Qt::ControlModifier)) {
         on_done();
         return;

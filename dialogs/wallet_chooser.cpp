@@ -175,10 +175,8 @@ void WalletChooser::run_command(int id) {
             break;
         case cmd::kExit:
         case cmd::kCancel:
+        case cmd::kOk:  // Done
             report(ChooserChoice::Exit);
-            break;
-        case cmd::kOk:
-            on_done();
             break;
         default:
             break;

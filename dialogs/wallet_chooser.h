@@ -46,7 +46,7 @@ class WalletChooser final : public FullScreenDialog {
     void run_command(int id) override;
 
   protected:
-    void on_done() override { run_command(812); }
+    void on_done() override { report(ChooserChoice::Exit); }
     void reject() override;
 
   private:
