@@ -107,7 +107,11 @@ void WalletChooser::refresh() {
     list_->clear();
     const QIcon icon = resource_icon(kProgramIcon);
     for (const fs::path& path : list_wallet_files(folders_)) {
-        auto* item = new QListWidgetItem(icon, path_text(path.filename()), list_);
+        // A wallet shows as its name; a previous-version file keeps its extension, so the
+        // conversion it needs is no surprise.
+        const bool legacy = iequals_ascii(from_utf8(path.extension().string()), u".wal");
+        auto* item = new QListWidgetItem(
+            icon, legacy ? path_text(path.filename()) : path_text(path.stem()), list_);
         item->setData(Qt::UserRole, path_text(path));
         item->setToolTip(path_text(path));
     }

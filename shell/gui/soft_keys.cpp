@@ -8,6 +8,7 @@
 #include "shell/gui/commands.h"
 #include "shell/gui/drawn_icons.h"
 #include "shell/gui/gui_services.h"
+#include "platform/texts.h"
 #include "shell/utilities.h"
 
 namespace ks::gui {
@@ -53,8 +54,9 @@ constexpr MenuEntry kExpandedToolbar[] = {
     {u"Properties", kProperties},
 };
 constexpr MenuEntry kChooserMenu[] = {
-    {u"New", kNew},    {u"Open", kOpen},   {u"Browse", kBrowse}, {u"Delete", kDelete},
-    {u"About", kAbout}, {u"", 0},          {u"Exit", kExit},
+    {u"New", kNew},       {u"Open", kOpen},   {u"Browse", kBrowse, {}, text_id::kBrowse},
+    {u"Delete", kDelete}, {u"About", kAbout}, {u"", 0},
+    {u"Exit", kExit},
 };
 
 constexpr MenuTemplate kTemplates[] = {
@@ -67,6 +69,7 @@ constexpr MenuTemplate kTemplates[] = {
 };
 
 QString translated(std::u16string_view english) { return qs(translate_menu_text(english)); }
+QString label(const MenuEntry& e) { return e.text_id ? text(e.text_id) : translated(e.english); }
 }  // namespace
 
 const MenuTemplate* menu_template(int id) {
@@ -128,7 +131,7 @@ void SoftKeyBar::fill_menu(QMenu* menu, std::span<const MenuEntry> entries) {
         } else if (!e.submenu.empty()) {
             fill_menu(menu->addMenu(translated(e.english)), e.submenu);
         } else {
-            QAction* a = menu->addAction(translated(e.english));
+            QAction* a = menu->addAction(label(e));
             a->setData(e.command);
             if (e.command == cmd::kExpandedMenus) a->setCheckable(true);
             connect(a, &QAction::triggered, this, [this, id = e.command] { emit command(id); });

@@ -3,6 +3,7 @@
 // from menu templates kept in code; every text goes through the menu text table.
 #include <QWidget>
 
+#include <cstdint>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,7 @@ struct MenuEntry {
     std::u16string_view english;  // empty: a separator
     int command = 0;
     std::span<const MenuEntry> submenu = {};
+    uint32_t text_id = 0;  // a text of our own instead of the menu text table's
 };
 
 struct MenuTemplate {
