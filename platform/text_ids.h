@@ -100,6 +100,7 @@ constexpr uint32_t kHelp = 20511;
 constexpr uint32_t kPasswordTitle = 20503;
 constexpr uint32_t kBold = 20513;
 constexpr uint32_t kNoWalletOpen = 20530;
+constexpr uint32_t kExpandAll = 20531;
 constexpr uint32_t kWelcome = 20580;
 constexpr uint32_t kPasswordChanged = 22006;
 constexpr uint32_t kFindTooShort = 22007;
@@ -233,6 +234,7 @@ constexpr TextUse kTextsInUse[] = {
     {kPasswordTitle, ""},
     {kBold, ""},
     {kNoWalletOpen, ""},
+    {kExpandAll, ""},
     {kWelcome, ""},
     {kPasswordChanged, ""},
     {kFindTooShort, ""},

@@ -200,7 +200,7 @@ MainWindow::MainWindow(Registry& registry, std::unique_ptr<DialogRunner> dialogs
     buttons_[cmd::kModeButton]->setAccessibleName(qs(translate_menu_text(u"Find")));
     buttons_[cmd::kSearchButton]->setAccessibleName(qs(translate_menu_text(u"Go")));
     buttons_[cmd::kClearButton]->setAccessibleName(qs(translate_menu_text(u"Clear")));
-    buttons_[cmd::kExpandButton]->setAccessibleName(QStringLiteral("Expand or collapse all"));
+    buttons_[cmd::kExpandButton]->setAccessibleName(gui::text(text_id::kExpandAll));
     find_edit_ = new FindEdit(this);
     find_edit_->setFont(gui::font(kHeaderFontSlot));
     connect(find_edit_, &FindEdit::run_find, this, [this] { post_message(this, MWM_RUNFIND); });
