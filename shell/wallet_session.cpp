@@ -79,14 +79,15 @@ OpenOutcome WalletSession::load(const fs::path& path, const SecretText& password
     const std::optional<std::u16string_view> key =
         password.empty() ? std::nullopt : std::optional<std::u16string_view>(password.view());
     const bool writable = wallet_writable(path);
-    OpenResult result;
-    {
+    const auto load_now = [&] {
         BusyScope busy(ui);
-        result = document_.load(path, key, !writable);
-        if (result == OpenResult::Damaged && writable) {
-            const RepairResult repaired = document_.repair(path, key, ui.prompt());
-            if (repaired.status == RepairStatus::Done) result = document_.load(path, key);
-        }
+        return document_.load(path, key, !writable);
+    };
+    OpenResult result = load_now();
+    if (result == OpenResult::Damaged && writable) {
+        // The repair's questions come without the wait cursor.
+        const RepairResult repaired = document_.repair(path, key, ui.prompt());
+        if (repaired.status == RepairStatus::Done) result = load_now();
     }
     if (result != OpenResult::Opened) {
         document_.close();
@@ -98,8 +99,9 @@ OpenOutcome WalletSession::load(const fs::path& path, const SecretText& password
 }
 
 bool WalletSession::create(const fs::path& path, const NewPassword& password, SessionUi& ui) {
-    const CreateResult result =
-        document_.create(path, password.password.view(), password.hint, true);
+    const std::optional<std::u16string_view> hint =
+        password.hint.empty() ? std::nullopt : std::optional<std::u16string_view>(password.hint);
+    const CreateResult result = document_.create(path, password.password.view(), hint, true);
     if (result == CreateResult::Created) return true;
     tell(ui, load_string(text_id::kCreateFailed));
     return false;
