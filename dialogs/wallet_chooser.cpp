@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <set>
 
+#include "forms/legacy_conversion.h"
 #include "platform/message_format.h"
 #include "platform/text.h"
 #include "platform/texts.h"
@@ -109,7 +110,7 @@ void WalletChooser::refresh() {
     for (const fs::path& path : list_wallet_files(folders_)) {
         // A wallet shows as its name; a previous-version file keeps its extension, so the
         // conversion it needs is no surprise.
-        const bool legacy = iequals_ascii(from_utf8(path.extension().string()), u".wal");
+        const bool legacy = is_legacy_wallet_path(path);
         auto* item = new QListWidgetItem(
             icon, legacy ? path_text(path.filename()) : path_text(path.stem()), list_);
         item->setData(Qt::UserRole, path_text(path));
@@ -189,8 +190,7 @@ void WalletChooser::run_command(int id) {
 
 void WalletChooser::open_path(fs::path path) {
     if (path.empty()) return;
-    if (path.string().size() > 5 && from_utf8(path.extension().string()).size() == 4 &&
-        iequals_ascii(from_utf8(path.extension().string()), u".wal")) {
+    if (is_legacy_wallet_path(path)) {
         path = convert_legacy ? convert_legacy(path) : fs::path{};
         if (path.empty()) {
             refresh();

@@ -484,10 +484,7 @@ void MainWindow::open_path(const fs::path& path) {
     kill_timer(TIMER_IDLECHECK);
     stop_auto_close();
     activity_.touch();
-    tree_->clear();
-    results_item_ = nullptr;
-    results_.clear();
-    tree_->hide();
+    close_wallet();
     WindowSessionUi ui(this, *dialogs_, modal_depth_);
     const OpenOutcome outcome = session_.open(path, ui);
     activity_.wallet_open = session_.is_open();
