@@ -6,6 +6,7 @@
 #include "card/title_strip.h"
 #include "shell/gui/commands.h"
 #include "shell/gui/drawn_icons.h"
+#include "shell/gui/item_images.h"
 #include "shell/gui/gui_services.h"
 #include "shell/gui/soft_keys.h"
 
@@ -34,7 +35,7 @@ FullScreenDialog::FullScreenDialog(QWidget* owner, int menu_id) : QDialog(owner)
 
 void FullScreenDialog::set_title(const QString& text, int icon_resource) {
     setWindowTitle(text);
-    strip_->set_content(text, resource_icon(icon_resource));
+    strip_->set_content(text, strip_icon(icon_resource));
 }
 
 void FullScreenDialog::run_command(int id) {

@@ -228,28 +228,34 @@ IconResult decode_icon(std::span<const uint8_t> data, int wanted_size) {
     return result;
 }
 
-IconResult load_icon_file(const std::filesystem::path& path, int wanted_size) {
-    IconResult result;
-    result.status = IconStatus::FileUnreadable;
-    if (path.native().size() <= 4) return result;
+std::optional<std::vector<uint8_t>> read_icon_file(const std::filesystem::path& path,
+                                                   IconStatus* why) {
+    const auto fail = [why](IconStatus status) {
+        if (why) *why = status;
+        return std::nullopt;
+    };
+    if (path.native().size() <= 4) return fail(IconStatus::FileUnreadable);
     File file = File::open(path, FileMode::ReadOnly);
-    if (!file.is_open()) return result;
+    if (!file.is_open()) return fail(IconStatus::FileUnreadable);
     const std::optional<uint64_t> size = file.size();
-    if (!size) return result;
-    if (*size > kMaxIconFileSize) {
-        result.status = IconStatus::OutOfRange;
-        return result;
-    }
+    if (!size) return fail(IconStatus::FileUnreadable);
+    if (*size > kMaxIconFileSize) return fail(IconStatus::OutOfRange);
     std::vector<uint8_t> data;
     try {
         data.resize(static_cast<size_t>(*size));
     } catch (const std::bad_alloc&) {
-        result.status = IconStatus::OutOfRange;
-        return result;
+        return fail(IconStatus::OutOfRange);
     }
     const IoResult read = file.read_at(0, data);
-    if (read.failed() || read.bytes != data.size()) return result;
-    return decode_icon(data, wanted_size);
+    if (read.failed() || read.bytes != data.size()) return fail(IconStatus::FileUnreadable);
+    return data;
+}
+
+IconResult load_icon_file(const std::filesystem::path& path, int wanted_size) {
+    IconStatus why = IconStatus::FileUnreadable;
+    const auto data = read_icon_file(path, &why);
+    if (!data) return IconResult{why, {}};
+    return decode_icon(*data, wanted_size);
 }
 
 }  // namespace ks

@@ -2,6 +2,7 @@
 // Decoding of imported icons: the 16- or 32-pixel image of an ICO file, as plain RGBA pixels.
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -41,5 +42,9 @@ IconResult decode_icon(std::span<const uint8_t> data, int wanted_size);
 // Reads a whole .ico file (at most kMaxIconFileSize bytes) and decodes it as above.
 constexpr uint64_t kMaxIconFileSize = 16 * 1024 * 1024;
 IconResult load_icon_file(const std::filesystem::path& path, int wanted_size);
+// The bytes of an icon file (at most kMaxIconFileSize); nothing, with the reason in `why`, when
+// it cannot be read.
+std::optional<std::vector<uint8_t>> read_icon_file(const std::filesystem::path& path,
+                                                   IconStatus* why = nullptr);
 
 }  // namespace ks

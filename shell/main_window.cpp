@@ -10,10 +10,7 @@
 #include <QPainter>
 #include <QProcess>
 #include <QShortcut>
-#include <QTreeWidget>
 #include <QUrl>
-
-#include <stack>
 
 #include "core/keys.h"
 #include "core/format.h"
@@ -43,11 +40,9 @@ namespace fs = std::filesystem;
 namespace {
 constexpr int kIdleCheckMs = 10000;
 constexpr int kSyncCloseMs = 1000;
-constexpr int kDragScrollMs = 75;
 constexpr uint32_t kHeaderLine = 0x9C613B;
 constexpr uint32_t kPressedStart = 0xCCF4FF;
 constexpr uint32_t kPressedEnd = 0x91D0FF;
-constexpr int kRoleIndex = Qt::UserRole;
 
 // Counts a dialog run to completion, so that an exit waits until it has unwound.
 class ModalScope {
@@ -210,14 +205,13 @@ MainWindow::MainWindow(Registry& registry, std::unique_ptr<DialogRunner> dialogs
         find_edit_->setFocus();
     });
 
-    tree_ = new QTreeWidget(this);
-    tree_->setObjectName(QStringLiteral("WalletTree"));
-    tree_->setHeaderHidden(true);
-    tree_->setFrameShape(QFrame::NoFrame);
+    tree_ = new WalletTree(document_, results_, this);
     tree_->setAccessibleName(qs(load_string(text_id::kProductName)));
     tree_->setFont(font_for_size(app_settings().FontMain, app_settings().FontMainStyle & 1));
-    tree_->installEventFilter(this);
     tree_->hide();
+    connect(tree_, &WalletTree::enter_find, this, [this] { set_find_mode(true); });
+    connect(tree_, &WalletTree::activity, this, [this] { activity_.touch(); });
+    connect(tree_, &WalletTree::dropped, this, [this] { post_message(this, MWM_DROP); });
 
     select_menu(app_settings().MenusExpanded ? menu_id::kMainExpanded : menu_id::kMain);
 
@@ -245,6 +239,9 @@ MainWindow::~MainWindow() {
     qApp->removeEventFilter(this);
     watcher_.stop();
     message_boxes().set_owner(nullptr);
+    // The tree listens to the document, which goes before the window's children do.
+    delete tree_;
+    tree_ = nullptr;
     session_.close();
 }
 
@@ -269,9 +266,7 @@ void MainWindow::handle_message(uint32_t message, intptr_t wparam) {
             if (wparam == 1) {
                 activateWindow();
                 set_find_mode(false);
-                if (tree_->topLevelItemCount() > 0 && !tree_->currentItem()) {
-                    tree_->setCurrentItem(tree_->topLevelItem(0));
-                }
+                select_first_row();
             }
             break;
         case MWM_SYNCSTART:
@@ -286,7 +281,9 @@ void MainWindow::handle_message(uint32_t message, intptr_t wparam) {
             }
             break;
         case WM_COMMAND: command(static_cast<int>(wparam)); break;
-        default: break;  // the tree's messages come with the tree
+        case MWM_DROP: tree_->finish_drop(); break;
+        case MWM_CARDCLOSED: tree_->card_closed(static_cast<int>(wparam), kNoIndex, false); break;
+        default: break;
     }
 }
 
@@ -329,14 +326,6 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
             activity_.touch();
             break;
         default: break;
-    }
-    if (watched == tree_ && e->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(e);
-        if (key->key() == Qt::Key_Up && tree_->topLevelItemCount() > 0 &&
-            tree_->currentItem() == tree_->topLevelItem(0)) {
-            set_find_mode(true);
-            return true;
-        }
     }
     return QWidget::eventFilter(watched, e);
 }
@@ -381,7 +370,12 @@ void MainWindow::command(int id) {
             app_settings().set(&AppSettings::MenusExpanded, app_settings().MenusExpanded ? 0 : 1);
             select_menu(app_settings().MenusExpanded ? menu_id::kMainExpanded : menu_id::kMain);
             break;
-        default: break;  // the tree's commands come with the tree
+        default:
+            if (WalletTree::is_tree_command(id) && session_.is_open()) {
+                ModalScope scope(modal_depth_);
+                tree_->command(id);
+            }
+            break;
     }
 }
 
@@ -399,12 +393,10 @@ void MainWindow::select_menu(int menu_id) {
 }
 
 void MainWindow::enable_menu_items() {
-    static constexpr int kTreeCommands[] = {
-        cmd::kNewCard, cmd::kNewFolder, cmd::kProperties, cmd::kRename, cmd::kDelete,
-        cmd::kCut, cmd::kCopy, cmd::kPaste, cmd::kAddToFavorites, cmd::kSaveToMyForms,
-        cmd::kExport, cmd::kImport, cmd::kImportForm};
-    // The item commands come with the wallet tree; until then they are offered disabled.
-    for (int id : kTreeCommands) keys_->set_command_enabled(id, false);
+    tree_->enable_menu([this](int id) { return keys_->action(id); });
+    for (int id : {cmd::kNewCard, cmd::kNewFolder, cmd::kProperties}) {
+        if (QAction* a = keys_->action(id)) keys_->set_command_enabled(id, a->isEnabled());
+    }
     const bool writable = session_.is_open() && !session_.read_only();
     for (int id : {cmd::kChangePassword, cmd::kSecurity, cmd::kDisplay}) {
         keys_->set_command_enabled(id, writable);
@@ -495,7 +487,7 @@ void MainWindow::open_path(const fs::path& path) {
     }
     activity_.touch();
     start_auto_close();
-    fill_tree();
+    tree_->reload();
     tree_->show();
     lay_out();
     post_message(this, MWM_SHOWTREE, 1);
@@ -520,11 +512,10 @@ void MainWindow::stop_auto_close() {
 }
 
 void MainWindow::close_wallet() {
-    tree_->clear();
-    results_item_ = nullptr;
     results_.clear();
     tree_->hide();
     session_.close();
+    tree_->reload();
     activity_.wallet_open = false;
     update();
 }
@@ -660,46 +651,11 @@ void MainWindow::dismiss_dialogs() {
 
 // ---- The items and the find ----
 
-void MainWindow::fill_tree() {
-    tree_->clear();
-    results_item_ = nullptr;
-    const QColor card_colour = colour(document_.settings().value(format::settings::kCardEntryColour));
-    const QColor folder_colour = colour(document_.settings().value(format::settings::kTreeColour));
-    // Folders are walked with a stack of their own, so a deep wallet cannot exhaust the call
-    // stack.
-    std::stack<std::pair<int, QTreeWidgetItem*>> pending;
-    pending.push({kNoIndex, nullptr});
-    while (!pending.empty()) {
-        const auto [parent, parent_item] = pending.top();
-        pending.pop();
-        for (int index : document_.children_of(parent)) {
-            const TreeNode* node = document_.node(index);
-            if (!node) continue;
-            auto* item = parent_item ? new QTreeWidgetItem(parent_item) : new QTreeWidgetItem(tree_);
-            item->setText(0, qs(node->name()));
-            item->setData(0, kRoleIndex, index);
-            const bool is_card = document_.kind_of(index) == 1;
-            item->setForeground(0, is_card ? card_colour : folder_colour);
-            if (!is_card) pending.push({index, item});
-        }
+void MainWindow::select_first_row() {
+    QAbstractItemModel* model = tree_->model();
+    if (!tree_->currentIndex().isValid() && model->rowCount() > 0) {
+        tree_->setCurrentIndex(model->index(0, 0));
     }
-}
-
-void MainWindow::fill_search_results(bool expand) {
-    delete results_item_;
-    results_item_ = new QTreeWidgetItem();
-    tree_->insertTopLevelItem(0, results_item_);
-    results_item_->setText(0, gui::text(text_id::kCaption2));
-    results_item_->setData(0, kRoleIndex, kSearchResultsEntry);
-    results_item_->setForeground(0, colour(app_settings().ColorFolderSpecial));
-    for (int index : results_.indexes) {
-        const TreeNode* node = document_.node(index);
-        if (!node) continue;
-        auto* item = new QTreeWidgetItem(results_item_);
-        item->setText(0, qs(node->name()));
-        item->setData(0, kRoleIndex, index);
-    }
-    results_item_->setExpanded(expand);
 }
 
 void MainWindow::run_find() {
@@ -720,9 +676,8 @@ void MainWindow::run_find() {
     results_.clear();
     search_wallet(document_, request.text, results_);
     QApplication::restoreOverrideCursor();
-    fill_search_results(true);
-    if (!results_.indexes.empty() && results_item_->childCount() > 0) {
-        tree_->setCurrentItem(results_item_->child(0));
+    tree_->show_search_results();
+    if (!results_.indexes.empty()) {
         tree_->setFocus();
     } else {
         message_box(text_id::kFindNothing, text_id::kProductName, PromptButtons::Ok,
@@ -732,12 +687,7 @@ void MainWindow::run_find() {
 }
 
 void MainWindow::expand_or_collapse() {
-    expanded_ = !expanded_;
-    if (expanded_) tree_->expandAll();
-    else tree_->collapseAll();
-    if (!tree_->currentItem() && tree_->topLevelItemCount() > 0) {
-        tree_->setCurrentItem(tree_->topLevelItem(0));
-    }
+    tree_->expand_or_collapse_all();
     tree_->setFocus();
 }
 
@@ -781,8 +731,7 @@ void MainWindow::display_options() {
     document_.settings().set_default_card_style(chosen->card_defaults);
     document_.save_blocks();
     tree_->setFont(font_for_size(s.FontMain, s.FontMainStyle & 1));
-    fill_tree();
-    if (!results_.indexes.empty()) fill_search_results(true);
+    tree_->viewport()->update();
 }
 
 void MainWindow::security_options() {

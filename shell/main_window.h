@@ -21,9 +21,8 @@
 #include "shell/shell_integration.h"
 #include "shell/session_rules.h"
 #include "shell/wallet_session.h"
+#include "shell/wallet_tree.h"
 
-class QTreeWidget;
-class QTreeWidgetItem;
 
 namespace ks {
 class Registry;
@@ -115,7 +114,7 @@ class MainWindow final : public QWidget {
     SoftKeyBar* soft_keys() const { return keys_; }
     FindEdit* find_edit() const { return find_edit_; }
     HeaderButton* header_button(int id) const;
-    QTreeWidget* tree() const { return tree_; }
+    WalletTree* tree() const { return tree_; }
     WalletChooser* chooser() const { return chooser_; }
     WalletSession& session() { return session_; }
     WalletDocument& document() { return document_; }
@@ -163,8 +162,7 @@ class MainWindow final : public QWidget {
     void switched_away();
     void start_auto_close();
     void stop_auto_close();
-    void fill_tree();
-    void fill_search_results(bool expand);
+    void select_first_row();
     void change_password();
     void display_options();
     void security_options();
@@ -199,8 +197,7 @@ class MainWindow final : public QWidget {
     SoftKeyBar* keys_ = nullptr;
     FindEdit* find_edit_ = nullptr;
     std::map<int, HeaderButton*> buttons_;
-    QTreeWidget* tree_ = nullptr;
-    QTreeWidgetItem* results_item_ = nullptr;
+    WalletTree* tree_ = nullptr;
     QPointer<WalletChooser> chooser_;
 };
 

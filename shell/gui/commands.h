@@ -51,4 +51,5 @@ constexpr int kMainExpanded = 987;
 constexpr int kChooser = 966;
 constexpr int kAbout = 968;
 constexpr int kDoneCancel = 969;
+constexpr int kCancelOnly = 970;
 }  // namespace ks::menu_id

@@ -66,6 +66,7 @@ constexpr MenuTemplate kTemplates[] = {
     {menu_id::kChooser, {u"New", kNew}, {u"MENU", kMenu, kChooserMenu}},
     {menu_id::kAbout, {u"Done", kOk}, {u"Web Site", kWebSite}},
     {menu_id::kDoneCancel, {u"Done", kOk}, {u"Cancel", kCancel}},
+    {menu_id::kCancelOnly, {u"Cancel", kCancel}, {}},
 };
 
 QString translated(std::u16string_view english) { return qs(translate_menu_text(english)); }
@@ -98,8 +99,10 @@ SoftKeyBar::SoftKeyBar(int menu_id, QWidget* parent) : QWidget(parent), menu_id_
         image_buttons_.emplace_back(e.command, button);
         layout->addWidget(button);
     }
-    right_ = make_key(t->right);
-    layout->addWidget(right_, 1);
+    if (!t->right.english.empty()) {
+        right_ = make_key(t->right);
+        layout->addWidget(right_, 1);
+    }
 }
 
 QToolButton* SoftKeyBar::make_key(const MenuEntry& entry) {
@@ -125,23 +128,33 @@ QToolButton* SoftKeyBar::make_key(const MenuEntry& entry) {
 }
 
 void SoftKeyBar::fill_menu(QMenu* menu, std::span<const MenuEntry> entries) {
+    gui::fill_menu(menu, entries, [this](int id) { emit command(id); });
+}
+
+QAction* SoftKeyBar::action(int command) const {
+    return menu_ ? menu_action(menu_, command) : nullptr;
+}
+
+void fill_menu(QMenu* menu, std::span<const MenuEntry> entries,
+               const std::function<void(int)>& on_command) {
     for (const MenuEntry& e : entries) {
         if (e.english.empty()) {
             menu->addSeparator();
         } else if (!e.submenu.empty()) {
-            fill_menu(menu->addMenu(translated(e.english)), e.submenu);
+            fill_menu(menu->addMenu(translated(e.english)), e.submenu, on_command);
         } else {
             QAction* a = menu->addAction(label(e));
             a->setData(e.command);
             if (e.command == cmd::kExpandedMenus) a->setCheckable(true);
-            connect(a, &QAction::triggered, this, [this, id = e.command] { emit command(id); });
+            QObject::connect(a, &QAction::triggered, menu, [on_command, id = e.command] {
+                on_command(id);
+            });
         }
     }
 }
 
-QAction* SoftKeyBar::action(int command) const {
-    if (!menu_) return nullptr;
-    const QList<QAction*> all = menu_->findChildren<QAction*>();
+QAction* menu_action(const QMenu* menu, int command) {
+    const QList<QAction*> all = menu->findChildren<QAction*>();
     for (QAction* a : all) {
         if (a->data().isValid() && a->data().toInt() == command) return a;
     }

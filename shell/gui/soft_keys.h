@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -60,6 +61,12 @@ class SoftKeyBar final : public QWidget {
     QToolButton* right_ = nullptr;
     std::vector<std::pair<int, QToolButton*>> image_buttons_;
 };
+
+// Adds the entries to `menu`, their texts translated; choosing one calls `on_command`.
+void fill_menu(QMenu* menu, std::span<const MenuEntry> entries,
+               const std::function<void(int)>& on_command);
+// The item of `menu` (or its submenus) that runs `command`.
+QAction* menu_action(const QMenu* menu, int command);
 
 // Replaces every item's English text with its translation (submenus too).
 void translate_menu(QMenu* menu);
