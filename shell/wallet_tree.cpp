@@ -324,7 +324,10 @@ bool WalletTree::command(int id) {
     return true;
 }
 
-void WalletTree::refuse() { QApplication::beep(); }
+void WalletTree::refuse() {
+    ++refusals_;
+    QApplication::beep();
+}
 
 bool WalletTree::ask(std::u16string question) {
     PromptMessage m{std::move(question), load_string(kConfirmCaption), PromptButtons::YesNo,
@@ -511,6 +514,17 @@ void WalletTree::move_to(const QModelIndex& target_index) {
     };
     ItemInfo target = info(target_index);
     const ItemKind source_kind = item_kind(document_, source);
+    // Only cards go into My Forms and Favorites.
+    const bool card_only_target = target.kind == ItemKind::MyForms ||
+                                  target.kind == ItemKind::Favorites ||
+                                  (target.kind == ItemKind::Card &&
+                                   (target.parent_kind == ItemKind::MyForms ||
+                                    target.parent_kind == ItemKind::Favorites));
+    if (source_kind == ItemKind::Folder && card_only_target) {
+        message_box(kCannotMoveFolder, kConfirmCaption, PromptButtons::Ok, PromptIcon::Exclamation);
+        finish();
+        return;
+    }
     const ClipMode mode = clip_.mode;
     // Paste must be allowed on the target with the source on the clipboard.
     clip_.mode = ClipMode::Cut;
@@ -871,14 +885,13 @@ void WalletTree::start_drag(const QModelIndex& source) {
     clip_ = {ClipMode::Drag, i.entry};
     setCurrentIndex(source);
     drag_ticks_ = 0;
-    drag_image_ = new QLabel(this);
+    drag_image_ = new QLabel(viewport());
     drag_image_->setObjectName(QStringLiteral("DragImage"));
     const QIcon icon = source.data(Qt::DecorationRole).value<QIcon>();
-    drag_image_->setText(QStringLiteral("<img src=''/>") + source.data().toString().toHtmlEscaped());
     drag_image_->setPixmap(icon.pixmap(iconSize()));
     drag_image_->setAttribute(Qt::WA_TransparentForMouseEvents);
     drag_image_->show();
-    grabMouse();
+    viewport()->grabMouse();
     drag_timer_.start();
 }
 
@@ -886,14 +899,13 @@ void WalletTree::drag_to(const QPoint& pos) {
     drag_pos_ = pos;
     emit activity();
     if (drag_image_) drag_image_->move(pos + QPoint(8, 8));
-    model_->set_drop_target(indexAt(viewport()->mapFrom(this, pos)));
-    drop_target_ = indexAt(viewport()->mapFrom(this, pos));
+    drop_target_ = indexAt(pos);
+    model_->set_drop_target(drop_target_);
 }
 
 void WalletTree::drag_tick() {
     ++drag_ticks_;
-    const QRect area = viewport()->geometry();
-    const int step = drag_scroll_step(drag_pos_.y(), area.top(), area.bottom(), drag_ticks_);
+    const int step = drag_scroll_step(drag_pos_.y(), 0, viewport()->height() - 1, drag_ticks_);
     if (step == 0) return;
     QScrollBar* bar = verticalScrollBar();
     bar->setValue(bar->value() + step);
@@ -906,10 +918,10 @@ void WalletTree::drag_tick() {
 
 void WalletTree::end_drag(const QPoint& pos) {
     drag_timer_.stop();
-    releaseMouse();
+    viewport()->releaseMouse();
     delete drag_image_;
     drag_image_ = nullptr;
-    drop_target_ = indexAt(viewport()->mapFrom(this, pos));
+    drop_target_ = indexAt(pos);
     model_->set_drop_target(QModelIndex());
     if (!drop_target_.isValid()) {
         clear_clip();

@@ -82,6 +82,7 @@ class WalletTree final : public QTreeView {
     uint32_t caps_of(const ItemInfo& info) const;
     uint32_t selected_caps() const { return caps_of(selected()); }
     const ClipState& clip() const { return clip_; }
+    bool editing() const { return state() == QAbstractItemView::EditingState; }
 
     // The item commands; false for a command that is not the tree's.
     bool command(int id);
@@ -99,7 +100,10 @@ class WalletTree final : public QTreeView {
     // The card window closed: 3 saved, 4 deleted.
     void card_closed(int result, int entry, bool new_card);
 
-    // Drag steps, for the program and its tests.
+    // Refused operations beep; this counts them.
+    int refusals() const { return refusals_; }
+
+    // Drag steps, for the program and its tests; positions are in the viewport's coordinates.
     void start_drag(const QModelIndex& source);
     void drag_to(const QPoint& pos);
     void end_drag(const QPoint& pos);
@@ -156,6 +160,7 @@ class WalletTree final : public QTreeView {
     unsigned drag_ticks_ = 0;
     QPoint drag_pos_;
     QLabel* drag_image_ = nullptr;
+    int refusals_ = 0;
 };
 
 }  // namespace ks::gui
