@@ -362,5 +362,26 @@ TEST_F(MainWindowTest, AReadOnlyWalletOpensAndSaysSo) {
     ::chmod(wallet.c_str(), 0600);
 }
 
+// The picture of the tree in the README is made here: set KEYSTASH_SCREENSHOT to a PNG path.
+TEST_F(MainWindowTest, TheSampleWalletRendersOffscreen) {
+    const fs::path sample = dir / "Sample Wallet.ks5";
+    fs::copy_file(KEYSTASH_SAMPLE_WALLET, sample);
+    open(sample, u"keystash");
+    ASSERT_TRUE(window->session().is_open());
+    window->resize(360, 480);
+    WalletTree* tree = window->tree();
+    const QAbstractItemModel* model = tree->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QModelIndex index = model->index(row, 0);
+        if (index.data().toString() != QStringLiteral("Web")) tree->expand(index);
+    }
+    tree->setCurrentIndex(model->index(1, 0, model->index(1, 0)));
+    settle();
+    const QImage shot = window->grab().toImage();
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_EQ(shot.size(), QSize(360, 480));
+    if (const char* out = std::getenv("KEYSTASH_SCREENSHOT")) EXPECT_TRUE(shot.save(QString::fromLocal8Bit(out)));
+}
+
 }  // namespace
 }  // namespace ks::gui
