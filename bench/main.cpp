@@ -2,6 +2,8 @@
 // each one's ratio to its floor and writes docs/performance.md (or --doc=PATH).
 #include <benchmark/benchmark.h>
 
+#include <QApplication>
+
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -12,6 +14,12 @@
 
 int main(int argc, char** argv) {
     using namespace ks::bench;
+    // The window benchmarks need an application; without a display they draw offscreen.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // The main window keeps its preferences beside the benchmarks' wallets, not the user's.
+    qputenv("KEYSTASH_CONFIG_DIR", QByteArray::fromStdString(BenchFiles::get().folder().string()));
     bool ratios = false;
     std::filesystem::path doc =
         std::filesystem::path(KEYSTASH_SOURCE_DIR) / "docs" / "performance.md";

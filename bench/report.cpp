@@ -83,6 +83,12 @@ std::vector<Pair> pairs() {
                         "BM_copy_file" + cards, "copying the file + fsync", Sense::AtMost,
                         std::nullopt, ""});
     }
+    list.push_back({"open to a filled tree, 10000 cards", "BM_tree_open/cards:10000",
+                    "BM_tree_floor/cards:10000", "document load + showing an empty main window",
+                    Sense::AtMost, 1.5,
+                    "The tree reads rows from the document's sorted child lists only as the view "
+                    "asks for them, so what remains beyond the floor is the session's checks "
+                    "and the first paint of the visible rows."});
     list.push_back({"repair scan, 20 MB damaged file", "BM_repair_scan", "BM_repair_read",
                     "one sequential read", Sense::AtMost, 2.0,
                     "The walk reads the node area through a 1 MiB window and checks every "

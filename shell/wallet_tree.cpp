@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QUrl>
@@ -710,7 +711,9 @@ void WalletTree::export_items() {
 
 void WalletTree::import_items(int command) {
     const ItemInfo i = selected();
-    const bool my_forms = i.kind == ItemKind::MyForms || i.parent_kind == ItemKind::MyForms;
+    // Import Form always brings a form into My Forms, wherever the selection is.
+    const bool my_forms = command == kImportForm || i.kind == ItemKind::MyForms ||
+                          i.parent_kind == ItemKind::MyForms;
     if (document_.read_only()) return;
     if (!my_forms) {
         if (!confirm_text_import(message_boxes())) return;
@@ -878,6 +881,22 @@ void WalletTree::mouseReleaseEvent(QMouseEvent* event) {
     QTreeView::mouseReleaseEvent(event);
 }
 
+QPixmap WalletTree::drag_picture(const QModelIndex& source) const {
+    const QIcon icon = source.data(Qt::DecorationRole).value<QIcon>();
+    const QString name = source.data().toString();
+    const QFontMetrics metrics(font());
+    const int side = iconSize().height();
+    const int height = std::max(side, metrics.height()) + 4;
+    QPixmap picture(side + 8 + metrics.horizontalAdvance(name) + 4, height);
+    picture.fill(QColor(255, 255, 255, 200));
+    QPainter painter(&picture);
+    icon.paint(&painter, QRect(2, (height - side) / 2, side, side));
+    painter.setFont(font());
+    painter.setPen(QColor(0x40, 0x40, 0x40));
+    painter.drawText(QRect(side + 6, 0, picture.width(), height), Qt::AlignVCenter, name);
+    return picture;
+}
+
 void WalletTree::start_drag(const QModelIndex& source) {
     const ItemInfo i = info(source);
     if (!(caps_of(i) & caps::kDrag)) return;
@@ -887,8 +906,7 @@ void WalletTree::start_drag(const QModelIndex& source) {
     drag_ticks_ = 0;
     drag_image_ = new QLabel(viewport());
     drag_image_->setObjectName(QStringLiteral("DragImage"));
-    const QIcon icon = source.data(Qt::DecorationRole).value<QIcon>();
-    drag_image_->setPixmap(icon.pixmap(iconSize()));
+    drag_image_->setPixmap(drag_picture(source));
     drag_image_->setAttribute(Qt::WA_TransparentForMouseEvents);
     drag_image_->show();
     viewport()->grabMouse();

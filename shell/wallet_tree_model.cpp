@@ -267,9 +267,21 @@ void WalletTreeModel::refresh_special_folders() {
     update_special(kFavouritesEntry, favourites_, live_favourites());
 }
 
+void WalletTreeModel::note_imported_icon(int index) {
+    const TreeNode* node = document_.node(index);
+    if (node && !node->deleted() && node->icon() == kCustomIcon) {
+        images_.add_imported(node->icon_image_unpadded());
+    }
+}
+
+void WalletTreeModel::note_imported_icons() {
+    images_.clear();
+    for (size_t i = 0; i < document_.nodes().size(); ++i) note_imported_icon(static_cast<int>(i));
+}
+
 void WalletTreeModel::reset() {
     beginResetModel();
-    images_.clear();
+    note_imported_icons();
     favourites_ = live_favourites();
     search_hits_ = live_results();
     cut_entry_ = kNoIndex;
@@ -342,7 +354,7 @@ void WalletTreeModel::before_change(const ListChange& change) {
 void WalletTreeModel::after_change(const ListChange& change) {
     switch (pending_) {
         case Pending::Reset:
-            images_.clear();
+            note_imported_icons();
             favourites_ = live_favourites();
             search_hits_ = live_results();
             cut_entry_ = kNoIndex;
@@ -358,7 +370,9 @@ void WalletTreeModel::after_change(const ListChange& change) {
         case Pending::None: break;
     }
     pending_ = Pending::None;
-    (void)change;
+    if (change.kind == ListChangeKind::Inserted || change.kind == ListChangeKind::Changed) {
+        note_imported_icon(change.index);
+    }
     refresh_special_folders();
 }
 

@@ -71,6 +71,9 @@ class WalletTreeModel final : public QAbstractItemModel, public ListListener {
     std::vector<int> live_favourites() const;
     std::vector<int> live_results() const;
     QString display_text(int entry) const;
+    // The wallet's imported icons are the pictures its items carry, in list order.
+    void note_imported_icons();
+    void note_imported_icon(int index);
 
     WalletDocument& document_;
     const SearchResults& results_;
