@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -276,7 +277,10 @@ SelectCardTypeDialog::SelectCardTypeDialog(QWidget* owner, const FormId& current
     }
     if (list_->count() > 0) {
         list_->setCurrentRow(selected);
-        list_->scrollToItem(list_->currentItem());
+        // Scrolled once the list has its size, so that the forms above stay in sight.
+        QTimer::singleShot(0, list_, [list = list_] {
+            list->scrollToItem(list->currentItem(), QAbstractItemView::PositionAtCenter);
+        });
     }
     connect(list_, &QListWidget::itemActivated, this, [this] { on_done(); });
     body()->addWidget(list_, 1);

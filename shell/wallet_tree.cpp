@@ -177,7 +177,11 @@ void TreeDialogs::show_card(QWidget* owner, WalletDocument& document, int index)
     auto* layout = new QVBoxLayout(&dialog);
     auto* fields = new QFormLayout;
     for (const FieldRecord& field : card->fields()) {
-        auto* value = new QLabel(qs(field.value()), &dialog);
+        // PIN values stay hidden, as the card window shows them.
+        const bool pin = field.kind() == static_cast<uint16_t>(FieldKind::Pin);
+        const QString shown = pin && !field.value().empty() ? QStringLiteral("••••••")
+                                                             : qs(field.value());
+        auto* value = new QLabel(shown, &dialog);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         value->setWordWrap(true);
         fields->addRow(qs(field.label()) + QLatin1Char(':'), value);
@@ -186,6 +190,7 @@ void TreeDialogs::show_card(QWidget* owner, WalletDocument& document, int index)
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);
+    if (owner) dialog.resize(owner->width() * 9 / 10, dialog.sizeHint().height());
     dialog.exec();
 }
 

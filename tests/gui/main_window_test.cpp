@@ -380,7 +380,9 @@ TEST_F(MainWindowTest, TheSampleWalletRendersOffscreen) {
     const QImage shot = window->grab().toImage();
     ASSERT_FALSE(shot.isNull());
     EXPECT_EQ(shot.size(), QSize(360, 480));
-    if (const char* out = std::getenv("KEYSTASH_SCREENSHOT")) EXPECT_TRUE(shot.save(QString::fromLocal8Bit(out)));
+    if (const char* out = std::getenv("KEYSTASH_SCREENSHOT")) {
+        EXPECT_TRUE(shot.save(QString::fromLocal8Bit(out)));
+    }
 }
 
 }  // namespace
