@@ -12,6 +12,7 @@
 
 #include "forms/form_file_messages.h"
 #include "platform/message_format.h"
+#include "platform/text_ids.h"
 #include "platform/texts.h"
 #include "shell/gui/commands.h"
 #include "shell/gui/gui_services.h"
@@ -20,40 +21,9 @@
 namespace ks::gui {
 
 namespace {
-constexpr int kExportTitle = 22110;
-constexpr int kItemsLabel = 22111;
-constexpr int kWholeWallet = 22112;
-constexpr int kSelectedFolder = 22113;
-constexpr int kSelectedCard = 22114;
-constexpr int kCardAsForm = 22115;
-constexpr int kFormatLabel = 22120;
-constexpr int kTextFormat = 22122;
-constexpr int kFormFormat = 22123;
-constexpr int kOutputLabel = 22130;
-constexpr int kIncludeLabel = 22131;
-constexpr int kDataInFields = 22135;
-constexpr int kPinValues = 22136;
-constexpr int kAttachedFiles = 22137;
-constexpr int kExportFormTitle = 22100;
-constexpr int kDescriptionLabel = 22101;
-constexpr int kAuthorLabel = 22102;
-constexpr int kSharingText = 22103;
-constexpr int kExcludeData = 22104;
-constexpr int kImportFormsTitle = 22050;
-constexpr int kImportFromFile = 22051;
-constexpr int kDownload = 22052;
-constexpr int kImportTip = 22053;
-constexpr int kMainMemory = 20852;
-constexpr int kStorageCard = 20854;
 constexpr int kExportStrip = 200;
 constexpr int kFormStrip = 221;
 constexpr int kLinkFontSlot = 27;
-
-QLabel* heading(uint32_t id, QWidget* parent) {
-    auto* label = new QLabel(text(id), parent);
-    label->setFont(gui::font(kDialogFontSlot));
-    return label;
-}
 
 QComboBox* labelled_combo(uint32_t label_id, QGridLayout* grid, int& row, QWidget* parent) {
     auto* label = heading(label_id, parent);
@@ -75,11 +45,11 @@ std::vector<ExportDestination> export_destinations() {
     std::vector<ExportDestination> out;
     for (const StorageLocation& l : storage_locations()) {
         if (l.on_storage_card) {
-            const std::u16string card = load_string(kStorageCard);
+            const std::u16string card = load_string(text_id::kStorageCard);
             const std::u16string name = l.path.filename().u16string();
             out.push_back({format_message(u"%s (%s)", {card, name}), l.path});
         } else {
-            out.push_back({load_string(kMainMemory), l.path});
+            out.push_back({load_string(text_id::kMainMemory), l.path});
         }
     }
     return out;
@@ -93,23 +63,23 @@ ExportDialog::ExportDialog(QWidget* owner, ExportRequest& request,
       request_(request),
       destinations_(std::move(destinations)) {
     setObjectName(QStringLiteral("ExportDialog"));
-    set_title(text(kExportTitle), kExportStrip);
+    set_title(text(text_id::kExportDialogTitle), kExportStrip);
     auto* grid = new QGridLayout;
     int row = 0;
-    items_ = labelled_combo(kItemsLabel, grid, row, this);
-    add_combo_string(items_, kWholeWallet, 0);
-    if (request.selection_kind == 2) add_combo_string(items_, kSelectedFolder, 1);
+    items_ = labelled_combo(text_id::kItemsToExport, grid, row, this);
+    add_combo_string(items_, text_id::kWholeWallet, 0);
+    if (request.selection_kind == 2) add_combo_string(items_, text_id::kSelectedFolder, 1);
     if (request.selection_kind == 1) {
-        add_combo_string(items_, kSelectedCard, 2);
-        add_combo_string(items_, kCardAsForm, 3);
+        add_combo_string(items_, text_id::kSelectedCard, 2);
+        add_combo_string(items_, text_id::kCardAsForm, 3);
     }
-    formats_ = labelled_combo(kFormatLabel, grid, row, this);
-    grid->addWidget(heading(kIncludeLabel, this), row++, 0);
+    formats_ = labelled_combo(text_id::kOutputFormat, grid, row, this);
+    grid->addWidget(heading(text_id::kInclude, this), row++, 0);
     option1_ = new QCheckBox(this);
     option2_ = new QCheckBox(this);
     grid->addWidget(option1_, row++, 0);
     grid->addWidget(option2_, row++, 0);
-    destinations_box_ = labelled_combo(kOutputLabel, grid, row, this);
+    destinations_box_ = labelled_combo(text_id::kOutputTo, grid, row, this);
     for (size_t i = 0; i < destinations_.size(); ++i) {
         destinations_box_->addItem(qs(destinations_[i].label), static_cast<int>(i));
     }
@@ -124,13 +94,13 @@ ExportDialog::ExportDialog(QWidget* owner, ExportRequest& request,
 void ExportDialog::fill_formats() {
     formats_->clear();
     if (items_->currentData().toInt() == 3) {
-        add_combo_string(formats_, kFormFormat, 2);
-        set_item_string(option1_, kDataInFields);
+        add_combo_string(formats_, text_id::kFormFormat, 2);
+        set_item_string(option1_, text_id::kDataInFields);
         option2_->hide();
     } else {
-        add_combo_string(formats_, kTextFormat, 0);
-        set_item_string(option1_, kAttachedFiles);
-        set_item_string(option2_, kPinValues);
+        add_combo_string(formats_, text_id::kTextFormat, 0);
+        set_item_string(option1_, text_id::kAttachedFiles);
+        set_item_string(option2_, text_id::kPinValues);
         option2_->show();
     }
     formats_->setCurrentIndex(0);
@@ -158,8 +128,8 @@ ExportFormsDialog::ExportFormsDialog(QWidget* owner, ExportFormsRequest& request
     setObjectName(QStringLiteral("ExportFormsDialog"));
     const std::u16string title =
         request.form_name.empty()
-            ? load_string(kExportFormTitle)
-            : format_message(u"%s: %s", {std::u16string_view(load_string(kExportFormTitle)),
+            ? load_string(text_id::kExportFormTitle)
+            : format_message(u"%s: %s", {std::u16string_view(load_string(text_id::kExportFormTitle)),
                                          std::u16string_view(request.form_name)});
     set_title(qs(title), kFormStrip);
     auto* grid = new QGridLayout;
@@ -174,12 +144,12 @@ ExportFormsDialog::ExportFormsDialog(QWidget* owner, ExportFormsRequest& request
         grid->addWidget(line, row++, 0);
         return line;
     };
-    description_ = edit(kDescriptionLabel, kFormDescriptionLimit, request.description);
-    author_ = edit(kAuthorLabel, kFormAuthorLimit, request.author);
-    exclude_ = new QCheckBox(text(kExcludeData), this);
+    description_ = edit(text_id::kFormDescription, kFormDescriptionLimit, request.description);
+    author_ = edit(text_id::kFormAuthor, kFormAuthorLimit, request.author);
+    exclude_ = new QCheckBox(text(text_id::kExcludeData), this);
     exclude_->setChecked(true);
     grid->addWidget(exclude_, row++, 0);
-    auto* sharing = new QLabel(text(kSharingText), this);
+    auto* sharing = new QLabel(text(text_id::kSharingText), this);
     sharing->setWordWrap(true);
     grid->addWidget(sharing, row++, 0);
     auto* link = new QPushButton(QString::fromUtf8(form_file::kFormsWebAddress.data(),
@@ -212,10 +182,10 @@ void ExportFormsDialog::on_done() {
 ImportFormsDialog::ImportFormsDialog(QWidget* owner)
     : FullScreenDialog(owner, menu_id::kCancelOnly) {
     setObjectName(QStringLiteral("ImportFormsDialog"));
-    set_title(text(kImportFormsTitle), kFormStrip);
-    auto* from_file = new QPushButton(text(kImportFromFile), this);
-    auto* from_web = new QPushButton(text(kDownload), this);
-    auto* tip = new QLabel(text(kImportTip), this);
+    set_title(text(text_id::kImportFormsTitle), kFormStrip);
+    auto* from_file = new QPushButton(text(text_id::kImportFromFile), this);
+    auto* from_web = new QPushButton(text(text_id::kDownloadForms), this);
+    auto* tip = new QLabel(text(text_id::kImportFormsTip), this);
     tip->setWordWrap(true);
     body()->addWidget(from_file);
     body()->addWidget(from_web);

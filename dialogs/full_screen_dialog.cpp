@@ -1,6 +1,7 @@
 #include "dialogs/full_screen_dialog.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 #include <QVBoxLayout>
 
 #include "card/title_strip.h"
@@ -65,6 +66,12 @@ void FullScreenDialog::showEvent(QShowEvent* event) {
         move(top->geometry().topLeft());
     }
     QDialog::showEvent(event);
+}
+
+QLabel* heading(uint32_t text_id, QWidget* parent) {
+    auto* label = new QLabel(text(text_id), parent);
+    label->setFont(gui::font(kDialogFontSlot));
+    return label;
 }
 
 }  // namespace ks::gui

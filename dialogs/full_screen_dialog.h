@@ -4,6 +4,9 @@
 // reject; F10 presses the second soft key.
 #include <QDialog>
 
+#include <cstdint>
+
+class QLabel;
 class QVBoxLayout;
 
 namespace ks::gui {
@@ -32,5 +35,8 @@ class FullScreenDialog : public QDialog {
     SoftKeyBar* keys_;
     QVBoxLayout* body_;
 };
+
+// A label over a group of controls: the text `text_id` in the dialogs' heading font.
+QLabel* heading(uint32_t text_id, QWidget* parent);
 
 }  // namespace ks::gui

@@ -16,6 +16,7 @@
 #include "core/wallet_document.h"
 #include "forms/forms.h"
 #include "platform/message_format.h"
+#include "platform/text_ids.h"
 #include "platform/texts.h"
 #include "shell/gui/commands.h"
 #include "shell/gui/gui_services.h"
@@ -25,21 +26,6 @@
 namespace ks::gui {
 
 namespace {
-constexpr int kIconTitle = 28600;
-constexpr int kCurrentIcon = 28601;
-constexpr int kNewIcon = 28602;
-constexpr int kImportIcon = 28603;
-constexpr int kIconFilesFilter = 25014;
-constexpr int kImportIconTitle = 25015;
-constexpr int kFolderTitle = 28700;
-constexpr int kFolderName = 28701;
-constexpr int kFolderIcon = 28702;
-constexpr int kDefaultForm = 28703;
-constexpr int kMainLevel = 28704;
-constexpr int kSpecialTitle = 28705;
-constexpr int kMyFormsName = 28706;
-constexpr int kChooseCardTypeTitle = 28900;
-constexpr int kDefaultFormTitle = 28901;
 constexpr int kIconDialogStrip = 224;
 constexpr int kFolderStrip = 213;
 constexpr int kCardTypeStrip = 222;
@@ -48,12 +34,6 @@ constexpr size_t kSpecialNameLimit = 63;
 constexpr size_t kFolderNameLimit = 255;
 const QColor kImportedCell(0xFF, 0xFF, 0xCE);
 const QColor kUserFormColour(0x00, 0x00, 0xC0);
-
-QLabel* heading(uint32_t id, QWidget* parent) {
-    auto* label = new QLabel(text(id), parent);
-    label->setFont(gui::font(kDialogFontSlot));
-    return label;
-}
 
 QToolButton* icon_button(int side, QWidget* parent) {
     auto* button = new QToolButton(parent);
@@ -140,12 +120,12 @@ void IconGrid::keyPressEvent(QKeyEvent* event) {
 IconDialog::IconDialog(QWidget* owner, const IconChoice& current, ItemImages& images)
     : FullScreenDialog(owner, menu_id::kDoneCancel), current_(current), images_(images) {
     setObjectName(QStringLiteral("IconDialog"));
-    set_title(text(kIconTitle), kIconDialogStrip);
+    set_title(text(text_id::kIconTitle), kIconDialogStrip);
     const QIcon present = images.icon_for(current.number, current.picture);
 
     auto* top = new QGridLayout;
-    top->addWidget(heading(kCurrentIcon, this), 0, 0, 1, 2);
-    top->addWidget(heading(kNewIcon, this), 0, 2, 1, 2);
+    top->addWidget(heading(text_id::kCurrentIcon, this), 0, 0, 1, 2);
+    top->addWidget(heading(text_id::kNewIcon, this), 0, 2, 1, 2);
     auto* current_large = icon_button(scaled(34), this);
     auto* current_small = icon_button(scaled(18), this);
     current_large->setIcon(present);
@@ -161,7 +141,7 @@ IconDialog::IconDialog(QWidget* owner, const IconChoice& current, ItemImages& im
     top->addWidget(new_large_, 1, 2);
     top->addWidget(new_small_, 1, 3, Qt::AlignBottom);
     top->setColumnStretch(4, 1);
-    auto* import = new QPushButton(text(kImportIcon), this);
+    auto* import = new QPushButton(text(text_id::kImportIcon), this);
     import->setAutoDefault(false);
     top->addWidget(import, 1, 5);
     body()->addLayout(top);
@@ -177,7 +157,7 @@ IconDialog::IconDialog(QWidget* owner, const IconChoice& current, ItemImages& im
         item->setData(Qt::UserRole, kBuiltInIconCount + static_cast<int>(i));
         item->setData(Qt::UserRole + 1, true);
     }
-    grid_->setAccessibleName(text(kNewIcon));
+    grid_->setAccessibleName(text(text_id::kNewIcon));
     body()->addWidget(grid_, 1);
 
     // The grid starts on the object's icon.
@@ -195,7 +175,7 @@ IconDialog::IconDialog(QWidget* owner, const IconChoice& current, ItemImages& im
     });
     choose_file = [this]() -> std::optional<std::filesystem::path> {
         const QString path = QFileDialog::getOpenFileName(
-            this, text(kImportIconTitle), QString(), text(kIconFilesFilter));
+            this, text(text_id::kImportIconTitle), QString(), text(text_id::kIconFilesFilter));
         if (path.isEmpty()) return std::nullopt;
         return std::filesystem::path(path.toStdString());
     };
@@ -252,11 +232,11 @@ SelectCardTypeDialog::SelectCardTypeDialog(QWidget* owner, const FormId& current
                                            ItemImages& images)
     : FullScreenDialog(owner, menu_id::kDoneCancel) {
     setObjectName(QStringLiteral("SelectCardTypeDialog"));
-    set_title(text(mode == 1 ? kChooseCardTypeTitle : kDefaultFormTitle), kCardTypeStrip);
+    set_title(text(mode == 1 ? text_id::kCardTypeTitle : text_id::kDefaultFormTitle), kCardTypeStrip);
     list_ = new QListWidget(this);
     list_->setIconSize(QSize(scaled(16), scaled(16)));
     list_->setUniformItemSizes(true);
-    list_->setAccessibleName(text(mode == 1 ? kChooseCardTypeTitle : kDefaultFormTitle));
+    list_->setAccessibleName(text(mode == 1 ? text_id::kCardTypeTitle : text_id::kDefaultFormTitle));
     int selected = 0;
     const QFont user_font = gui::font(kCardTypeFontSlot);
     for (const FormEntry& entry : form_chooser_entries(document)) {
@@ -308,14 +288,14 @@ FolderPropertiesDialog::FolderPropertiesDialog(QWidget* owner, FolderPropertiesR
       images_(images) {
     setObjectName(QStringLiteral("FolderPropertiesDialog"));
     const QString title =
-        request.special ? qs(format_message(load_string(kSpecialTitle), {request.title_argument}))
-                        : text(kFolderTitle);
+        request.special ? qs(format_message(load_string(text_id::kSpecialTitle), {request.title_argument}))
+                        : text(text_id::kFolderTitle);
     set_title(title, kFolderStrip);
 
     auto* grid = new QGridLayout;
     grid->setColumnStretch(0, 1);
     int row = 0;
-    auto* name_label = heading(kFolderName, this);
+    auto* name_label = heading(text_id::kFolderName, this);
     grid->addWidget(name_label, row++, 0, 1, 2);
     name_ = new QLineEdit(this);
     name_label->setBuddy(name_);
@@ -326,15 +306,15 @@ FolderPropertiesDialog::FolderPropertiesDialog(QWidget* owner, FolderPropertiesR
     } else {
         name_->setMaxLength(static_cast<int>(kFolderNameLimit));
         name_->setText(request.folder.kind() == NodeKind::MyForms && request.folder.name().empty()
-                           ? text(kMyFormsName)
+                           ? text(text_id::kMyFormsName)
                            : qs(request.folder.name()));
     }
     name_->selectAll();
     grid->addWidget(name_, row, 0);
     if (!request.special) {
         icon_ = icon_button(scaled(22), this);
-        icon_->setAccessibleName(text(kFolderIcon));
-        icon_->setToolTip(text(kFolderIcon));
+        icon_->setAccessibleName(text(text_id::kFolderIcon));
+        icon_->setToolTip(text(text_id::kFolderIcon));
         grid->addWidget(icon_, row, 1);
         connect(icon_, &QToolButton::clicked, this, [this] {
             const IconChoice current{request_.folder.icon(),
@@ -349,7 +329,7 @@ FolderPropertiesDialog::FolderPropertiesDialog(QWidget* owner, FolderPropertiesR
     }
     ++row;
     if (!request.special) {
-        auto* form_label = heading(kDefaultForm, this);
+        auto* form_label = heading(text_id::kDefaultForm, this);
         grid->addWidget(form_label, row++, 0, 1, 2);
         form_ = new QLineEdit(this);
         form_->setReadOnly(true);
@@ -368,7 +348,7 @@ FolderPropertiesDialog::FolderPropertiesDialog(QWidget* owner, FolderPropertiesR
             request_.folder.set_default_form(chosen->id);
             show_form();
         });
-        main_level_ = new QCheckBox(text(kMainLevel), this);
+        main_level_ = new QCheckBox(text(text_id::kMainLevel), this);
         main_level_->setFont(gui::font(kDialogFontSlot));
         main_level_->setChecked(request.main_level);
         main_level_->setVisible(request.offer_main_level);

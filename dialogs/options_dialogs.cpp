@@ -21,12 +21,6 @@
 namespace ks::gui {
 
 namespace {
-QLabel* heading(uint32_t id, QWidget* parent) {
-    auto* label = new QLabel(text(id), parent);
-    label->setFont(gui::font(kDialogFontSlot));
-    return label;
-}
-
 QComboBox* size_list(std::span<const uint32_t> ids, QWidget* parent) {
     auto* combo = new QComboBox(parent);
     for (size_t i = 0; i < ids.size(); ++i) add_combo_string(combo, ids[i], static_cast<int>(i));

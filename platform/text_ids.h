@@ -154,6 +154,65 @@ constexpr uint32_t kSecurityLabel = 28501;
 constexpr uint32_t kCloseWhenSwitching = 28502;
 constexpr uint32_t kPeriodNever = 28504;
 
+// The wallet tree.
+constexpr uint32_t kRemoveShortcutAsk = 22001;
+constexpr uint32_t kDeleteFormAsk = 22002;
+constexpr uint32_t kDeleteCardAsk = 22003;
+constexpr uint32_t kDeleteFolderAsk = 22004;  // dd: folders, cards
+constexpr uint32_t kMyFormsStays = 22005;
+constexpr uint32_t kChangeNotSaved = 23018;
+constexpr uint32_t kDeleteItem = 20725;
+constexpr uint32_t kClearItems = 20726;
+constexpr uint32_t kRemoveItem = 20727;
+constexpr uint32_t kFilesFilter = 25013;
+constexpr uint32_t kTextFilesFilter = 25016;
+constexpr uint32_t kImportCardsTitle = 25017;
+constexpr uint32_t kImportFormTitle = 25030;
+
+// Icon, folder properties and card type dialogs.
+constexpr uint32_t kIconTitle = 28600;
+constexpr uint32_t kCurrentIcon = 28601;
+constexpr uint32_t kNewIcon = 28602;
+constexpr uint32_t kImportIcon = 28603;
+constexpr uint32_t kIconFilesFilter = 25014;
+constexpr uint32_t kImportIconTitle = 25015;
+constexpr uint32_t kFolderTitle = 28700;
+constexpr uint32_t kFolderName = 28701;
+constexpr uint32_t kFolderIcon = 28702;
+constexpr uint32_t kDefaultForm = 28703;
+constexpr uint32_t kMainLevel = 28704;
+constexpr uint32_t kSpecialTitle = 28705;  // s: the folder's title
+constexpr uint32_t kMyFormsName = 28706;
+constexpr uint32_t kCardTypeTitle = 28900;
+constexpr uint32_t kDefaultFormTitle = 28901;
+
+// Export and form exchange.
+constexpr uint32_t kImportFormsTitle = 22050;
+constexpr uint32_t kImportFromFile = 22051;
+constexpr uint32_t kDownloadForms = 22052;
+constexpr uint32_t kImportFormsTip = 22053;
+constexpr uint32_t kExportFormTitle = 22100;
+constexpr uint32_t kFormDescription = 22101;
+constexpr uint32_t kFormAuthor = 22102;
+constexpr uint32_t kSharingText = 22103;
+constexpr uint32_t kExcludeData = 22104;
+constexpr uint32_t kExportDialogTitle = 22110;
+constexpr uint32_t kItemsToExport = 22111;
+constexpr uint32_t kWholeWallet = 22112;
+constexpr uint32_t kSelectedFolder = 22113;
+constexpr uint32_t kSelectedCard = 22114;
+constexpr uint32_t kCardAsForm = 22115;
+constexpr uint32_t kOutputFormat = 22120;
+constexpr uint32_t kTextFormat = 22122;
+constexpr uint32_t kFormFormat = 22123;
+constexpr uint32_t kOutputTo = 22130;
+constexpr uint32_t kInclude = 22131;
+constexpr uint32_t kDataInFields = 22135;
+constexpr uint32_t kPinValues = 22136;
+constexpr uint32_t kAttachedFiles = 22137;
+constexpr uint32_t kMainMemory = 20852;
+constexpr uint32_t kStorageCard = 20854;
+
 struct TextUse {
     uint32_t id;
     std::string_view conversions;
@@ -283,6 +342,59 @@ constexpr TextUse kTextsInUse[] = {
     {kSecurityLabel, ""},
     {kCloseWhenSwitching, ""},
     {kPeriodNever, ""},
+    {kRemoveShortcutAsk, ""},
+    {kDeleteFormAsk, ""},
+    {kDeleteCardAsk, ""},
+    {kDeleteFolderAsk, "dd"},
+    {kMyFormsStays, ""},
+    {kChangeNotSaved, ""},
+    {kDeleteItem, ""},
+    {kClearItems, ""},
+    {kRemoveItem, ""},
+    {kFilesFilter, ""},
+    {kTextFilesFilter, ""},
+    {kImportCardsTitle, ""},
+    {kImportFormTitle, ""},
+    {kIconTitle, ""},
+    {kCurrentIcon, ""},
+    {kNewIcon, ""},
+    {kImportIcon, ""},
+    {kIconFilesFilter, ""},
+    {kImportIconTitle, ""},
+    {kFolderTitle, ""},
+    {kFolderName, ""},
+    {kFolderIcon, ""},
+    {kDefaultForm, ""},
+    {kMainLevel, ""},
+    {kSpecialTitle, "s"},
+    {kMyFormsName, ""},
+    {kCardTypeTitle, ""},
+    {kDefaultFormTitle, ""},
+    {kImportFormsTitle, ""},
+    {kImportFromFile, ""},
+    {kDownloadForms, ""},
+    {kImportFormsTip, ""},
+    {kExportFormTitle, ""},
+    {kFormDescription, ""},
+    {kFormAuthor, ""},
+    {kSharingText, ""},
+    {kExcludeData, ""},
+    {kExportDialogTitle, ""},
+    {kItemsToExport, ""},
+    {kWholeWallet, ""},
+    {kSelectedFolder, ""},
+    {kSelectedCard, ""},
+    {kCardAsForm, ""},
+    {kOutputFormat, ""},
+    {kTextFormat, ""},
+    {kFormFormat, ""},
+    {kOutputTo, ""},
+    {kInclude, ""},
+    {kDataInFields, ""},
+    {kPinValues, ""},
+    {kAttachedFiles, ""},
+    {kMainMemory, ""},
+    {kStorageCard, ""},
 };
 
 }  // namespace ks::text_id

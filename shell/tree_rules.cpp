@@ -2,6 +2,7 @@
 
 #include "core/folder_tree.h"
 #include "core/wallet_document.h"
+#include "platform/text_ids.h"
 
 namespace ks {
 
@@ -58,9 +59,9 @@ int context_menu_for(ItemKind node, ItemKind parent) {
 }
 
 DeleteLabel delete_label(uint32_t item_caps) {
-    if (item_caps & caps::kRemove) return {20727, true};
-    if (item_caps & caps::kClear) return {20726, true};
-    return {20725, (item_caps & caps::kDelete) != 0};
+    if (item_caps & caps::kRemove) return {text_id::kRemoveItem, true};
+    if (item_caps & caps::kClear) return {text_id::kClearItems, true};
+    return {text_id::kDeleteItem, (item_caps & caps::kDelete) != 0};
 }
 
 NewItemsAllowed new_items_allowed(ItemKind node, uint32_t item_caps) {

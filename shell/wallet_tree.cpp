@@ -28,6 +28,7 @@
 #include "forms/text_export.h"
 #include "forms/text_import.h"
 #include "platform/message_format.h"
+#include "platform/text_ids.h"
 #include "platform/texts.h"
 #include "platform/user_dirs.h"
 #include "shell/gui/commands.h"
@@ -42,16 +43,7 @@ namespace fs = std::filesystem;
 namespace {
 using namespace ks::cmd;
 
-constexpr uint32_t kConfirmCaption = 20001;
-constexpr uint32_t kErrorCaption = 20500;
-constexpr uint32_t kCannotMoveFolder = 22000;
-constexpr uint32_t kRemoveShortcut = 22001;
-constexpr uint32_t kDeleteForm = 22002;
-constexpr uint32_t kDeleteCard = 22003;
-constexpr uint32_t kDeleteFolder = 22004;
-constexpr uint32_t kMyFormsStays = 22005;
-constexpr uint32_t kDeleteFailed = 23002;
-constexpr uint32_t kSpecialTitles[] = {20200, 20201, 20202};
+constexpr uint32_t kSpecialTitles[] = {text_id::kCaption1, text_id::kCaption2, text_id::kCaption3};
 constexpr int32_t kNewFolderIcon = 72;
 constexpr int kRenameLimit = 255;
 constexpr int kCaptionLimit = 63;
@@ -159,10 +151,10 @@ int TreeDialogs::import_forms(QWidget* owner) {
 
 std::optional<fs::path> TreeDialogs::pick_file(QWidget* owner, FileKind kind) {
     const bool text_file = kind == FileKind::Text;
-    const QString filter = text_file ? text(25016)
-                                     : QStringLiteral("%1 (*.ksx)").arg(text(25013));
+    const QString filter = text_file ? text(text_id::kTextFilesFilter)
+                                     : QStringLiteral("%1 (*.ksx)").arg(text(text_id::kFilesFilter));
     const QString path = QFileDialog::getOpenFileName(
-        owner, text(text_file ? 25017 : 25030),
+        owner, text(text_file ? text_id::kImportCardsTitle : text_id::kImportFormTitle),
         QString::fromStdString(documents_directory().string()), filter);
     if (path.isEmpty()) return std::nullopt;
     return fs::path(path.toStdString());
@@ -330,13 +322,18 @@ bool WalletTree::command(int id) {
     return true;
 }
 
+void WalletTree::not_saved() {
+    message_box(text_id::kChangeNotSaved, text_id::kErrorTitle, PromptButtons::Ok,
+                PromptIcon::Error);
+}
+
 void WalletTree::refuse() {
     ++refusals_;
     QApplication::beep();
 }
 
 bool WalletTree::ask(std::u16string question) {
-    PromptMessage m{std::move(question), load_string(kConfirmCaption), PromptButtons::YesNo,
+    PromptMessage m{std::move(question), load_string(text_id::kProductName), PromptButtons::YesNo,
                     PromptIcon::Question};
     return message_boxes().ask(m) == PromptAnswer::Yes;
 }
@@ -389,7 +386,7 @@ void WalletTree::new_card() {
     if (!card) return;
     const int stored = document_.store_card(*card);
     if (stored == kNoIndex) {
-        message_box(kDeleteFailed, kErrorCaption, PromptButtons::Ok, PromptIcon::Error);
+        message_box(text_id::kOpenNoMemory, text_id::kErrorTitle, PromptButtons::Ok, PromptIcon::Error);
         return;
     }
     select_entry(stored);
@@ -414,7 +411,7 @@ void WalletTree::new_folder() {
     if (request.main_level) request.folder.set_parent(NodeId{});
     const int stored = document_.store_folder(request.folder);
     if (stored == kNoIndex) {
-        message_box(kDeleteFailed, kErrorCaption, PromptButtons::Ok, PromptIcon::Error);
+        message_box(text_id::kOpenNoMemory, text_id::kErrorTitle, PromptButtons::Ok, PromptIcon::Error);
         return;
     }
     select_entry(stored);
@@ -449,7 +446,7 @@ void WalletTree::properties() {
     if (request.main_level && request.offer_main_level) request.folder.set_parent(NodeId{});
     if (!request.folder.dirty()) return;
     if (document_.update_folder(request.folder) == kNoIndex) {
-        message_box(kDeleteFailed, kErrorCaption, PromptButtons::Ok, PromptIcon::Error);
+        message_box(text_id::kOpenNoMemory, text_id::kErrorTitle, PromptButtons::Ok, PromptIcon::Error);
         return;
     }
     select_entry(i.entry);
@@ -527,7 +524,7 @@ void WalletTree::move_to(const QModelIndex& target_index) {
                                    (target.parent_kind == ItemKind::MyForms ||
                                     target.parent_kind == ItemKind::Favorites));
     if (source_kind == ItemKind::Folder && card_only_target) {
-        message_box(kCannotMoveFolder, kConfirmCaption, PromptButtons::Ok, PromptIcon::Exclamation);
+        message_box(text_id::kOnlyCardsInMyForms, text_id::kProductName, PromptButtons::Ok, PromptIcon::Exclamation);
         finish();
         return;
     }
@@ -563,7 +560,7 @@ void WalletTree::move_to(const QModelIndex& target_index) {
             break;
         case ItemKind::MyForms:
             if (source_kind == ItemKind::Folder) {
-                message_box(kCannotMoveFolder, kConfirmCaption, PromptButtons::Ok,
+                message_box(text_id::kOnlyCardsInMyForms, text_id::kProductName, PromptButtons::Ok,
                             PromptIcon::Exclamation);
                 break;
             }
@@ -571,7 +568,7 @@ void WalletTree::move_to(const QModelIndex& target_index) {
             break;
         case ItemKind::Favorites:
             if (source_kind == ItemKind::Folder) {
-                message_box(kCannotMoveFolder, kConfirmCaption, PromptButtons::Ok,
+                message_box(text_id::kOnlyCardsInMyForms, text_id::kProductName, PromptButtons::Ok,
                             PromptIcon::Exclamation);
                 break;
             }
@@ -593,29 +590,29 @@ void WalletTree::remove_selected() {
     switch (i.kind) {
         case ItemKind::Card:
             if (i.parent_kind == ItemKind::Favorites) {
-                if (!ask(with_name(kRemoveShortcut, name))) return;
+                if (!ask(with_name(text_id::kRemoveShortcutAsk, name))) return;
                 document_.remove_favourite(node->id());
                 document_.save_blocks();
                 return;
             }
             if (i.parent_kind == ItemKind::SearchResults || i.parent_kind == ItemKind::Reserved) {
-                if (!ask(load_string(kRemoveShortcut))) return;
+                if (!ask(load_string(text_id::kRemoveShortcutAsk))) return;
                 if (i.parent_kind == ItemKind::SearchResults) {
                     std::erase(results_.indexes, i.entry);
                     model_->refresh_special_folders();
                 }
                 return;
             }
-            if (!ask(with_name(i.parent_kind == ItemKind::MyForms ? kDeleteForm : kDeleteCard,
+            if (!ask(with_name(i.parent_kind == ItemKind::MyForms ? text_id::kDeleteFormAsk : text_id::kDeleteCardAsk,
                                name)))
                 return;
             if (!document_.remove(i.entry)) {
-                message_box(kDeleteFailed, kErrorCaption, PromptButtons::Ok, PromptIcon::Error);
+                message_box(text_id::kOpenNoMemory, text_id::kErrorTitle, PromptButtons::Ok, PromptIcon::Error);
             }
             return;
         case ItemKind::Folder: {
             const FolderContents contents = folder_contents(document_, i.entry);
-            if (!ask(format_message(load_string(kDeleteFolder),
+            if (!ask(format_message(load_string(text_id::kDeleteFolderAsk),
                                     {int64_t(contents.folders), int64_t(contents.cards)})))
                 return;
             // The folder first: what it held leaves the tree with it.
@@ -623,14 +620,14 @@ void WalletTree::remove_selected() {
             for (const FolderTree::Step& s : FolderTree(document_, ChildOrder::List).below(i.entry))
                 below.push_back(s.index);
             if (!document_.remove(i.entry)) {
-                message_box(kDeleteFailed, kErrorCaption, PromptButtons::Ok, PromptIcon::Error);
+                message_box(text_id::kOpenNoMemory, text_id::kErrorTitle, PromptButtons::Ok, PromptIcon::Error);
                 return;
             }
             for (int index : below) document_.remove(index);
             return;
         }
         case ItemKind::MyForms:
-            message_box(kMyFormsStays, kConfirmCaption, PromptButtons::Ok,
+            message_box(text_id::kMyFormsStays, text_id::kProductName, PromptButtons::Ok,
                         PromptIcon::Information);
             return;
         case ItemKind::SearchResults:

@@ -147,6 +147,7 @@ class WalletTree final : public QTreeView {
     bool is_inside(int folder, int item) const;
     bool ask(std::u16string text);
     void refuse();
+    void not_saved();
     QPixmap drag_picture(const QModelIndex& source) const;
 
     WalletDocument& document_;
