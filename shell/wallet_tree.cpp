@@ -216,7 +216,8 @@ WalletTree::WalletTree(WalletDocument& document, SearchResults& results, QWidget
     drag_timer_.setInterval(kDragScrollMs);
     connect(&drag_timer_, &QTimer::timeout, this, &WalletTree::drag_tick);
     connect(this, &QTreeView::clicked, this, [this](const QModelIndex& index) {
-        if (!dragging()) open_node(index);
+        // A click on a folder's arrow has already opened or closed it.
+        if (!dragging() && !press_on_branch_) open_node(index);
     });
 }
 
@@ -854,6 +855,8 @@ void WalletTree::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         press_pos_ = event->pos();
         press_index_ = indexAt(event->pos());
+        press_on_branch_ = press_index_.isValid() &&
+                           event->pos().x() < visualRect(press_index_).left();
     }
     QTreeView::mousePressEvent(event);
 }

@@ -157,6 +157,7 @@ class WalletTree final : public QTreeView {
     ClipState clip_;
     QPoint press_pos_;
     QPersistentModelIndex press_index_;
+    bool press_on_branch_ = false;
     QPersistentModelIndex drop_target_;
     QTimer drag_timer_;
     unsigned drag_ticks_ = 0;

@@ -39,6 +39,7 @@ struct TreeScript {
     std::deque<fs::path> files;
     std::deque<std::optional<FormChoice>> card_types;
     std::deque<std::u16string> folder_names;  // empty: cancel
+    bool main_level = false;
     int cards_shown = 0;
 };
 
@@ -50,6 +51,7 @@ class ScriptedTreeDialogs final : public TreeDialogs {
         if (s_.folder_names.empty() || s_.folder_names.front().empty()) return false;
         if (r.special) r.name = s_.folder_names.front();
         else r.folder.set_name(s_.folder_names.front());
+        r.main_level = s_.main_level;
         s_.folder_names.pop_front();
         return true;
     }
@@ -330,6 +332,26 @@ TEST_F(WalletTreeTest, NewFolderAndNewCard) {
     EXPECT_EQ(script.cards_shown, 1);
 }
 
+TEST_F(WalletTreeTest, PropertiesRenameAFolderAndMoveItToTheMainLevel) {
+    select(a);
+    script.folder_names = {u"Renamed"};
+    script.main_level = true;
+    tree->command(cmd::kProperties);
+    EXPECT_EQ(doc.node(a)->name(), u"Renamed");
+    EXPECT_EQ(doc.place_of(a)->parent, kNoIndex);
+    EXPECT_EQ(tree->currentIndex(), tree->wallet_model()->index_of(a));
+    EXPECT_FALSE(tree->currentIndex().parent().isValid());
+
+    // A special folder's caption.
+    select(t1);
+    tree->command(cmd::kAddToFavorites);
+    tree->setCurrentIndex(tree->wallet_model()->index_of(kFavouritesEntry));
+    script.folder_names = {u"Stars"};
+    tree->command(cmd::kProperties);
+    EXPECT_EQ(tree->wallet_model()->index_of(kFavouritesEntry).data().toString(),
+              QStringLiteral("Stars"));
+}
+
 TEST_F(WalletTreeTest, ExportAndImportRoundTripsFromTheMenus) {
     // The whole wallet as text.
     ExportRequest text_export;
@@ -406,6 +428,20 @@ TEST_F(WalletTreeTest, KeysRunTheCommands) {
     EXPECT_EQ(question(), format_message(u"%s\n\n(%s)", {load_string(22003), u"t1"}));
     QTest::keyClick(tree.get(), Qt::Key_F2);
     EXPECT_EQ(tree->editing(), true);
+}
+
+TEST_F(WalletTreeTest, AClickOpensACardOrTogglesAFolderAndTheArrowTogglesOnce) {
+    const QModelIndex b_index = tree->wallet_model()->index_of(b);
+    ASSERT_TRUE(tree->isExpanded(b_index));
+    const QRect label = tree->visualRect(b_index);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, label.center());
+    EXPECT_FALSE(tree->isExpanded(b_index));
+    const QPoint arrow(label.left() - tree->indentation() / 2, label.center().y());
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, arrow);
+    EXPECT_TRUE(tree->isExpanded(b_index));
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      tree->visualRect(tree->wallet_model()->index_of(t1)).center());
+    EXPECT_EQ(script.cards_shown, 1);
 }
 
 TEST(WalletTreeDeepTest, AWalletOf20000NestedFoldersOpensWithoutACrash) {
