@@ -129,8 +129,9 @@ ExportFormsDialog::ExportFormsDialog(QWidget* owner, ExportFormsRequest& request
     const std::u16string title =
         request.form_name.empty()
             ? load_string(text_id::kExportFormTitle)
-            : format_message(u"%s: %s", {std::u16string_view(load_string(text_id::kExportFormTitle)),
-                                         std::u16string_view(request.form_name)});
+            : format_message(u"%s: %s",
+                             {std::u16string_view(load_string(text_id::kExportFormTitle)),
+                              std::u16string_view(request.form_name)});
     set_title(qs(title), kFormStrip);
     auto* grid = new QGridLayout;
     int row = 0;

@@ -17,8 +17,8 @@ namespace ks::gui {
 // rest is chosen.
 struct ExportRequest {
     int selection_kind = 0;
-    int items = 0;   // 0 the wallet, 1 the folder, 2 the card, 3 the card as a form
-    int format = 0;  // 0 text, 2 form file
+    int items = 0;         // 0 the wallet, 1 the folder, 2 the card, 3 the card as a form
+    int format = 0;        // 0 text, 2 form file
     bool option1 = false;  // text: attached files; form: data in form fields
     bool option2 = false;  // text: PIN values
     std::filesystem::path folder;

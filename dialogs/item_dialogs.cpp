@@ -59,8 +59,8 @@ class IconCellDelegate final : public QStyledItemDelegate {
         p->drawRect(r.adjusted(0, 0, -1, -1));
         const int side = is_high_res() ? 32 : 16;
         const QIcon icon = index.data(Qt::DecorationRole).value<QIcon>();
-        icon.paint(p, QRect(r.center().x() - side / 2 + 1, r.center().y() - side / 2 + 1, side,
-                            side));
+        icon.paint(p,
+                   QRect(r.center().x() - side / 2 + 1, r.center().y() - side / 2 + 1, side, side));
     }
 };
 }  // namespace
@@ -105,11 +105,21 @@ void IconGrid::keyPressEvent(QKeyEvent* event) {
     const int row_length = std::min(cols, n - row_start);
     int next = at;
     switch (event->key()) {
-        case Qt::Key_Left: next = row_start + (at - row_start + row_length - 1) % row_length; break;
-        case Qt::Key_Right: next = row_start + (at - row_start + 1) % row_length; break;
-        case Qt::Key_Up: next = row > 0 ? at - cols : at; break;
-        case Qt::Key_Down: next = at + cols < n ? at + cols : at; break;
-        default: QListWidget::keyPressEvent(event); return;
+        case Qt::Key_Left:
+            next = row_start + (at - row_start + row_length - 1) % row_length;
+            break;
+        case Qt::Key_Right:
+            next = row_start + (at - row_start + 1) % row_length;
+            break;
+        case Qt::Key_Up:
+            next = row > 0 ? at - cols : at;
+            break;
+        case Qt::Key_Down:
+            next = at + cols < n ? at + cols : at;
+            break;
+        default:
+            QListWidget::keyPressEvent(event);
+            return;
     }
     setCurrentRow(next);
     event->accept();
@@ -232,11 +242,13 @@ SelectCardTypeDialog::SelectCardTypeDialog(QWidget* owner, const FormId& current
                                            ItemImages& images)
     : FullScreenDialog(owner, menu_id::kDoneCancel) {
     setObjectName(QStringLiteral("SelectCardTypeDialog"));
-    set_title(text(mode == 1 ? text_id::kCardTypeTitle : text_id::kDefaultFormTitle), kCardTypeStrip);
+    set_title(text(mode == 1 ? text_id::kCardTypeTitle : text_id::kDefaultFormTitle),
+              kCardTypeStrip);
     list_ = new QListWidget(this);
     list_->setIconSize(QSize(scaled(16), scaled(16)));
     list_->setUniformItemSizes(true);
-    list_->setAccessibleName(text(mode == 1 ? text_id::kCardTypeTitle : text_id::kDefaultFormTitle));
+    list_->setAccessibleName(
+        text(mode == 1 ? text_id::kCardTypeTitle : text_id::kDefaultFormTitle));
     int selected = 0;
     const QFont user_font = gui::font(kCardTypeFontSlot);
     for (const FormEntry& entry : form_chooser_entries(document)) {
@@ -288,8 +300,9 @@ FolderPropertiesDialog::FolderPropertiesDialog(QWidget* owner, FolderPropertiesR
       images_(images) {
     setObjectName(QStringLiteral("FolderPropertiesDialog"));
     const QString title =
-        request.special ? qs(format_message(load_string(text_id::kSpecialTitle), {request.title_argument}))
-                        : text(text_id::kFolderTitle);
+        request.special
+            ? qs(format_message(load_string(text_id::kSpecialTitle), {request.title_argument}))
+            : text(text_id::kFolderTitle);
     set_title(title, kFolderStrip);
 
     auto* grid = new QGridLayout;
@@ -322,8 +335,10 @@ FolderPropertiesDialog::FolderPropertiesDialog(QWidget* owner, FolderPropertiesR
                                       request_.folder.icon_image_unpadded().end()}};
             const auto chosen = choose_icon ? choose_icon(current) : std::nullopt;
             if (!chosen) return;
-            if (chosen->number == kCustomIcon) request_.folder.set_icon_image(chosen->picture);
-            else request_.folder.set_icon(chosen->number);
+            if (chosen->number == kCustomIcon)
+                request_.folder.set_icon_image(chosen->picture);
+            else
+                request_.folder.set_icon(chosen->number);
             show_icon();
         });
     }
@@ -342,8 +357,8 @@ FolderPropertiesDialog::FolderPropertiesDialog(QWidget* owner, FolderPropertiesR
         form_label->setBuddy(more);
         grid->addWidget(more, row++, 1);
         connect(more, &QPushButton::clicked, this, [this] {
-            const auto chosen = choose_form ? choose_form(request_.folder.default_form())
-                                            : std::nullopt;
+            const auto chosen =
+                choose_form ? choose_form(request_.folder.default_form()) : std::nullopt;
             if (!chosen) return;
             request_.folder.set_default_form(chosen->id);
             show_form();

@@ -8,13 +8,20 @@ namespace ks {
 
 ItemKind item_kind(const WalletDocument& document, int index) {
     switch (document.kind_of(index)) {
-        case 1: return ItemKind::Card;
-        case 2: return ItemKind::Folder;
-        case 3: return ItemKind::MyForms;
-        case kFavouritesKind: return ItemKind::Favorites;
-        case kSearchResultsKind: return ItemKind::SearchResults;
-        case kThirdEntryKind: return ItemKind::Reserved;
-        default: return ItemKind::None;
+        case 1:
+            return ItemKind::Card;
+        case 2:
+            return ItemKind::Folder;
+        case 3:
+            return ItemKind::MyForms;
+        case kFavouritesKind:
+            return ItemKind::Favorites;
+        case kSearchResultsKind:
+            return ItemKind::SearchResults;
+        case kThirdEntryKind:
+            return ItemKind::Reserved;
+        default:
+            return ItemKind::None;
     }
 }
 
@@ -27,21 +34,31 @@ uint32_t item_caps(ItemKind node, ItemKind parent, ItemKind clipboard) {
     const bool card_pending = clipboard == ItemKind::Card;
     const bool item_pending = card_pending || clipboard == ItemKind::Folder;
     switch (node) {
-        case ItemKind::None: return 0x82;
+        case ItemKind::None:
+            return 0x82;
         case ItemKind::Card:
             switch (parent) {
-                case ItemKind::Folder: return item_pending ? 0x12FF : 0x12DF;
-                case ItemKind::MyForms: return card_pending ? 0x10F3 : 0x10D3;
-                case ItemKind::Favorites: return card_pending ? 0xAB2 : 0xA92;
+                case ItemKind::Folder:
+                    return item_pending ? 0x12FF : 0x12DF;
+                case ItemKind::MyForms:
+                    return card_pending ? 0x10F3 : 0x10D3;
+                case ItemKind::Favorites:
+                    return card_pending ? 0xAB2 : 0xA92;
                 case ItemKind::SearchResults:
-                case ItemKind::Reserved: return 0xA86;
-                default: return 0x286;
+                case ItemKind::Reserved:
+                    return 0xA86;
+                default:
+                    return 0x286;
             }
-        case ItemKind::Folder: return item_pending ? 0x10EB : 0x10CB;
-        case ItemKind::MyForms: return card_pending ? 0xA3 : 0x83;
-        case ItemKind::Favorites: return card_pending ? 0x1A2 : 0x182;
+        case ItemKind::Folder:
+            return item_pending ? 0x10EB : 0x10CB;
+        case ItemKind::MyForms:
+            return card_pending ? 0xA3 : 0x83;
+        case ItemKind::Favorites:
+            return card_pending ? 0x1A2 : 0x182;
         case ItemKind::SearchResults:
-        case ItemKind::Reserved: return 0x182;
+        case ItemKind::Reserved:
+            return 0x182;
     }
     return 0x82;
 }
@@ -94,8 +111,10 @@ FolderContents folder_contents(const WalletDocument& document, int folder) {
     const FolderTree tree(document, ChildOrder::List);
     for (const FolderTree::Step& step : tree.below(folder)) {
         const int kind = document.kind_of(step.index);
-        if (kind == 1) ++contents.cards;
-        else if (kind == 2) ++contents.folders;
+        if (kind == 1)
+            ++contents.cards;
+        else if (kind == 2)
+            ++contents.folders;
     }
     return contents;
 }

@@ -60,42 +60,59 @@ constexpr MenuEntry kSearchChildMenu[] = {{u"Add to Favorites", kAddToFavorites}
                                           {u"Remove", kRemove},
                                           {u"Export", kExport},
                                           {u"Save to My Forms", kSaveToMyForms}};
-constexpr MenuEntry kMyFormsCardMenu[] = {
-    {u"New Card", kNewCard}, {u"Add to Favorites", kAddToFavorites}, {u"Cut", kCut},
-    {u"Copy", kCopy},        {u"Paste", kPaste},   {u"Delete", kDelete},
-    {u"Rename", kRename},    {u"Export", kExport}, {u"Import Form", kImportForm}};
-constexpr MenuEntry kCardMenu[] = {
-    {u"New Card", kNewCard}, {u"New Folder", kNewFolder}, {u"Add to Favorites", kAddToFavorites},
-    {u"Cut", kCut},          {u"Copy", kCopy},            {u"Paste", kPaste},
-    {u"Delete", kDelete},    {u"Rename", kRename},        {u"Export", kExport},
-    {u"Save to My Forms", kSaveToMyForms}};
+constexpr MenuEntry kMyFormsCardMenu[] = {{u"New Card", kNewCard},
+                                          {u"Add to Favorites", kAddToFavorites},
+                                          {u"Cut", kCut},
+                                          {u"Copy", kCopy},
+                                          {u"Paste", kPaste},
+                                          {u"Delete", kDelete},
+                                          {u"Rename", kRename},
+                                          {u"Export", kExport},
+                                          {u"Import Form", kImportForm}};
+constexpr MenuEntry kCardMenu[] = {{u"New Card", kNewCard},
+                                   {u"New Folder", kNewFolder},
+                                   {u"Add to Favorites", kAddToFavorites},
+                                   {u"Cut", kCut},
+                                   {u"Copy", kCopy},
+                                   {u"Paste", kPaste},
+                                   {u"Delete", kDelete},
+                                   {u"Rename", kRename},
+                                   {u"Export", kExport},
+                                   {u"Save to My Forms", kSaveToMyForms}};
 constexpr MenuEntry kMyFormsMenu[] = {{u"New Card", kNewCard}, {u"Properties", kProperties},
                                       {u"Paste", kPaste},      {u"Rename", kRename},
                                       {u"Export", kExport},    {u"Import Form", kImportForm}};
-constexpr MenuEntry kFolderMenu[] = {
-    {u"New Card", kNewCard}, {u"New Folder", kNewFolder}, {u"Properties", kProperties},
-    {u"Cut", kCut},          {u"Paste", kPaste},          {u"Delete", kDelete},
-    {u"Rename", kRename},    {u"Export", kExport}};
+constexpr MenuEntry kFolderMenu[] = {{u"New Card", kNewCard},      {u"New Folder", kNewFolder},
+                                     {u"Properties", kProperties}, {u"Cut", kCut},
+                                     {u"Paste", kPaste},           {u"Delete", kDelete},
+                                     {u"Rename", kRename},         {u"Export", kExport}};
 
 std::span<const MenuEntry> context_entries(int menu) {
     using namespace menu_id_tree;
     switch (menu) {
-        case kNothing: return kNothingMenu;
+        case kNothing:
+            return kNothingMenu;
         case kFavorites:
-        case kSearchResults: return kFavoritesMenu;
-        case kFavoritesChild: return kFavoritesChildMenu;
-        case kSearchResultsChild: return kSearchChildMenu;
-        case kMyFormsCard: return kMyFormsCardMenu;
-        case kCard: return kCardMenu;
-        case kMyForms: return kMyFormsMenu;
-        default: return kFolderMenu;
+        case kSearchResults:
+            return kFavoritesMenu;
+        case kFavoritesChild:
+            return kFavoritesChildMenu;
+        case kSearchResultsChild:
+            return kSearchChildMenu;
+        case kMyFormsCard:
+            return kMyFormsCardMenu;
+        case kCard:
+            return kCardMenu;
+        case kMyForms:
+            return kMyFormsMenu;
+        default:
+            return kFolderMenu;
     }
 }
 
-constexpr int kTreeCommands[] = {kNewCard,  kNewFolder,       kProperties,     kRename,
-                                 kDelete,   kRemove,          kClear,          kCut,
-                                 kCopy,     kPaste,           kAddToFavorites, kSaveToMyForms,
-                                 kExport,   kImport,          kImportForm};
+constexpr int kTreeCommands[] = {
+    kNewCard, kNewFolder, kProperties,     kRename,        kDelete, kRemove, kClear,     kCut,
+    kCopy,    kPaste,     kAddToFavorites, kSaveToMyForms, kExport, kImport, kImportForm};
 
 // The in-place editor: at most 255 characters (63 for a special folder's caption).
 class RenameDelegate final : public QStyledItemDelegate {
@@ -151,8 +168,9 @@ int TreeDialogs::import_forms(QWidget* owner) {
 
 std::optional<fs::path> TreeDialogs::pick_file(QWidget* owner, FileKind kind) {
     const bool text_file = kind == FileKind::Text;
-    const QString filter = text_file ? text(text_id::kTextFilesFilter)
-                                     : QStringLiteral("%1 (*.ksx)").arg(text(text_id::kFilesFilter));
+    const QString filter = text_file
+                               ? text(text_id::kTextFilesFilter)
+                               : QStringLiteral("%1 (*.ksx)").arg(text(text_id::kFilesFilter));
     const QString path = QFileDialog::getOpenFileName(
         owner, text(text_file ? text_id::kImportCardsTitle : text_id::kImportFormTitle),
         QString::fromStdString(documents_directory().string()), filter);
@@ -171,8 +189,8 @@ void TreeDialogs::show_card(QWidget* owner, WalletDocument& document, int index)
     for (const FieldRecord& field : card->fields()) {
         // PIN values stay hidden, as the card window shows them.
         const bool pin = field.kind() == static_cast<uint16_t>(FieldKind::Pin);
-        const QString shown = pin && !field.value().empty() ? QStringLiteral("••••••")
-                                                             : qs(field.value());
+        const QString shown =
+            pin && !field.value().empty() ? QStringLiteral("••••••") : qs(field.value());
         auto* value = new QLabel(shown, &dialog);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         value->setWordWrap(true);
@@ -283,8 +301,8 @@ void WalletTree::enable_menu(const std::function<QAction*(int)>& find_action) co
     set(kNewCard, allowed.card && !document_.read_only());
     set(kNewFolder, allowed.folder && !document_.read_only());
     set(kProperties, i.kind != ItemKind::None);
-    set(kRename, i.kind != ItemKind::None && !model_->in_special_folder(i.index) &&
-                     !document_.read_only());
+    set(kRename,
+        i.kind != ItemKind::None && !model_->in_special_folder(i.index) && !document_.read_only());
     set(kAddToFavorites, c & caps::kAddToFavorites);
     set(kCut, c & caps::kCut);
     set(kCopy, c & caps::kCopy);
@@ -303,22 +321,47 @@ bool WalletTree::command(int id) {
     // Any command but Paste ends a pending cut.
     if (id != kPaste && clip_.mode == ClipMode::Cut) clear_clip();
     switch (id) {
-        case kNewCard: new_card(); break;
-        case kNewFolder: new_folder(); break;
-        case kProperties: properties(); break;
-        case kCut: cut(); break;
-        case kCopy: copy(); break;
-        case kPaste: paste(); break;
+        case kNewCard:
+            new_card();
+            break;
+        case kNewFolder:
+            new_folder();
+            break;
+        case kProperties:
+            properties();
+            break;
+        case kCut:
+            cut();
+            break;
+        case kCopy:
+            copy();
+            break;
+        case kPaste:
+            paste();
+            break;
         case kDelete:
         case kRemove:
-        case kClear: remove_selected(); break;
-        case kRename: rename(); break;
-        case kAddToFavorites: add_to_favorites(); break;
-        case kSaveToMyForms: save_to_my_forms(); break;
-        case kExport: export_items(); break;
+        case kClear:
+            remove_selected();
+            break;
+        case kRename:
+            rename();
+            break;
+        case kAddToFavorites:
+            add_to_favorites();
+            break;
+        case kSaveToMyForms:
+            save_to_my_forms();
+            break;
+        case kExport:
+            export_items();
+            break;
         case kImport:
-        case kImportForm: import_items(id); break;
-        default: break;
+        case kImportForm:
+            import_items(id);
+            break;
+        default:
+            break;
     }
     return true;
 }
@@ -387,7 +430,7 @@ void WalletTree::new_card() {
     if (!card) return;
     const int stored = document_.store_card(*card);
     if (stored == kNoIndex) {
-        message_box(text_id::kOpenNoMemory, text_id::kErrorTitle, PromptButtons::Ok, PromptIcon::Error);
+        not_saved();
         return;
     }
     select_entry(stored);
@@ -412,7 +455,7 @@ void WalletTree::new_folder() {
     if (request.main_level) request.folder.set_parent(NodeId{});
     const int stored = document_.store_folder(request.folder);
     if (stored == kNoIndex) {
-        message_box(text_id::kOpenNoMemory, text_id::kErrorTitle, PromptButtons::Ok, PromptIcon::Error);
+        not_saved();
         return;
     }
     select_entry(stored);
@@ -427,7 +470,9 @@ void WalletTree::properties() {
     }
     FolderPropertiesRequest request;
     if (is_special(i.kind)) {
-        const int entry = i.kind == ItemKind::Favorites ? 1 : i.kind == ItemKind::SearchResults ? 2 : 3;
+        const int entry = i.kind == ItemKind::Favorites       ? 1
+                          : i.kind == ItemKind::SearchResults ? 2
+                                                              : 3;
         request.special = true;
         request.title_argument = load_string(kSpecialTitles[entry - 1]);
         request.name = get_caption(document_.info(), entry).text;
@@ -447,7 +492,7 @@ void WalletTree::properties() {
     if (request.main_level && request.offer_main_level) request.folder.set_parent(NodeId{});
     if (!request.folder.dirty()) return;
     if (document_.update_folder(request.folder) == kNoIndex) {
-        message_box(text_id::kOpenNoMemory, text_id::kErrorTitle, PromptButtons::Ok, PromptIcon::Error);
+        not_saved();
         return;
     }
     select_entry(i.entry);
@@ -484,8 +529,8 @@ void WalletTree::paste() {
         return;
     }
     if (clip_.mode != ClipMode::Copy) return;
-    const int target = i.parent_kind == ItemKind::Favorites ? kFavouritesEntry
-                                                            : target_folder(document_, i);
+    const int target =
+        i.parent_kind == ItemKind::Favorites ? kFavouritesEntry : target_folder(document_, i);
     if (target == kFavouritesEntry || i.kind == ItemKind::Favorites) {
         move_to(i.index);
         return;
@@ -519,13 +564,13 @@ void WalletTree::move_to(const QModelIndex& target_index) {
     ItemInfo target = info(target_index);
     const ItemKind source_kind = item_kind(document_, source);
     // Only cards go into My Forms and Favorites.
-    const bool card_only_target = target.kind == ItemKind::MyForms ||
-                                  target.kind == ItemKind::Favorites ||
-                                  (target.kind == ItemKind::Card &&
-                                   (target.parent_kind == ItemKind::MyForms ||
-                                    target.parent_kind == ItemKind::Favorites));
+    const bool card_only_target =
+        target.kind == ItemKind::MyForms || target.kind == ItemKind::Favorites ||
+        (target.kind == ItemKind::Card &&
+         (target.parent_kind == ItemKind::MyForms || target.parent_kind == ItemKind::Favorites));
     if (source_kind == ItemKind::Folder && card_only_target) {
-        message_box(text_id::kOnlyCardsInMyForms, text_id::kProductName, PromptButtons::Ok, PromptIcon::Exclamation);
+        message_box(text_id::kOnlyCardsInMyForms, text_id::kProductName, PromptButtons::Ok,
+                    PromptIcon::Exclamation);
         finish();
         return;
     }
@@ -578,7 +623,8 @@ void WalletTree::move_to(const QModelIndex& target_index) {
                 document_.save_blocks();
             }
             break;
-        default: break;
+        default:
+            break;
     }
     finish();
 }
@@ -604,11 +650,13 @@ void WalletTree::remove_selected() {
                 }
                 return;
             }
-            if (!ask(with_name(i.parent_kind == ItemKind::MyForms ? text_id::kDeleteFormAsk : text_id::kDeleteCardAsk,
+            if (!ask(with_name(i.parent_kind == ItemKind::MyForms ? text_id::kDeleteFormAsk
+                                                                  : text_id::kDeleteCardAsk,
                                name)))
                 return;
             if (!document_.remove(i.entry)) {
-                message_box(text_id::kOpenNoMemory, text_id::kErrorTitle, PromptButtons::Ok, PromptIcon::Error);
+                message_box(text_id::kOpenNoMemory, text_id::kErrorTitle, PromptButtons::Ok,
+                            PromptIcon::Error);
             }
             return;
         case ItemKind::Folder: {
@@ -621,7 +669,8 @@ void WalletTree::remove_selected() {
             for (const FolderTree::Step& s : FolderTree(document_, ChildOrder::List).below(i.entry))
                 below.push_back(s.index);
             if (!document_.remove(i.entry)) {
-                message_box(text_id::kOpenNoMemory, text_id::kErrorTitle, PromptButtons::Ok, PromptIcon::Error);
+                message_box(text_id::kOpenNoMemory, text_id::kErrorTitle, PromptButtons::Ok,
+                            PromptIcon::Error);
                 return;
             }
             for (int index : below) document_.remove(index);
@@ -639,7 +688,8 @@ void WalletTree::remove_selected() {
             for (const NodeId& id : document_.favourites()) document_.remove_favourite(id);
             document_.save_blocks();
             return;
-        default: return;
+        default:
+            return;
     }
 }
 
@@ -715,8 +765,8 @@ void WalletTree::export_items() {
 void WalletTree::import_items(int command) {
     const ItemInfo i = selected();
     // Import Form always brings a form into My Forms, wherever the selection is.
-    const bool my_forms = command == kImportForm || i.kind == ItemKind::MyForms ||
-                          i.parent_kind == ItemKind::MyForms;
+    const bool my_forms =
+        command == kImportForm || i.kind == ItemKind::MyForms || i.parent_kind == ItemKind::MyForms;
     if (document_.read_only()) return;
     if (!my_forms) {
         if (!confirm_text_import(message_boxes())) return;
@@ -746,7 +796,8 @@ void WalletTree::expand_or_collapse_all() {
         collapseAll();
     } else {
         std::deque<std::pair<QModelIndex, int>> pending;
-        for (int row = 0; row < model_->rowCount(); ++row) pending.push_back({model_->index(row, 0), 1});
+        for (int row = 0; row < model_->rowCount(); ++row)
+            pending.push_back({model_->index(row, 0), 1});
         while (!pending.empty()) {
             const auto [index, depth] = pending.front();
             pending.pop_front();
@@ -763,8 +814,10 @@ void WalletTree::expand_or_collapse_all() {
 
 void WalletTree::card_closed(int result, int entry, bool new_card) {
     if (result == 3) {
-        if (new_card) select_entry(entry);
-        else if (const QModelIndex i = model_->index_of(entry); i.isValid()) update(i);
+        if (new_card)
+            select_entry(entry);
+        else if (const QModelIndex i = model_->index_of(entry); i.isValid())
+            update(i);
     } else if (result == 4 && !new_card) {
         document_.remove(entry);
     }
@@ -837,11 +890,16 @@ void WalletTree::keyPressEvent(QKeyEvent* event) {
     }
     if (mods == Qt::ControlModifier) {
         switch (key) {
-            case Qt::Key_X: return run(kCut);
-            case Qt::Key_C: return run(kCopy);
-            case Qt::Key_V: return run(kPaste);
-            case Qt::Key_N: return run(kNewCard);
-            default: break;
+            case Qt::Key_X:
+                return run(kCut);
+            case Qt::Key_C:
+                return run(kCopy);
+            case Qt::Key_V:
+                return run(kPaste);
+            case Qt::Key_N:
+                return run(kNewCard);
+            default:
+                break;
         }
     }
     if (mods == (Qt::ControlModifier | Qt::ShiftModifier) && key == Qt::Key_N)
@@ -855,8 +913,8 @@ void WalletTree::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         press_pos_ = event->pos();
         press_index_ = indexAt(event->pos());
-        press_on_branch_ = press_index_.isValid() &&
-                           event->pos().x() < visualRect(press_index_).left();
+        press_on_branch_ =
+            press_index_.isValid() && event->pos().x() < visualRect(press_index_).left();
     }
     QTreeView::mousePressEvent(event);
 }
@@ -933,8 +991,8 @@ void WalletTree::drag_tick() {
     QScrollBar* bar = verticalScrollBar();
     bar->setValue(bar->value() + step);
     // The row now at the edge becomes the drop target.
-    const QModelIndex edge = step < 0 ? indexAt(QPoint(4, 1))
-                                      : indexAt(QPoint(4, viewport()->height() - 2));
+    const QModelIndex edge =
+        step < 0 ? indexAt(QPoint(4, 1)) : indexAt(QPoint(4, viewport()->height() - 2));
     model_->set_drop_target(edge);
     drop_target_ = edge;
 }

@@ -15,11 +15,21 @@ constexpr quintptr kFavouritesTag = quintptr{1} << 32;
 constexpr quintptr kSearchTag = quintptr{2} << 32;
 constexpr quintptr kLowMask = 0xFFFFFFFFu;
 
-quintptr tag_of(int entry) { return entry == kFavouritesEntry ? kFavouritesTag : kSearchTag; }
-int entry_of_tag(quintptr tag) { return tag == kFavouritesTag ? kFavouritesEntry : kSearchResultsEntry; }
-quintptr item_id(int index) { return static_cast<quintptr>(index) + 1; }
-int item_of(quintptr id) { return static_cast<int>(id & kLowMask) - 1; }
-int special_caption_entry(int entry) { return entry == kFavouritesEntry ? 1 : 2; }
+quintptr tag_of(int entry) {
+    return entry == kFavouritesEntry ? kFavouritesTag : kSearchTag;
+}
+int entry_of_tag(quintptr tag) {
+    return tag == kFavouritesTag ? kFavouritesEntry : kSearchResultsEntry;
+}
+quintptr item_id(int index) {
+    return static_cast<quintptr>(index) + 1;
+}
+int item_of(quintptr id) {
+    return static_cast<int>(id & kLowMask) - 1;
+}
+int special_caption_entry(int entry) {
+    return entry == kFavouritesEntry ? 1 : 2;
+}
 }  // namespace
 
 WalletTreeModel::WalletTreeModel(WalletDocument& document, const SearchResults& results,
@@ -30,12 +40,16 @@ WalletTreeModel::WalletTreeModel(WalletDocument& document, const SearchResults& 
     search_hits_ = live_results();
 }
 
-WalletTreeModel::~WalletTreeModel() { document_.remove_listener(*this); }
+WalletTreeModel::~WalletTreeModel() {
+    document_.remove_listener(*this);
+}
 
 int WalletTreeModel::special_row_count() const {
     return (search_hits_.empty() ? 0 : 1) + (favourites_.empty() ? 0 : 1);
 }
-int WalletTreeModel::search_row() const { return search_hits_.empty() ? -1 : 0; }
+int WalletTreeModel::search_row() const {
+    return search_hits_.empty() ? -1 : 0;
+}
 int WalletTreeModel::favourites_row() const {
     return favourites_.empty() ? -1 : (search_hits_.empty() ? 0 : 1);
 }
@@ -45,7 +59,8 @@ QModelIndex WalletTreeModel::index(int row, int column, const QModelIndex& paren
     if (!parent.isValid()) {
         if (row == search_row()) return createIndex(row, 0, kSearchTag);
         if (row == favourites_row()) return createIndex(row, 0, kFavouritesTag);
-        const int item = document_.child_at(kNoIndex, static_cast<size_t>(row - special_row_count()));
+        const int item =
+            document_.child_at(kNoIndex, static_cast<size_t>(row - special_row_count()));
         return item == kNoIndex ? QModelIndex() : createIndex(row, 0, item_id(item));
     }
     const quintptr id = parent.internalId();
@@ -71,8 +86,7 @@ QModelIndex WalletTreeModel::parent(const QModelIndex& child) const {
     if (!place || place->parent == kNoIndex) return {};
     const auto parent_place = document_.place_of(place->parent);
     if (!parent_place) return {};
-    return createIndex(top_row(parent_place->parent, parent_place->row), 0,
-                       item_id(place->parent));
+    return createIndex(top_row(parent_place->parent, parent_place->row), 0, item_id(place->parent));
 }
 
 int WalletTreeModel::rowCount(const QModelIndex& parent) const {
@@ -89,7 +103,9 @@ int WalletTreeModel::rowCount(const QModelIndex& parent) const {
     return static_cast<int>(document_.child_count(item));
 }
 
-int WalletTreeModel::columnCount(const QModelIndex&) const { return 1; }
+int WalletTreeModel::columnCount(const QModelIndex&) const {
+    return 1;
+}
 
 bool WalletTreeModel::hasChildren(const QModelIndex& parent) const {
     return rowCount(parent) > 0;
@@ -156,12 +172,15 @@ QVariant WalletTreeModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
         case Qt::EditRole:
-        case Qt::ToolTipRole: return display_text(e);
-        case kEntryRole: return e;
+        case Qt::ToolTipRole:
+            return display_text(e);
+        case kEntryRole:
+            return e;
         case Qt::DecorationRole: {
             auto& images = const_cast<ItemImages&>(images_);
             if (special) {
-                return builtin_item_icon(get_caption(document_.info(), special_caption_entry(e)).icon);
+                return builtin_item_icon(
+                    get_caption(document_.info(), special_caption_entry(e)).icon);
             }
             const TreeNode* node = document_.node(e);
             if (!node) return {};
@@ -174,8 +193,10 @@ QVariant WalletTreeModel::data(const QModelIndex& index, int role) const {
             switch (document_.kind_of(e)) {
                 case 1:
                     return colour(document_.settings().value(format::settings::kCardEntryColour));
-                case 3: return colour(app_settings().ColorFolderForms);
-                default: return colour(document_.settings().value(format::settings::kTreeColour));
+                case 3:
+                    return colour(app_settings().ColorFolderForms);
+                default:
+                    return colour(document_.settings().value(format::settings::kTreeColour));
             }
         }
         case Qt::BackgroundRole:
@@ -183,7 +204,8 @@ QVariant WalletTreeModel::data(const QModelIndex& index, int role) const {
                 return QColor(0xCC, 0xE4, 0xFF);
             }
             return {};
-        default: return {};
+        default:
+            return {};
     }
 }
 
@@ -234,7 +256,8 @@ void WalletTreeModel::update_special(int entry, std::vector<int>& rows, std::vec
         const QModelIndex folder = special_folder_index(entry);
         if (folder.isValid()) {
             emit dataChanged(folder, folder);
-            if (!rows.empty()) emit dataChanged(index(0, 0, folder), index(int(rows.size()) - 1, 0, folder));
+            if (!rows.empty())
+                emit dataChanged(index(0, 0, folder), index(int(rows.size()) - 1, 0, folder));
         }
         return;
     }
@@ -317,8 +340,10 @@ void WalletTreeModel::before_change(const ListChange& change) {
             beginResetModel();
             pending_ = Pending::Reset;
             return;
-        case ListChangeKind::SpecialEntry: return;
-        default: break;
+        case ListChangeKind::SpecialEntry:
+            return;
+        default:
+            break;
     }
     if (from_parent && to_parent && change.from->parent == change.to->parent &&
         change.from->row == change.to->row) {
@@ -361,13 +386,20 @@ void WalletTreeModel::after_change(const ListChange& change) {
             endResetModel();
             pending_ = Pending::None;
             return;
-        case Pending::Insert: endInsertRows(); break;
-        case Pending::Remove: endRemoveRows(); break;
-        case Pending::Move: endMoveRows(); break;
+        case Pending::Insert:
+            endInsertRows();
+            break;
+        case Pending::Remove:
+            endRemoveRows();
+            break;
+        case Pending::Move:
+            endMoveRows();
+            break;
         case Pending::Refresh:
             if (const QModelIndex i = index_of(changed_entry_); i.isValid()) emit dataChanged(i, i);
             break;
-        case Pending::None: break;
+        case Pending::None:
+            break;
     }
     pending_ = Pending::None;
     if (change.kind == ListChangeKind::Inserted || change.kind == ListChangeKind::Changed) {

@@ -62,7 +62,9 @@ class WalletTreeModel final : public QAbstractItemModel, public ListListener {
     int special_row_count() const;
     int favourites_row() const;
     int search_row() const;
-    int top_row(int parent, int row) const { return parent == kNoIndex ? row + special_row_count() : row; }
+    int top_row(int parent, int row) const {
+        return parent == kNoIndex ? row + special_row_count() : row;
+    }
     // The index of the document item `parent` as a parent: the root for kNoIndex, nothing when
     // the tree does not reach it.
     std::optional<QModelIndex> parent_index(int parent) const;

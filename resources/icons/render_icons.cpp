@@ -99,8 +99,8 @@ QImage render(const std::vector<Picture>& pictures, const QFont& font, int size)
         painter.setPen(QPen(p.colour, size / 16.0));
         painter.setBrush(Qt::white);
         painter.drawEllipse(corner.adjusted(0.5, 0.5, -0.5, -0.5));
-        draw_glyph(painter, font, corner.adjusted(size / 16.0, size / 16.0, -size / 16.0,
-                                                  -size / 16.0), p);
+        draw_glyph(painter, font,
+                   corner.adjusted(size / 16.0, size / 16.0, -size / 16.0, -size / 16.0), p);
     }
     return strip;
 }

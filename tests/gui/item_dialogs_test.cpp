@@ -5,8 +5,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QToolButton>
 #include <QTest>
+#include <QToolButton>
 
 #include "core/wallet_document.h"
 #include "dialogs/exchange_dialogs.h"

@@ -49,8 +49,10 @@ class ScriptedTreeDialogs final : public TreeDialogs {
     bool folder_properties(QWidget*, FolderPropertiesRequest& r, WalletDocument&,
                            ItemImages&) override {
         if (s_.folder_names.empty() || s_.folder_names.front().empty()) return false;
-        if (r.special) r.name = s_.folder_names.front();
-        else r.folder.set_name(s_.folder_names.front());
+        if (r.special)
+            r.name = s_.folder_names.front();
+        else
+            r.folder.set_name(s_.folder_names.front());
         r.main_level = s_.main_level;
         s_.folder_names.pop_front();
         return true;
@@ -236,7 +238,9 @@ TEST_F(WalletTreeTest, RenamingInsideFavoritesIsRefusedBeforeTheEditorOpens) {
     QCoreApplication::processEvents();  // the editor commits through a queued call
     EXPECT_EQ(doc.node(t1)->name(), u"zz renamed");
     // The shortcut follows the new name.
-    EXPECT_EQ(tree->model()->index(0, 0, tree->wallet_model()->index_of(kFavouritesEntry)).data()
+    EXPECT_EQ(tree->model()
+                  ->index(0, 0, tree->wallet_model()->index_of(kFavouritesEntry))
+                  .data()
                   .toString(),
               QStringLiteral("zz renamed"));
 }
@@ -463,7 +467,8 @@ TEST(WalletTreeDeepTest, AWalletOf20000NestedFoldersOpensWithoutACrash) {
     tree.expand_or_collapse_all();
     QCoreApplication::processEvents();
     EXPECT_GE(tree.model()->rowCount(), 1);
-    const QModelIndex deepest = tree.wallet_model()->index_of(doc.list_index_of(doc.nodes().back().id()));
+    const QModelIndex deepest =
+        tree.wallet_model()->index_of(doc.list_index_of(doc.nodes().back().id()));
     EXPECT_TRUE(deepest.isValid());
     EXPECT_EQ(folder_contents(doc, tree.model()->index(0, 0).data(kEntryRole).toInt()).folders,
               20000u);

@@ -15,26 +15,16 @@ TEST(TreeRulesTest, CapsFollowTheTableRowByRow) {
         uint32_t caps;
     };
     const Row rows[] = {
-        {K::Card, K::Folder, K::None, 0x12DF},
-        {K::Card, K::Folder, K::Card, 0x12FF},
-        {K::Card, K::Folder, K::Folder, 0x12FF},
-        {K::Card, K::MyForms, K::None, 0x10D3},
-        {K::Card, K::MyForms, K::Folder, 0x10D3},
-        {K::Card, K::MyForms, K::Card, 0x10F3},
-        {K::Card, K::Favorites, K::Folder, 0xA92},
-        {K::Card, K::Favorites, K::Card, 0xAB2},
-        {K::Card, K::SearchResults, K::Card, 0xA86},
-        {K::Card, K::Reserved, K::None, 0xA86},
-        {K::Card, K::None, K::Card, 0x286},
-        {K::Folder, K::None, K::None, 0x10CB},
-        {K::Folder, K::Folder, K::Card, 0x10EB},
-        {K::Folder, K::Folder, K::Folder, 0x10EB},
-        {K::MyForms, K::None, K::Folder, 0x83},
-        {K::MyForms, K::None, K::Card, 0xA3},
-        {K::Favorites, K::None, K::Card, 0x1A2},
-        {K::Favorites, K::None, K::Folder, 0x182},
-        {K::SearchResults, K::None, K::Card, 0x182},
-        {K::Reserved, K::None, K::None, 0x182},
+        {K::Card, K::Folder, K::None, 0x12DF},       {K::Card, K::Folder, K::Card, 0x12FF},
+        {K::Card, K::Folder, K::Folder, 0x12FF},     {K::Card, K::MyForms, K::None, 0x10D3},
+        {K::Card, K::MyForms, K::Folder, 0x10D3},    {K::Card, K::MyForms, K::Card, 0x10F3},
+        {K::Card, K::Favorites, K::Folder, 0xA92},   {K::Card, K::Favorites, K::Card, 0xAB2},
+        {K::Card, K::SearchResults, K::Card, 0xA86}, {K::Card, K::Reserved, K::None, 0xA86},
+        {K::Card, K::None, K::Card, 0x286},          {K::Folder, K::None, K::None, 0x10CB},
+        {K::Folder, K::Folder, K::Card, 0x10EB},     {K::Folder, K::Folder, K::Folder, 0x10EB},
+        {K::MyForms, K::None, K::Folder, 0x83},      {K::MyForms, K::None, K::Card, 0xA3},
+        {K::Favorites, K::None, K::Card, 0x1A2},     {K::Favorites, K::None, K::Folder, 0x182},
+        {K::SearchResults, K::None, K::Card, 0x182}, {K::Reserved, K::None, K::None, 0x182},
         {K::None, K::None, K::Card, 0x82},
     };
     for (const Row& r : rows) {
@@ -85,7 +75,7 @@ int scrolls_in_60_ticks(int y) {
 
 TEST(TreeRulesTest, DragScrollingSpeedsUpAsThePointerLeavesTheTree) {
     EXPECT_EQ(scrolls_in_60_ticks(300), 0);
-    EXPECT_EQ(scrolls_in_60_ticks(110), 0);  // on the line 10 pixels inside: not yet
+    EXPECT_EQ(scrolls_in_60_ticks(110), 0);   // on the line 10 pixels inside: not yet
     EXPECT_EQ(scrolls_in_60_ticks(109), 10);  // d = 1: every sixth tick
     EXPECT_EQ(scrolls_in_60_ticks(85), 12);   // d = 25: every fifth
     EXPECT_EQ(scrolls_in_60_ticks(0), 60);    // d = 110: every tick
@@ -106,8 +96,8 @@ TEST(TreeRulesTest, FolderContentsCountsTheFolderItsFoldersAndItsCards) {
     const NodeId top_id = doc.node(top)->id();
     const int a = doc.store_folder(doc.new_folder(top_id));
     const int b = doc.store_folder(doc.new_folder(doc.node(a)->id()));
-    for (const NodeId& parent : {top_id, top_id, doc.node(a)->id(), doc.node(b)->id(),
-                                 doc.node(b)->id()}) {
+    for (const NodeId& parent :
+         {top_id, top_id, doc.node(a)->id(), doc.node(b)->id(), doc.node(b)->id()}) {
         Card card = doc.new_card(parent);
         ASSERT_GE(doc.store_card(card), 0);
     }
