@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang, writes their seed corpora and runs every target in turn.
+# Builds the fuzz targets with clang, writes their seed corpora and runs every target, FUZZ_JOBS
+# (default 2) at a time.
 # Usage: scripts/fuzz.sh [SECONDS]   (per target; default 30)
 # FUZZ_RUNS=N runs each target for N executions instead of a time; FUZZ_TARGETS="a b" picks targets.
 # Exits non-zero when any target finds a crash, a timeout or runs out of memory.
@@ -64,29 +65,48 @@ rm -rf "$seeds"
 mkdir -p "$seeds" "$corpus" "$crashes" "$logs"
 "$build/fuzz/make_corpus" "$seeds" || exit 1
 
-failed=0
-summary=()
-for t in "${targets[@]}"; do
+# One target's run; its exit code and duration go next to its log.
+run_target() {
+    local t=$1 started=$SECONDS
     mkdir -p "$corpus/$t" "$seeds/$t"
     echo "== $t (${limit[0]#-})" >&2
-    started=$SECONDS
     # New inputs go to the first folder, which is kept between runs; the seeds are read only.
     "$build/fuzz/$t" "$corpus/$t" "$seeds/$t" "${limit[@]}" -timeout=10 \
         -seed="${FUZZ_SEED:-1}" \
         -rss_limit_mb=2048 -artifact_prefix="$crashes/$t-" -print_final_stats=1 \
         >"$logs/$t.log" 2>&1
-    rc=$?
+    echo $? >"$logs/$t.rc"
+    echo $((SECONDS - started)) >"$logs/$t.seconds"
+}
+
+# The targets run side by side, FUZZ_JOBS at a time: each is single-threaded.
+running=0
+for t in "${targets[@]}"; do
+    run_target "$t" &
+    running=$((running + 1))
+    if [ "$running" -ge "$jobs" ]; then
+        wait -n
+        running=$((running - 1))
+    fi
+done
+wait
+
+failed=0
+summary=()
+for t in "${targets[@]}"; do
+    rc=$(cat "$logs/$t.rc" 2>/dev/null || echo 1)
     execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$logs/$t.log" | tail -n 1)
     files=$(find "$corpus/$t" -type f | wc -l)
     bytes=$(du -sk "$corpus/$t" | cut -f1)
-    if [ $rc -eq 0 ]; then
+    if [ "$rc" -eq 0 ]; then
         state="ok"
     else
         state="FAILED (exit $rc; see $logs/$t.log and $crashes/$t-*)"
         failed=1
     fi
     summary+=("$(printf '%-20s %12s executions in %6s s  corpus %6s inputs (%s KiB)  %s' \
-        "$t" "${execs:-?}" "$((SECONDS - started))" "$files" "$bytes" "$state")")
+        "$t" "${execs:-?}" "$(cat "$logs/$t.seconds" 2>/dev/null || echo ?)" "$files" "$bytes" \
+        "$state")")
 done
 
 printf '%s\n' "${summary[@]}"
