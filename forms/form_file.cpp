@@ -1,9 +1,6 @@
 #include "forms/form_file.h"
 
-#include <unistd.h>
-
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
