@@ -234,8 +234,8 @@ WalletTree::WalletTree(WalletDocument& document, SearchResults& results, QWidget
     drag_timer_.setInterval(kDragScrollMs);
     connect(&drag_timer_, &QTimer::timeout, this, &WalletTree::drag_tick);
     connect(this, &QTreeView::clicked, this, [this](const QModelIndex& index) {
-        // A click on a folder's arrow has already opened or closed it.
-        if (!dragging() && !press_on_branch_) open_node(index);
+        // Qt sends no click for a folder's arrow, which opens or closes the folder itself.
+        if (!dragging()) open_node(index);
     });
 }
 
@@ -610,7 +610,7 @@ void WalletTree::move_to(const QModelIndex& target_index) {
                             PromptIcon::Exclamation);
                 break;
             }
-            save_to_my_forms_index(source);
+            save_card_to_my_forms(source);
             break;
         case ItemKind::Favorites:
             if (source_kind == ItemKind::Folder) {
@@ -717,20 +717,16 @@ void WalletTree::add_to_favorites() {
     setCurrentIndex(folder);
 }
 
-void WalletTree::save_to_my_forms_index(int card) {
+int WalletTree::save_card_to_my_forms(int card) {
     const int form = ks::save_to_my_forms(document_, card);
     if (form == kNoIndex) refuse();
+    return form;
 }
 
 void WalletTree::save_to_my_forms() {
     const ItemInfo i = selected();
     if (i.kind != ItemKind::Card || !(caps_of(i) & caps::kSaveToMyForms)) return;
-    const int form = ks::save_to_my_forms(document_, i.entry);
-    if (form == kNoIndex) {
-        refuse();
-        return;
-    }
-    select_entry(form);
+    select_entry(save_card_to_my_forms(i.entry));
 }
 
 void WalletTree::export_items() {
@@ -913,8 +909,6 @@ void WalletTree::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         press_pos_ = event->pos();
         press_index_ = indexAt(event->pos());
-        press_on_branch_ =
-            press_index_.isValid() && event->pos().x() < visualRect(press_index_).left();
     }
     QTreeView::mousePressEvent(event);
 }

@@ -139,7 +139,8 @@ class WalletTree final : public QTreeView {
     void rename();
     void add_to_favorites();
     void save_to_my_forms();
-    void save_to_my_forms_index(int card);
+    // The new form's list index, or kNoIndex (after the error tone).
+    int save_card_to_my_forms(int card);
     void export_items();
     void import_items(int command);
     void select_entry(int entry);
@@ -157,7 +158,6 @@ class WalletTree final : public QTreeView {
     ClipState clip_;
     QPoint press_pos_;
     QPersistentModelIndex press_index_;
-    bool press_on_branch_ = false;
     QPersistentModelIndex drop_target_;
     QTimer drag_timer_;
     unsigned drag_ticks_ = 0;

@@ -152,7 +152,8 @@ QModelIndex WalletTreeModel::index_of(int entry) const {
     if (entry == kFavouritesEntry || entry == kSearchResultsEntry) {
         return special_folder_index(entry);
     }
-    return parent_index(entry == kNoIndex ? -3 : entry).value_or(QModelIndex());
+    if (entry == kNoIndex) return {};
+    return parent_index(entry).value_or(QModelIndex());
 }
 
 QString WalletTreeModel::display_text(int entry) const {
@@ -177,14 +178,17 @@ QVariant WalletTreeModel::data(const QModelIndex& index, int role) const {
         case kEntryRole:
             return e;
         case Qt::DecorationRole: {
-            auto& images = const_cast<ItemImages&>(images_);
             if (special) {
                 return builtin_item_icon(
                     get_caption(document_.info(), special_caption_entry(e)).icon);
             }
             const TreeNode* node = document_.node(e);
             if (!node) return {};
-            const QIcon icon = images.icon_for(*node);
+            QIcon icon = builtin_item_icon(node->icon());
+            if (node->icon() == kCustomIcon) {
+                const auto noted = imported_positions_.find(e);
+                if (noted != imported_positions_.end()) icon = images_.imported_icon(noted->second);
+            }
             return in_special_folder(index) ? with_overlay(icon, 1) : icon;
         }
         case Qt::ForegroundRole: {
@@ -292,24 +296,34 @@ void WalletTreeModel::refresh_special_folders() {
 
 void WalletTreeModel::note_imported_icon(int index) {
     const TreeNode* node = document_.node(index);
+    std::optional<size_t> position;
     if (node && !node->deleted() && node->icon() == kCustomIcon) {
-        images_.add_imported(node->icon_image_unpadded());
+        position = images_.add_imported(node->icon_image_unpadded());
     }
+    if (position)
+        imported_positions_[index] = *position;
+    else
+        imported_positions_.erase(index);
 }
 
 void WalletTreeModel::note_imported_icons() {
     images_.clear();
+    imported_positions_.clear();
     for (size_t i = 0; i < document_.nodes().size(); ++i) note_imported_icon(static_cast<int>(i));
 }
 
 void WalletTreeModel::reset() {
     beginResetModel();
+    read_document();
+    endResetModel();
+}
+
+void WalletTreeModel::read_document() {
     note_imported_icons();
     favourites_ = live_favourites();
     search_hits_ = live_results();
     cut_entry_ = kNoIndex;
     drop_target_ = QPersistentModelIndex();
-    endResetModel();
 }
 
 void WalletTreeModel::set_cut_entry(int entry) {
@@ -379,10 +393,7 @@ void WalletTreeModel::before_change(const ListChange& change) {
 void WalletTreeModel::after_change(const ListChange& change) {
     switch (pending_) {
         case Pending::Reset:
-            note_imported_icons();
-            favourites_ = live_favourites();
-            search_hits_ = live_results();
-            cut_entry_ = kNoIndex;
+            read_document();
             endResetModel();
             pending_ = Pending::None;
             return;

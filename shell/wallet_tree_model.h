@@ -8,6 +8,7 @@
 #include <QColor>
 
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "core/search.h"
@@ -73,6 +74,8 @@ class WalletTreeModel final : public QAbstractItemModel, public ListListener {
     std::vector<int> live_favourites() const;
     std::vector<int> live_results() const;
     QString display_text(int entry) const;
+    // What the model keeps of the document (a reset's work, inside its begin and end).
+    void read_document();
     // The wallet's imported icons are the pictures its items carry, in list order.
     void note_imported_icons();
     void note_imported_icon(int index);
@@ -80,6 +83,8 @@ class WalletTreeModel final : public QAbstractItemModel, public ListListener {
     WalletDocument& document_;
     const SearchResults& results_;
     ItemImages images_;
+    // The imported icon of each item that carries one, so that painting computes no digests.
+    std::unordered_map<int, size_t> imported_positions_;
     std::vector<int> favourites_;
     std::vector<int> search_hits_;
     Pending pending_ = Pending::None;

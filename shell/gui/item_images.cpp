@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include <map>
 #include <optional>
 #include <string>
 
@@ -71,7 +72,11 @@ QIcon builtin_item_icon(int number) {
 
 QIcon with_overlay(const QIcon& icon, int overlay) {
     if (overlay < 1 || overlay > 4) return icon;
-    QIcon marked;
+    // The tree asks for a shortcut's picture at every paint; the built-in and imported icons are
+    // long-lived, so their marked versions are kept.
+    static std::map<std::pair<qint64, int>, QIcon> made;
+    QIcon& marked = made[{icon.cacheKey(), overlay}];
+    if (!marked.isNull()) return marked;
     for (int size : {16, 32}) {
         QPixmap base = icon.pixmap(size, size);
         if (base.isNull()) continue;
@@ -88,23 +93,23 @@ void ItemImages::clear() {
     by_digest_.clear();
 }
 
-bool ItemImages::add_imported(std::span<const uint8_t> icon_file) {
-    if (icon_file.empty()) return false;
+std::optional<size_t> ItemImages::add_imported(std::span<const uint8_t> icon_file) {
+    if (icon_file.empty()) return std::nullopt;
     const std::string key = digest_key(icon_file);
-    if (by_digest_.contains(key)) return true;
-    if (imported_.size() >= kMaxImportedIcons) return false;
+    if (const auto known = by_digest_.find(key); known != by_digest_.end()) return known->second;
+    if (imported_.size() >= kMaxImportedIcons) return std::nullopt;
     QIcon icon;
     for (int size : {16, 32}) {
         const IconResult decoded = decode_icon(icon_file, size);
         if (decoded.status == IconStatus::Success) icon.addPixmap(from_rgba(decoded.image));
     }
-    if (icon.isNull()) return false;
+    if (icon.isNull()) return std::nullopt;
     Imported entry;
     entry.data.assign(icon_file.begin(), icon_file.end());
     entry.icon = icon;
     by_digest_[key] = imported_.size();
     imported_.push_back(std::move(entry));
-    return true;
+    return imported_.size() - 1;
 }
 
 QIcon ItemImages::imported_icon(size_t position) const {
@@ -124,8 +129,8 @@ std::optional<size_t> ItemImages::position_of(std::span<const uint8_t> icon_file
 
 QIcon ItemImages::icon_for(int32_t icon_number, std::span<const uint8_t> icon_file) {
     if (icon_number != kCustomIcon) return builtin_item_icon(icon_number);
-    if (!add_imported(icon_file)) return builtin_item_icon(0);
-    return imported_[*position_of(icon_file)].icon;
+    const auto position = add_imported(icon_file);
+    return position ? imported_[*position].icon : builtin_item_icon(0);
 }
 
 QIcon ItemImages::icon_for(const TreeNode& node) {

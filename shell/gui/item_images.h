@@ -31,15 +31,16 @@ QPixmap strip_picture(int resource, int size);
 QIcon strip_icon(int resource);
 // Built-in icon `number` (0-143); icon 0 for any other number.
 QIcon builtin_item_icon(int number);
-// `icon` with overlay `overlay` (1-4) drawn over its lower left corner.
+// `icon` with overlay `overlay` (1-4) drawn over its lower left corner; made once per icon.
 QIcon with_overlay(const QIcon& icon, int overlay);
 
 class ItemImages {
   public:
     // Forgets the imported icons (another wallet opened, or none).
     void clear();
-    // Notes the node's own picture; false when it is not decodable or the list is full.
-    bool add_imported(std::span<const uint8_t> icon_file);
+    // Notes the node's own picture: its position among the imported ones, or nothing when it is
+    // not decodable or the list is full.
+    std::optional<size_t> add_imported(std::span<const uint8_t> icon_file);
     size_t imported_count() const { return imported_.size(); }
     QIcon imported_icon(size_t position) const;
     std::span<const uint8_t> imported_data(size_t position) const;

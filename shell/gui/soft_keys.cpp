@@ -115,7 +115,7 @@ QToolButton* SoftKeyBar::make_key(const MenuEntry& entry) {
     key->setFocusPolicy(Qt::NoFocus);
     if (!entry.submenu.empty()) {
         menu_ = new QMenu(key);
-        fill_menu(menu_, entry.submenu);
+        fill_menu(menu_, entry.submenu, [this](int id) { emit command(id); });
         connect(menu_, &QMenu::aboutToShow, this, &SoftKeyBar::menu_about_to_show);
         connect(key, &QToolButton::clicked, this, [this, key] {
             menu_->popup(key->mapToGlobal(QPoint(key->width() - menu_->sizeHint().width(),
@@ -125,10 +125,6 @@ QToolButton* SoftKeyBar::make_key(const MenuEntry& entry) {
         connect(key, &QToolButton::clicked, this, [this, id = entry.command] { emit command(id); });
     }
     return key;
-}
-
-void SoftKeyBar::fill_menu(QMenu* menu, std::span<const MenuEntry> entries) {
-    gui::fill_menu(menu, entries, [this](int id) { emit command(id); });
 }
 
 QAction* SoftKeyBar::action(int command) const {

@@ -53,7 +53,6 @@ class SoftKeyBar final : public QWidget {
 
   private:
     QToolButton* make_key(const MenuEntry& entry);
-    void fill_menu(QMenu* menu, std::span<const MenuEntry> entries);
 
     int menu_id_;
     QMenu* menu_ = nullptr;
