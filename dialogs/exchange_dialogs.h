@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/full_screen_dialog.h"
+#include "card/full_screen_dialog.h"
 
 class QCheckBox;
 class QComboBox;

@@ -11,7 +11,7 @@
 
 #include "core/node.h"
 #include "core/node_id.h"
-#include "dialogs/full_screen_dialog.h"
+#include "card/full_screen_dialog.h"
 
 class QCheckBox;
 class QLabel;

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "core/wallet_blocks.h"
-#include "dialogs/full_screen_dialog.h"
+#include "card/full_screen_dialog.h"
 
 class QCheckBox;
 class QComboBox;

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "dialogs/full_screen_dialog.h"
+#include "card/full_screen_dialog.h"
 #include "platform/secret.h"
 #include "shell/dialog_rules.h"
 #include "shell/wallet_session.h"

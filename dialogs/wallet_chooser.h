@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "dialogs/full_screen_dialog.h"
+#include "card/full_screen_dialog.h"
 
 class QListWidget;
 

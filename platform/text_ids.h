@@ -213,6 +213,56 @@ constexpr uint32_t kAttachedFiles = 22137;
 constexpr uint32_t kMainMemory = 20852;
 constexpr uint32_t kStorageCard = 20854;
 
+// The card window: view, editor, form design, Notes and Selection Field.
+constexpr uint32_t kFileSaved = 22010;
+constexpr uint32_t kDiscardChanges = 25900;
+constexpr uint32_t kCardNameHeading = 30002;
+constexpr uint32_t kNoChoice = 20507;
+constexpr uint32_t kAttachmentLabel = 20508;
+constexpr uint32_t kFormDesignTitle = 24006;
+constexpr uint32_t kNewFieldName = 20519;
+constexpr uint32_t kSelectionListTitle = 28720;
+constexpr uint32_t kSelectionAdd = 28721;
+constexpr uint32_t kSelectionDelete = 28722;
+constexpr uint32_t kSelectionUp = 28723;
+constexpr uint32_t kSelectionDown = 28724;
+
+// Attachments, sound and the file chooser.
+constexpr uint32_t kSelectSoundTitle = 24003;
+constexpr uint32_t kAddAttachmentTitle = 24004;
+constexpr uint32_t kSoundFilesFilter = 24005;
+constexpr uint32_t kSoundTitle = 28000;
+constexpr uint32_t kSelectSound = 28001;
+constexpr uint32_t kRemoveSound = 28002;
+constexpr uint32_t kPlaySound = 28003;
+constexpr uint32_t kExportSound = 28004;
+constexpr uint32_t kPlayWhenViewed = 28005;
+constexpr uint32_t kCurrentSoundFile = 28006;
+constexpr uint32_t kAttachmentsTitle = 28200;
+constexpr uint32_t kAddFile = 28201;
+constexpr uint32_t kRemoveFile = 28202;
+constexpr uint32_t kExportFile = 28203;
+constexpr uint32_t kOpenFile = 28204;
+constexpr uint32_t kAttachmentStatus = 28205;  // ss
+constexpr uint32_t kDeleteOpenedCopies = 28206;
+constexpr uint32_t kCopiesLeftCount = 28207;  // d
+constexpr uint32_t kCopiesLeftList = 28208;
+
+// Text/Colors and Background.
+constexpr uint32_t kBackgroundTitle = 28100;
+constexpr uint32_t kSelectImage = 28101;
+constexpr uint32_t kRemoveImage = 28102;
+constexpr uint32_t kMatchBackground = 28103;
+constexpr uint32_t kExportImage = 28104;
+constexpr uint32_t kPosition = 28105;
+constexpr uint32_t kCurrentImageFile = 28106;
+constexpr uint32_t kScaleToFit = 28107;
+constexpr uint32_t kPositionFirst = 28110;
+constexpr uint32_t kTextColorsTitle = 28300;
+constexpr uint32_t kPasswordFields = 28305;
+constexpr uint32_t kAlwaysDisplay = 28306;
+constexpr uint32_t kTapColour = 28307;
+
 struct TextUse {
     uint32_t id;
     std::string_view conversions;
@@ -395,6 +445,50 @@ constexpr TextUse kTextsInUse[] = {
     {kAttachedFiles, ""},
     {kMainMemory, ""},
     {kStorageCard, ""},
+    {kFileSaved, ""},
+    {kDiscardChanges, ""},
+    {kCardNameHeading, ""},
+    {kNoChoice, ""},
+    {kAttachmentLabel, ""},
+    {kFormDesignTitle, ""},
+    {kNewFieldName, ""},
+    {kSelectionListTitle, ""},
+    {kSelectionAdd, ""},
+    {kSelectionDelete, ""},
+    {kSelectionUp, ""},
+    {kSelectionDown, ""},
+    {kSelectSoundTitle, ""},
+    {kAddAttachmentTitle, ""},
+    {kSoundFilesFilter, ""},
+    {kSoundTitle, ""},
+    {kSelectSound, ""},
+    {kRemoveSound, ""},
+    {kPlaySound, ""},
+    {kExportSound, ""},
+    {kPlayWhenViewed, ""},
+    {kCurrentSoundFile, ""},
+    {kAttachmentsTitle, ""},
+    {kAddFile, ""},
+    {kRemoveFile, ""},
+    {kExportFile, ""},
+    {kOpenFile, ""},
+    {kAttachmentStatus, "ss"},
+    {kDeleteOpenedCopies, ""},
+    {kCopiesLeftCount, "d"},
+    {kCopiesLeftList, ""},
+    {kBackgroundTitle, ""},
+    {kSelectImage, ""},
+    {kRemoveImage, ""},
+    {kMatchBackground, ""},
+    {kExportImage, ""},
+    {kPosition, ""},
+    {kCurrentImageFile, ""},
+    {kScaleToFit, ""},
+    {kPositionFirst, ""},
+    {kTextColorsTitle, ""},
+    {kPasswordFields, ""},
+    {kAlwaysDisplay, ""},
+    {kTapColour, ""},
 };
 
 }  // namespace ks::text_id

@@ -1,4 +1,4 @@
-#include "dialogs/full_screen_dialog.h"
+#include "card/full_screen_dialog.h"
 
 #include <QKeyEvent>
 #include <QLabel>
