@@ -34,6 +34,15 @@ FullScreenDialog::FullScreenDialog(QWidget* owner, int menu_id) : QDialog(owner)
     setWindowIcon(resource_icon(kProgramIcon));
 }
 
+void FullScreenDialog::set_menu(int menu_id) {
+    if (keys_->menu_id() == menu_id) return;
+    auto* bar = new SoftKeyBar(menu_id, this);
+    delete layout()->replaceWidget(keys_, bar);
+    delete keys_;
+    keys_ = bar;
+    connect(keys_, &SoftKeyBar::command, this, &FullScreenDialog::run_command);
+}
+
 void FullScreenDialog::set_title(const QString& text, int icon_resource) {
     setWindowTitle(text);
     strip_->set_content(text, strip_icon(icon_resource));
@@ -49,8 +58,8 @@ void FullScreenDialog::keyPressEvent(QKeyEvent* event) {
         keys_->press_right();  // the second soft key: usually the menu
         return;
     }
-    const bool has_done_key =
-        keys_->menu_id() == menu_id::kDoneCancel || keys_->menu_id() == menu_id::kAbout;
+    const MenuTemplate* menu = menu_template(keys_->menu_id());
+    const bool has_done_key = menu && menu->left.command == cmd::kOk;
     if (has_done_key && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         (event->modifiers() & Qt::ControlModifier)) {
         on_done();

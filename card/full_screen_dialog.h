@@ -20,6 +20,8 @@ class FullScreenDialog : public QDialog {
     FullScreenDialog(QWidget* owner, int menu_id);
     TitleStrip* title_strip() const { return strip_; }
     SoftKeyBar* soft_keys() const { return keys_; }
+    // Replaces the soft-key bar with the one of another menu template.
+    void set_menu(int menu_id);
     // Runs a command as its menu or soft key would.
     virtual void run_command(int id);
 

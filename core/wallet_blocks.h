@@ -17,6 +17,18 @@ namespace ks {
 using CardStyle = std::array<uint32_t, format::payload::kStyleValues>;
 CardStyle default_card_style();
 
+// Indexes into CardStyle of the values the card screens use; colours are 0x00BBGGRR.
+namespace style {
+constexpr size_t kDataColour = 2;
+constexpr size_t kBackground = 3;
+constexpr size_t kNameColour = 4;
+constexpr size_t kLayout = 8;  // 0 stacked, 1 and 2 side by side
+constexpr size_t kAlwaysShowPins = 9;
+constexpr size_t kTextSize = 11;
+constexpr size_t kNamesBold = 12;
+constexpr size_t kDataBold = 13;
+}  // namespace style
+
 struct WalletHeader {
     std::array<uint8_t, format::kHeaderSize> bytes{};
     bool valid = false;  // signature accepted on reading, or filled for writing

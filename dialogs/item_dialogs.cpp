@@ -1,7 +1,6 @@
 #include "dialogs/item_dialogs.h"
 
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "core/wallet_document.h"
+#include "dialogs/attachment_dialogs.h"
 #include "forms/forms.h"
 #include "platform/message_format.h"
 #include "platform/text_ids.h"
@@ -184,10 +184,11 @@ IconDialog::IconDialog(QWidget* owner, const IconChoice& current, ItemImages& im
         show_new(item->icon());
     });
     choose_file = [this]() -> std::optional<std::filesystem::path> {
-        const QString path = QFileDialog::getOpenFileName(
-            this, text(text_id::kImportIconTitle), QString(), text(text_id::kIconFilesFilter));
-        if (path.isEmpty()) return std::nullopt;
-        return std::filesystem::path(path.toStdString());
+        const PickedFile picked =
+            FilePicker::pick_file(this, {u"*.ico", text_id::kIconFilesFilter,
+                                         text_id::kImportIconTitle, kIconDialogStrip, true, {}});
+        if (picked.outcome != PickOutcome::Chosen) return std::nullopt;
+        return picked.path;
     };
     connect(import, &QPushButton::clicked, this, [this] {
         const auto path = choose_file ? choose_file() : std::nullopt;

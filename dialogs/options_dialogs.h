@@ -24,16 +24,6 @@ struct DisplayValues {
     CardStyle card_defaults{};
 };
 
-// Indexes into CardStyle of the values the card screens use.
-namespace style {
-constexpr size_t kDataColour = 2;
-constexpr size_t kBackground = 3;
-constexpr size_t kNameColour = 4;
-constexpr size_t kTextSize = 11;
-constexpr size_t kNamesBold = 12;
-constexpr size_t kDataBold = 13;
-}  // namespace style
-
 class DisplayOptionsDialog final : public FullScreenDialog {
     Q_OBJECT
   public:

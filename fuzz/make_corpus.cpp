@@ -1,6 +1,7 @@
 // Writes the seed corpora of the fuzz targets: one folder per target under the folder given, each
 // with small valid inputs made by the program's own writers, and a few damaged ones.
 // Usage: make_corpus OUTPUT_FOLDER
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -394,6 +395,54 @@ void add_icons(Corpus& corpus) {
     corpus.add("fuzz_icon", "png.ico", ico_file({{16, 32, true}, {32, 1}}));
 }
 
+// Sounds ---------------------------------------------------------------------------------------
+
+// A RIFF/WAVE file with a PCM format chunk (`format_tag` 0xFFFE: the extensible form) and
+// `sample_bytes` of samples, preceded by an odd-sized chunk that is padded.
+Bytes wave_file(uint16_t format_tag, uint16_t channels, uint16_t bits, size_t sample_bytes) {
+    Bytes format(format_tag == 0xFFFE ? 40 : 16, 0);
+    ks::put_u16(format, 0, format_tag);
+    ks::put_u16(format, 2, channels);
+    ks::put_u32(format, 4, 22050);
+    ks::put_u32(format, 8, 22050u * channels * bits / 8);
+    ks::put_u16(format, 12, static_cast<uint16_t>(channels * bits / 8));
+    ks::put_u16(format, 14, bits);
+    if (format_tag == 0xFFFE) {
+        const Bytes tail = {22, 0, static_cast<uint8_t>(bits), 0, 3, 0, 0, 0, 1, 0, 0, 0,
+                            0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+        std::copy(tail.begin(), tail.end(), format.begin() + 16);
+    }
+    Bytes file = bytes_of("RIFF");
+    file.resize(8, 0);  // the size, once known
+    const Bytes form = bytes_of("WAVE");
+    file.insert(file.end(), form.begin(), form.end());
+    const auto chunk = [&file](std::string_view id, const Bytes& body) {
+        const Bytes head = bytes_of(id);
+        file.insert(file.end(), head.begin(), head.end());
+        Bytes size(4, 0);
+        ks::put_u32(size, 0, static_cast<uint32_t>(body.size()));
+        file.insert(file.end(), size.begin(), size.end());
+        file.insert(file.end(), body.begin(), body.end());
+        if (body.size() % 2 == 1) file.push_back(0);
+    };
+    chunk("LIST", bytes_of("INFO!"));
+    chunk("fmt ", format);
+    Bytes samples(sample_bytes);
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<uint8_t>(i * 37);
+    chunk("data", samples);
+    ks::put_u32(file, 4, static_cast<uint32_t>(file.size() - 8));
+    return file;
+}
+
+void add_waves(Corpus& corpus) {
+    corpus.add("fuzz_wave_data", "mono8.wav", wave_file(1, 1, 8, 64));
+    corpus.add("fuzz_wave_data", "stereo16.wav", wave_file(1, 2, 16, 128));
+    corpus.add("fuzz_wave_data", "stereo24-extensible.wav", wave_file(0xFFFE, 2, 24, 96));
+    Bytes cut = wave_file(1, 1, 32, 64);
+    cut.resize(cut.size() - 10);
+    corpus.add("fuzz_wave_data", "cut-short.wav", cut);
+}
+
 // Registry and language tables -----------------------------------------------------------------
 
 void add_registry(Corpus& corpus) {
@@ -441,6 +490,7 @@ int run(const fs::path& root) {
     add_legacy_wallets(corpus);
     add_tab_files(corpus);
     add_icons(corpus);
+    add_waves(corpus);
     add_registry(corpus);
     add_string_tables(corpus);
     std::printf("make_corpus: %zu seeds in %s\n", corpus.count(), root.c_str());

@@ -19,6 +19,7 @@ set(KEYSTASH_FUZZ_TARGETS
   fuzz_legacy_wallet:core
   fuzz_tab_import:forms
   fuzz_icon:shell_services
+  fuzz_wave_data:shell_services
   fuzz_registry:platform
   fuzz_string_table:platform)
 

@@ -263,6 +263,16 @@ constexpr uint32_t kPasswordFields = 28305;
 constexpr uint32_t kAlwaysDisplay = 28306;
 constexpr uint32_t kTapColour = 28307;
 
+// Files taken into a card, and the file chooser.
+constexpr uint32_t kFileUnreadable = 36200;     // s: the path
+constexpr uint32_t kFileTooLarge = 36201;       // ss: the path, the largest size
+constexpr uint32_t kNotAPicture = 36202;        // s: the path
+constexpr uint32_t kNotASound = 36203;          // s: the path
+constexpr uint32_t kPictureFilesFilter = 36204;
+constexpr uint32_t kPickerLocation = 36205;
+constexpr uint32_t kPickerPath = 36206;
+constexpr uint32_t kPickerUp = 36207;
+
 struct TextUse {
     uint32_t id;
     std::string_view conversions;
@@ -489,6 +499,14 @@ constexpr TextUse kTextsInUse[] = {
     {kPasswordFields, ""},
     {kAlwaysDisplay, ""},
     {kTapColour, ""},
+    {kFileUnreadable, "s"},
+    {kFileTooLarge, "ss"},
+    {kNotAPicture, "s"},
+    {kNotASound, "s"},
+    {kPictureFilesFilter, ""},
+    {kPickerLocation, ""},
+    {kPickerPath, ""},
+    {kPickerUp, ""},
 };
 
 }  // namespace ks::text_id

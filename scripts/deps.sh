@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev nlohmann-json3-dev libbenchmark-dev libssl-dev
-          qt6-base-dev libgl-dev fonts-dejavu-core fonts-material-design-icons-iconfont)
+          qt6-base-dev qt6-multimedia-dev libgl-dev fonts-dejavu-core fonts-material-design-icons-iconfont)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -12,6 +12,7 @@
 #include <QShortcut>
 #include <QUrl>
 
+#include "card/rules/attachment_files.h"
 #include "core/keys.h"
 #include "core/format.h"
 #include "dialogs/password_dialogs.h"
@@ -28,6 +29,7 @@
 #include "shell/gui/drawn_icons.h"
 #include "shell/gui/gui_services.h"
 #include "shell/gui/messages.h"
+#include "shell/gui/secret_clipboard.h"
 #include "shell/gui/soft_keys.h"
 #include "shell/settings.h"
 #include "shell/shell_integration.h"
@@ -282,7 +284,7 @@ void MainWindow::handle_message(uint32_t message, intptr_t wparam) {
             break;
         case WM_COMMAND: command(static_cast<int>(wparam)); break;
         case MWM_DROP: tree_->finish_drop(); break;
-        case MWM_CARDCLOSED: tree_->card_closed(static_cast<int>(wparam), kNoIndex, false); break;
+        case MWM_CARDCLOSED: tree_->card_closed(static_cast<int>(wparam)); break;
         default: break;
     }
 }
@@ -515,6 +517,10 @@ void MainWindow::close_wallet() {
     results_.clear();
     tree_->hide();
     session_.close();
+    // Copies of attachments opened while the wallet was open go with it, and so does a secret
+    // still on the clipboard.
+    OpenedFiles::empty_folder();
+    secret_clipboard().clear_secret();
     tree_->reload();
     activity_.wallet_open = false;
     update();

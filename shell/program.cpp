@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "card/rules/attachment_files.h"
 #include "platform/instance.h"
 #include "platform/message_format.h"
 #include "platform/process.h"
@@ -117,6 +118,9 @@ int run_keystash(int argc, char** argv) {
         settings.save(registry);
         return 0;
     }
+
+    // Copies of attachments left by a run that ended without closing its wallet.
+    if (lock.held()) OpenedFiles::empty_folder();
 
     MainWindow window(registry);
     QObject::connect(&window, &MainWindow::finished, &app, &QApplication::quit, Qt::QueuedConnection);

@@ -21,7 +21,9 @@
 
 #include <deque>
 
+#include "card/rules/attachment_files.h"
 #include "core/folder_tree.h"
+#include "dialogs/card_dialog_set.h"
 #include "core/keys.h"
 #include "forms/form_file_messages.h"
 #include "forms/forms.h"
@@ -33,6 +35,7 @@
 #include "platform/user_dirs.h"
 #include "shell/gui/commands.h"
 #include "shell/gui/gui_services.h"
+#include "shell/gui/messages.h"
 #include "shell/gui/soft_keys.h"
 #include "shell/settings.h"
 
@@ -178,30 +181,11 @@ std::optional<fs::path> TreeDialogs::pick_file(QWidget* owner, FileKind kind) {
     return fs::path(path.toStdString());
 }
 
-void TreeDialogs::show_card(QWidget* owner, WalletDocument& document, int index) {
-    const std::optional<Card> card = document.load_card(index);
-    if (!card) return;
-    QDialog dialog(owner);
-    dialog.setObjectName(QStringLiteral("CardViewDialog"));
-    dialog.setWindowTitle(qs(card->node()->name()));
-    auto* layout = new QVBoxLayout(&dialog);
-    auto* fields = new QFormLayout;
-    for (const FieldRecord& field : card->fields()) {
-        // PIN values stay hidden, as the card window shows them.
-        const bool pin = field.kind() == static_cast<uint16_t>(FieldKind::Pin);
-        const QString shown =
-            pin && !field.value().empty() ? QStringLiteral("••••••") : qs(field.value());
-        auto* value = new QLabel(shown, &dialog);
-        value->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-        value->setWordWrap(true);
-        fields->addRow(qs(field.label()) + QLatin1Char(':'), value);
-    }
-    layout->addLayout(fields);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addWidget(buttons);
-    if (owner) dialog.resize(owner->width() * 9 / 10, dialog.sizeHint().height());
-    dialog.exec();
+void TreeDialogs::run_card_window(QWidget* owner, CardWindowRequest& request,
+                                  const CardWindowStart& start, ItemImages& images) {
+    StandardCardDialogs dialogs;
+    CardWindow window(owner, request, start, dialogs, images);
+    window.exec();
 }
 
 void TreeDialogs::open_file(const fs::path& path) {
@@ -243,6 +227,8 @@ WalletTree::~WalletTree() = default;
 
 void WalletTree::reload() {
     clear_clip();
+    // A card still waiting for its closing notification belongs to the wallet that went.
+    open_card_.reset();
     model_->reset();
 }
 
@@ -400,7 +386,16 @@ void WalletTree::open_node(const QModelIndex& index) {
     setCurrentIndex(index);
     if (i.kind == ItemKind::Card) {
         const TreeNode* node = document_.node(i.entry);
-        if (node && !node->deleted()) dialogs_->show_card(this, document_, i.entry);
+        if (!node || node->deleted() || open_card_) return;
+        std::optional<Card> card = document_.load_card(i.entry);
+        if (!card) {
+            refuse();
+            return;
+        }
+        // A form in My Forms opens in form design.
+        const bool form = i.parent_kind == ItemKind::MyForms;
+        open_card_window(std::move(*card), i.entry,
+                         {form ? CardMode::Design : CardMode::View, false});
         return;
     }
     setExpanded(index, !isExpanded(index));
@@ -427,14 +422,29 @@ void WalletTree::new_card() {
         dialogs_->select_card_type(this, folder_node->default_form(), document_, model_->images());
     if (!choice) return;
     std::optional<Card> card = new_card_from_form(document_, folder_node->id(), choice->id);
-    if (!card) return;
-    const int stored = document_.store_card(*card);
-    if (stored == kNoIndex) {
-        not_saved();
-        return;
+    if (!card || open_card_) return;
+    // The card is stored when the card window closes with it.
+    open_card_window(std::move(*card), kNoIndex, {CardMode::Edit, true});
+}
+
+void WalletTree::open_card_window(Card card, int entry, CardWindowStart start) {
+    open_card_ = std::make_unique<OpenCard>();
+    open_card_->card = std::move(card);
+    open_card_->entry = entry;
+    CardWindowRequest& request = open_card_->request;
+    request.card = &open_card_->card;
+    request.owner = this;
+    request.notification = CVM_CARDCLOSED;
+    dialogs_->run_card_window(window(), request, start, model_->images());
+}
+
+bool WalletTree::event(QEvent* event) {
+    if (event->type() == MessageEvent::type()) {
+        const auto* m = static_cast<MessageEvent*>(event);
+        if (m->message == CVM_CARDCLOSED) card_closed(static_cast<int>(m->wparam));
+        return true;
     }
-    select_entry(stored);
-    dialogs_->show_card(this, document_, stored);
+    return QTreeView::event(event);
 }
 
 void WalletTree::new_folder() {
@@ -808,14 +818,17 @@ void WalletTree::expand_or_collapse_all() {
     scrollTo(currentIndex());
 }
 
-void WalletTree::card_closed(int result, int entry, bool new_card) {
-    if (result == 3) {
-        if (new_card)
-            select_entry(entry);
-        else if (const QModelIndex i = model_->index_of(entry); i.isValid())
-            update(i);
-    } else if (result == 4 && !new_card) {
-        document_.remove(entry);
+void WalletTree::card_closed(int result) {
+    const std::unique_ptr<OpenCard> open = std::move(open_card_);
+    if (!open || !document_.is_open()) return;
+    const bool new_card = open->entry == kNoIndex;
+    if (result == static_cast<int>(CardClosed::Changed)) {
+        const int stored =
+            new_card ? document_.store_card(open->card) : document_.update_card(open->card);
+        if (stored == kNoIndex) not_saved();
+        else select_entry(stored);
+    } else if (result == static_cast<int>(CardClosed::Deleted) && !new_card) {
+        if (!document_.remove(open->entry)) not_saved();
     }
     model_->refresh_special_folders();
 }

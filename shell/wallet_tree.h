@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 
+#include "card/card_window.h"
 #include "core/search.h"
 #include "core/wallet_document.h"
 #include "dialogs/exchange_dialogs.h"
@@ -37,8 +38,10 @@ class TreeDialogs {
     // 0 cancelled, 1 import from a file, 2 the web page was opened.
     virtual int import_forms(QWidget* owner);
     virtual std::optional<std::filesystem::path> pick_file(QWidget* owner, FileKind kind);
-    // Shows a card (read-only until the card window lands).
-    virtual void show_card(QWidget* owner, WalletDocument& document, int index);
+    // Runs the card window on the request's card until it closes; its closing notification goes
+    // to the request's owner.
+    virtual void run_card_window(QWidget* owner, CardWindowRequest& request,
+                                 const CardWindowStart& start, ItemImages& images);
     virtual void open_file(const std::filesystem::path& path);
 };
 
@@ -97,8 +100,10 @@ class WalletTree final : public QTreeView {
     void move_to(const QModelIndex& target);
     // The pending drop (MWM_DROP).
     void finish_drop();
-    // The card window closed: 3 saved, 4 deleted.
-    void card_closed(int result, int entry, bool new_card);
+    // The card window closed (CVM_CARDCLOSED): 3 store the card, 4 delete it, else nothing.
+    void card_closed(int result);
+    // The card open in the card window, if any.
+    const Card* open_card() const { return open_card_ ? &open_card_->card : nullptr; }
 
     // Refused operations beep; this counts them.
     int refusals() const { return refusals_; }
@@ -121,6 +126,7 @@ class WalletTree final : public QTreeView {
     void dropped();
 
   protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -128,6 +134,13 @@ class WalletTree final : public QTreeView {
     void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
+    // The card in the card window: kept until its closing notification says what to do.
+    struct OpenCard {
+        Card card;
+        int entry = kNoIndex;  // kNoIndex for a new card, not yet stored
+        CardWindowRequest request;
+    };
+    void open_card_window(Card card, int entry, CardWindowStart start);
     void open_node(const QModelIndex& index);
     void new_card();
     void new_folder();
@@ -155,6 +168,7 @@ class WalletTree final : public QTreeView {
     SearchResults& results_;
     WalletTreeModel* model_;
     std::unique_ptr<TreeDialogs> dialogs_;
+    std::unique_ptr<OpenCard> open_card_;
     ClipState clip_;
     QPoint press_pos_;
     QPersistentModelIndex press_index_;

@@ -12,11 +12,13 @@
 #include <vector>
 
 #include "core/attachment.h"
+#include "platform/bytes.h"
 #include "platform/datetime.h"
 
 namespace ks {
 
-// "YYYYMMDD_name": an exported or opened attachment's file name on `day`.
+// "YYYYMMDD_name": an exported or opened attachment's file name on `day`. The name is made safe
+// for a file name (no "/") and cut, keeping its extension, to fit 255 bytes.
 std::u16string attachment_file_name(const DateTime& day, std::u16string_view name);
 // "YYYYMMD_name" with the day without a leading zero: an exported sound's or picture's name.
 std::u16string export_file_name(const DateTime& day, std::u16string_view name);
@@ -30,6 +32,19 @@ bool is_wallet_file_path(std::u16string_view path);
 bool write_file_replacing(const std::filesystem::path& path, std::span<const uint8_t> data);
 // As above, but fails, writing nothing, when `path` exists.
 bool write_new_file(const std::filesystem::path& path, std::span<const uint8_t> data);
+
+// The largest file a card takes as an attachment, a sound or a picture: a card is held whole in
+// memory and written whole each time it is stored.
+constexpr uint64_t kMaxCardFileBytes = 64ull * 1024 * 1024;
+
+enum class CardFileStatus { Read, Unreadable, TooLarge };
+struct CardFileBytes {
+    CardFileStatus status = CardFileStatus::Unreadable;
+    SecureBytes bytes;  // the whole file when read
+};
+// A file the user chose to put into a card: a regular file, not empty, of at most
+// kMaxCardFileBytes, read whole.
+CardFileBytes read_card_file(const std::filesystem::path& path);
 
 // Export File: the attachment written into `folder` (the documents folder when empty) under
 // attachment_file_name(today); the path, or nothing when it has no data or could not be written.
@@ -67,14 +82,15 @@ class OpenedFiles {
 
 // Open: the attachment in `slot` written under its dated name into OpenedFiles::folder() and
 // noted in `opened`, to be handed to the desktop. A wallet file is never opened from an
-// attachment: it is written into the documents folder instead, as Export File does, and not
-// noted (may_open false). Nothing when nothing could be written.
+// attachment: it is written into `documents` (the documents folder when empty) instead, as
+// Export File does, and not noted (may_open false). Nothing when nothing could be written.
 struct OpenedAttachment {
     std::filesystem::path path;
     bool may_open = false;  // false for a wallet file
 };
-std::optional<OpenedAttachment> write_opened_attachment(const FileAttachment& attachment,
-                                                        OpenedFiles& opened);
+std::optional<OpenedAttachment> write_opened_attachment(
+    const FileAttachment& attachment, OpenedFiles& opened,
+    const std::filesystem::path& documents = {});
 
 // The text shown when opened copies could not be deleted: message 28207 with their number when
 // there are more than 5 or their names are long, else message 28208 and each name on its line.

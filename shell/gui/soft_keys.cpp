@@ -59,6 +59,85 @@ constexpr MenuEntry kChooserMenu[] = {
     {u"Exit", kExit},
 };
 
+constexpr MenuEntry kCardViewMenu[] = {
+    {u"Edit", kEdit},
+    {u"Copy Text", kCopyText},
+    {u"", 0},
+    {u"Icon", kIcon},
+    {u"Text/Colors", kTextColors},
+    {u"Background", kBackground},
+    {u"Sound", kSound},
+    {u"Attachments", kAttachments},
+    {u"", 0},
+    {u"Delete Card", kDeleteCard},
+    {u"", 0},
+    {u"Cancel", kCardCancel},
+};
+constexpr MenuEntry kCardViewToolbar[] = {
+    {u"Edit", kEdit},
+    {u"Copy Text", kCopyText},
+    {u"Attachments", kAttachments},
+};
+constexpr MenuEntry kEditMenu[] = {
+    {u"Cut", kEditCut},
+    {u"Copy", kEditCopy},
+    {u"Paste", kEditPaste},
+    {u"Clear", kEditClear},
+    {u"Select All", kEditSelectAll},
+    {u"", 0},
+    {u"Form Design", kFormDesign},
+    {u"", 0},
+    {u"Cancel", kCardCancel},
+};
+constexpr MenuEntry kEditToolbar[] = {
+    {u"Cut", kEditCut},
+    {u"Copy", kEditCopy},
+    {u"Paste", kEditPaste},
+};
+constexpr MenuEntry kMoveFieldMenu[] = {
+    {u"Up", kFieldUp},
+    {u"Down", kFieldDown},
+    {u"Top", kFieldTop},
+    {u"Bottom", kFieldBottom},
+};
+constexpr MenuEntry kFormDesignMenu[] = {
+    {u"Add field", kAddField},
+    {u"Move field", 0, kMoveFieldMenu},
+    {u"Copy field", kCopyField},
+    {u"Delete field", kDeleteField},
+    {u"Edit Selection Field", kEditSelectionField},
+    {u"", 0},
+    {u"Cancel", kCardCancel},
+};
+constexpr MenuEntry kFormDesignToolbar[] = {
+    {u"Add field", kAddField},
+    {u"Up", kFieldUp},
+    {u"Down", kFieldDown},
+};
+constexpr MenuEntry kZoomMenu[] = {
+    {u"75%", kZoom75},      {u"100%", kZoom75 + 1}, {u"150%", kZoom75 + 2},
+    {u"200%", kZoom75 + 3}, {u"300%", kZoom300},
+};
+constexpr MenuEntry kNotesMenu[] = {
+    {u"Cut", kEditCut},
+    {u"Copy", kEditCopy},
+    {u"Paste", kEditPaste},
+    {u"Clear", kEditClear},
+    {u"Select All", kEditSelectAll},
+    {u"", 0},
+    {u"Insert Date", kInsertDate},
+    {u"Insert Time", kInsertTime},
+    {u"Zoom", 0, kZoomMenu},
+    {u"", 0},
+    {u"Cancel", kCancel},
+};
+
+// The file chooser when an empty choice is allowed.
+constexpr MenuEntry kNoneCancelMenu[] = {
+    {u"None", kNone},
+    {u"Cancel", kCancel},
+};
+
 constexpr MenuTemplate kTemplates[] = {
     {menu_id::kMain, {u"Find", kFind}, {u"MENU", kMenu, kMainMenu}},
     {menu_id::kMainExpanded, {u"Find", kFind}, {u"MENU", kMenu, kMainMenu}, kExpandedToolbar},
@@ -67,6 +146,16 @@ constexpr MenuTemplate kTemplates[] = {
     {menu_id::kAbout, {u"Done", kOk}, {u"Web Site", kWebSite}},
     {menu_id::kDoneCancel, {u"Done", kOk}, {u"Cancel", kCancel}},
     {menu_id::kCancelOnly, {u"Cancel", kCancel}, {}},
+    {menu_id::kCardView, {u"Done", kOk}, {u"MENU", kMenu, kCardViewMenu}},
+    {menu_id::kCardViewExpanded, {u"Done", kOk}, {u"MENU", kMenu, kCardViewMenu}, kCardViewToolbar},
+    {menu_id::kEditMode, {u"Done", kOk}, {u"MENU", kMenu, kEditMenu}},
+    {menu_id::kEditModeExpanded, {u"Done", kOk}, {u"MENU", kMenu, kEditMenu}, kEditToolbar},
+    {menu_id::kFormDesign, {u"Done", kOk}, {u"MENU", kMenu, kFormDesignMenu}},
+    {menu_id::kFormDesignExpanded, {u"Done", kOk}, {u"MENU", kMenu, kFormDesignMenu},
+     kFormDesignToolbar},
+    {menu_id::kNotes, {u"Done", kOk}, {u"MENU", kMenu, kNotesMenu}},
+    {menu_id::kDoneOnly, {u"Done", kOk}, {}},
+    {menu_id::kFilePickerNone, {u"Done", kOk}, {u"MENU", kMenu, kNoneCancelMenu}},
 };
 
 QString translated(std::u16string_view english) { return qs(translate_menu_text(english)); }
@@ -92,6 +181,7 @@ SoftKeyBar::SoftKeyBar(int menu_id, QWidget* parent) : QWidget(parent), menu_id_
     for (const MenuEntry& e : t->toolbar) {
         auto* button = new QToolButton(this);
         button->setIcon(command_icon(e.command));
+        if (button->icon().isNull()) button->setText(translated(e.english));
         button->setToolTip(translated(e.english));
         button->setAccessibleName(translated(e.english));
         button->setAutoRaise(true);

@@ -2,11 +2,16 @@
 
 #include <QApplication>
 #include <QTest>
+#include <QTimer>
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <deque>
+#include <functional>
 
+#include "card/card_editors.h"
+#include "card/card_window.h"
 #include "dialogs/options_dialogs.h"
 #include "dialogs/wallet_chooser.h"
 #include "platform/registry.h"
@@ -381,6 +386,88 @@ TEST_F(MainWindowTest, TheSampleWalletRendersOffscreen) {
     ASSERT_FALSE(shot.isNull());
     EXPECT_EQ(shot.size(), QSize(360, 480));
     if (const char* out = std::getenv("KEYSTASH_SCREENSHOT")) {
+        EXPECT_TRUE(shot.save(QString::fromLocal8Bit(out)));
+    }
+}
+
+// The sample wallet's "Travel Rewards Card", selected in the tree.
+void select_travel_card(WalletTree* tree) {
+    const QAbstractItemModel* model = tree->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QModelIndex folder = model->index(row, 0);
+        if (folder.data().toString() != QStringLiteral("Bank")) continue;
+        tree->expand(folder);
+        for (int i = 0; i < model->rowCount(folder); ++i) {
+            const QModelIndex card = model->index(i, 0, folder);
+            if (card.data().toString() == QStringLiteral("Travel Rewards Card")) {
+                tree->setCurrentIndex(card);
+                return;
+            }
+        }
+    }
+    FAIL() << "no Travel Rewards Card";
+}
+
+// What the real card window does, run from inside its own event loop.
+void in_card_window(const std::function<void(CardWindow&)>& steps) {
+    QTimer::singleShot(0, [steps] {
+        auto* card_window = qobject_cast<CardWindow*>(QApplication::activeModalWidget());
+        ASSERT_NE(card_window, nullptr);
+        steps(*card_window);
+    });
+}
+
+TEST_F(MainWindowTest, ACardEditedInTheWindowReadsBackTheSameThroughTheCli) {
+    const fs::path sample = dir / "Sample Wallet.ks5";
+    fs::copy_file(KEYSTASH_SAMPLE_WALLET, sample);
+    open(sample, u"keystash");
+    ASSERT_TRUE(window->session().is_open());
+    select_travel_card(window->tree());
+    in_card_window([](CardWindow& w) {
+        w.run_command(cmd::kEdit);
+        w.list()->move_to_row(1);
+        w.list()->editors().text()->setText(QStringLiteral("Travel Card"));
+        w.list()->move_to_row(5);  // Card Number
+        w.list()->editors().text()->setText(QStringLiteral("4000 0000 0000 0002"));
+        w.run_command(cmd::kOk);  // back to the view
+        w.run_command(cmd::kOk);  // closed: changed
+    });
+    QTest::keyClick(window->tree(), Qt::Key_Return);
+    settle();
+    EXPECT_EQ(u16(window->tree()->currentIndex().data().toString()), u"Travel Card");
+    window->command(cmd::kWallets);  // the wallet closes
+    settle();
+    const std::string command = "echo keystash | '" KEYSTASH_CLI_PATH "' show '" + sample.string() +
+                                "' 'Bank/Travel Card'";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string shown;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe)) shown += buffer;
+    EXPECT_EQ(::pclose(pipe), 0);
+    EXPECT_NE(shown.find("Card Number: 4000 0000 0000 0002\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("Name on Card: Jordan Avery\n"), std::string::npos) << shown;
+}
+
+// The picture of a card in the README is made here: set KEYSTASH_CARD_SCREENSHOT to a PNG path.
+TEST_F(MainWindowTest, ASampleCardRendersOffscreen) {
+    const fs::path sample = dir / "Sample Wallet.ks5";
+    fs::copy_file(KEYSTASH_SAMPLE_WALLET, sample);
+    open(sample, u"keystash");
+    window->resize(360, 480);
+    select_travel_card(window->tree());
+    QImage shot;
+    in_card_window([&shot](CardWindow& w) {
+        w.list()->select_line(3);  // the card number
+        QApplication::processEvents();
+        shot = w.grab().toImage();
+        w.run_command(cmd::kOk);
+    });
+    QTest::keyClick(window->tree(), Qt::Key_Return);
+    settle();
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_EQ(shot.size(), QSize(360, 480));
+    if (const char* out = std::getenv("KEYSTASH_CARD_SCREENSHOT")) {
         EXPECT_TRUE(shot.save(QString::fromLocal8Bit(out)));
     }
 }

@@ -22,6 +22,7 @@
 #include "shell/gui/commands.h"
 #include "shell/gui/gui_services.h"
 #include "shell/gui/item_images.h"
+#include "shell/gui/messages.h"
 #include "shell/settings.h"
 #include "shell/wallet_tree.h"
 #include "support/test_support.h"
@@ -41,6 +42,9 @@ struct TreeScript {
     std::deque<std::u16string> folder_names;  // empty: cancel
     bool main_level = false;
     int cards_shown = 0;
+    std::vector<CardWindowStart> card_starts;
+    // What the card window does to the card; its result is the closing notice (0 by default).
+    std::function<int(Card&)> card_window;
 };
 
 class ScriptedTreeDialogs final : public TreeDialogs {
@@ -85,7 +89,13 @@ class ScriptedTreeDialogs final : public TreeDialogs {
         s_.files.pop_front();
         return f;
     }
-    void show_card(QWidget*, WalletDocument&, int) override { ++s_.cards_shown; }
+    void run_card_window(QWidget*, CardWindowRequest& r, const CardWindowStart& start,
+                         ItemImages&) override {
+        ++s_.cards_shown;
+        s_.card_starts.push_back(start);
+        const int notice = s_.card_window ? s_.card_window(*r.card) : 0;
+        post_message(r.owner, r.notification, notice);
+    }
     void open_file(const fs::path&) override {}
 
   private:
@@ -328,12 +338,60 @@ TEST_F(WalletTreeTest, NewFolderAndNewCard) {
     EXPECT_EQ(doc.node(inner)->icon(), 72);
     EXPECT_EQ(doc.place_of(inner)->parent, a);
 
+    // A new card opens in edit mode on its name, and is stored only when the window keeps it.
     script.card_types = {FormChoice{builtin_form_id(13), true, 13}};
+    const size_t nodes = doc.nodes().size();
     tree->command(cmd::kNewCard);
+    QApplication::processEvents();
+    EXPECT_EQ(doc.nodes().size(), nodes);
+    ASSERT_EQ(script.card_starts.size(), 1u);
+    EXPECT_EQ(script.card_starts[0].mode, CardMode::Edit);
+    EXPECT_TRUE(script.card_starts[0].on_card_name);
+
+    script.card_types = {FormChoice{builtin_form_id(13), true, 13}};
+    script.card_window = [](Card& c) {
+        c.node()->set_name(u"Fresh");
+        return 3;
+    };
+    tree->command(cmd::kNewCard);
+    QApplication::processEvents();
     const int made = tree->currentIndex().data(kEntryRole).toInt();
     EXPECT_EQ(doc.kind_of(made), 1);
+    EXPECT_EQ(doc.node(made)->name(), u"Fresh");
     EXPECT_EQ(doc.place_of(made)->parent, inner);
-    EXPECT_EQ(script.cards_shown, 1);
+    EXPECT_EQ(script.cards_shown, 2);
+}
+
+TEST_F(WalletTreeTest, TheCardWindowsNoticeStoresOrDeletesTheCard) {
+    select(t1);
+    script.card_window = [](Card& c) {
+        c.field(0).set_value(u"changed");
+        return 3;
+    };
+    ASSERT_TRUE(doc.load_card(t1)->fields().empty());
+    Card with_field = *doc.load_card(t1);
+    with_field.insert_field(FieldRecord{});
+    ASSERT_NE(doc.update_card(with_field), kNoIndex);
+    QTest::keyClick(tree.get(), Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(doc.load_card(t1)->fields().at(0).value(), u"changed");
+    EXPECT_EQ(script.card_starts.back().mode, CardMode::View);
+
+    script.card_window = [](Card&) { return 4; };
+    QTest::keyClick(tree.get(), Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_TRUE(doc.node(t1)->deleted());
+}
+
+TEST_F(WalletTreeTest, AFormInMyFormsOpensInFormDesign) {
+    const int form = doc.save_to_my_forms(t1);
+    ASSERT_NE(form, kNoIndex);
+    tree->expandAll();
+    select(form);
+    QTest::keyClick(tree.get(), Qt::Key_Return);
+    QApplication::processEvents();
+    ASSERT_EQ(script.card_starts.size(), 1u);
+    EXPECT_EQ(script.card_starts[0].mode, CardMode::Design);
 }
 
 TEST_F(WalletTreeTest, PropertiesRenameAFolderAndMoveItToTheMainLevel) {
