@@ -6,6 +6,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <cmath>
 
 #include "card/card_modes.h"
 #include "card/rules/background_placement.h"
@@ -71,8 +72,14 @@ void draw_wrapped(QPainter& painter, std::u16string_view text, const QFont& font
 
 QColor inverse(const QColor& c) { return QColor(255 - c.red(), 255 - c.green(), 255 - c.blue()); }
 
+// The width of a name's first line as the layout draws it.
 int name_width(std::u16string_view name, const QFont& font, int limit) {
-    const int w = QFontMetrics(font).horizontalAdvance(layout_text(name).section(QChar::LineSeparator, 0, 0));
+    QTextLayout layout(layout_text(name).section(QChar::LineSeparator, 0, 0), font);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid()) line.setLineWidth(1e6);
+    layout.endLayout();
+    const int w = line.isValid() ? static_cast<int>(std::ceil(line.naturalTextWidth())) + 1 : 0;
     return std::min(w, limit);
 }
 

@@ -1,5 +1,6 @@
 #include "card/card_window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QKeyEvent>
@@ -56,7 +57,8 @@ CardWindow::CardWindow(QWidget* owner, CardWindowRequest& request, CardWindowSta
       request_(request),
       card_(*request.card),
       dialogs_(dialogs),
-      images_(images) {
+      images_(images),
+      read_only_(request.read_only) {
     setObjectName(QStringLiteral("CardWindow"));
     body()->setContentsMargins(0, 0, 0, 0);
     const int field = start.on_card_name ? -1 : request.current_field;
@@ -104,6 +106,14 @@ void CardWindow::update_title() {
 
 void CardWindow::update_menu() {
     set_menu(menu_for(mode()));
+    // The keys that run menu commands, shown beside them.
+    static constexpr std::pair<int, const char*> kKeys[] = {
+        {cmd::kEdit, "Ctrl+E"}, {cmd::kCopyText, "Ctrl+C"}, {cmd::kFormDesign, "Ctrl+D"},
+        {cmd::kCardCancel, "Esc"}};
+    for (const auto& [command, keys] : kKeys) {
+        if (QAction* a = soft_keys()->action(command))
+            a->setText(a->text() + QLatin1Char('\t') + QLatin1String(keys));
+    }
     connect(soft_keys(), &SoftKeyBar::menu_about_to_show, this, &CardWindow::enable_menu);
     enable_menu();
 }
@@ -113,6 +123,9 @@ void CardWindow::enable_menu() {
     switch (mode()) {
         case CardMode::View:
             keys->set_command_enabled(cmd::kCopyText, list_->command_enabled(cmd::kCopyText));
+            for (int id : {cmd::kEdit, cmd::kIcon, cmd::kTextColors, cmd::kBackground, cmd::kSound,
+                           cmd::kAttachments, cmd::kDeleteCard})
+                keys->set_command_enabled(id, !read_only_);
             break;
         case CardMode::Edit: {
             const auto editor = list_->open_editor();
@@ -146,7 +159,18 @@ void CardWindow::refresh_view() {
     if (mode() == CardMode::View) list_->message(LUM_REFRESH);
 }
 
+// The commands that change the card.
+static bool changes_card(int id) {
+    return id == cmd::kEdit || id == cmd::kFormDesign || id == cmd::kIcon ||
+           id == cmd::kTextColors || id == cmd::kBackground || id == cmd::kSound ||
+           id == cmd::kAttachments || id == cmd::kDeleteCard;
+}
+
 void CardWindow::run_command(int id) {
+    if (read_only_ && changes_card(id)) {
+        QApplication::beep();
+        return;
+    }
     switch (id) {
         case cmd::kOk:
         case cmd::kDone: on_done(); return;

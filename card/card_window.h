@@ -34,6 +34,7 @@ struct CardWindowRequest {
     bool modeless = false;
     uint32_t notification = CVM_CARDCLOSED;
     int current_field = -1;  // the field selected in the view; edit mode starts on it
+    bool read_only = false;  // the wallet cannot be changed: the card is only shown
 };
 
 struct CardWindowStart {
@@ -82,6 +83,7 @@ class CardWindow final : public FullScreenDialog {
     ItemImages& images_;
     CardList* list_;
     OpenedFiles opened_;
+    bool read_only_;
     int editor_flags_ = 0;  // the low bits of the last CVM_EDITORFLAGS
     bool closing_ = false;
 };

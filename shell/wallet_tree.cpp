@@ -435,6 +435,7 @@ void WalletTree::open_card_window(Card card, int entry, CardWindowStart start) {
     request.card = &open_card_->card;
     request.owner = this;
     request.notification = CVM_CARDCLOSED;
+    request.read_only = document_.read_only();
     dialogs_->run_card_window(window(), request, start, model_->images());
 }
 

@@ -17,33 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Sets environment variables and restores them afterwards.
-class ScopedEnv {
-  public:
-    void set(const char* name, std::optional<std::string> value) {
-        if (!saved_.contains(name)) {
-            const char* old = std::getenv(name);
-            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-        }
-        if (value) {
-            ::setenv(name, value->c_str(), 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        for (const auto& [name, value] : saved_) {
-            if (value) {
-                ::setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                ::unsetenv(name.c_str());
-            }
-        }
-    }
-
-  private:
-    std::map<std::string, std::optional<std::string>> saved_;
-};
+using test::ScopedEnv;
 
 unsigned mode_of(const fs::path& path) {
     struct stat st {};

@@ -44,29 +44,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Sets environment variables and restores them afterwards.
-class ScopedEnv {
-  public:
-    void set(const char* name, const std::string& value) {
-        if (!saved_.contains(name)) {
-            const char* old = std::getenv(name);
-            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-        }
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        for (const auto& [name, value] : saved_) {
-            if (value) {
-                ::setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                ::unsetenv(name.c_str());
-            }
-        }
-    }
-
-  private:
-    std::map<std::string, std::optional<std::string>> saved_;
-};
+using test::ScopedEnv;
 
 // An owner that keeps the private messages posted to it.
 class MessageCatcher final : public QWidget {

@@ -97,6 +97,7 @@ class CardWindowTest : public ::testing::Test {
     }
     CardWindow& open(CardMode mode = CardMode::View, bool on_name = false, int field = -1) {
         request = {};
+        request.read_only = request_read_only;
         request.card = &card;
         request.owner = &owner;
         request.current_field = field;
@@ -140,6 +141,7 @@ class CardWindowTest : public ::testing::Test {
     ScriptedCardDialogs dialogs;
     ItemImages images;
     CardWindowRequest request;
+    bool request_read_only = false;
     std::unique_ptr<CardWindow> window;
     std::vector<std::string> addresses;
     ScriptedMessageBoxes boxes;
@@ -386,6 +388,17 @@ TEST_F(CardWindowTest, FormDesignMovesFieldsAndOpensTheSelectionListOnlyForKind1
     EXPECT_EQ(window->mode(), CardMode::Edit);
 }
 
+TEST_F(CardWindowTest, ACardOfAReadOnlyWalletIsOnlyShown) {
+    request_read_only = true;
+    open();
+    window->run_command(cmd::kEdit);
+    key(Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(window->mode(), CardMode::View);
+    emit window->soft_keys()->menu_about_to_show();
+    EXPECT_FALSE(window->soft_keys()->action(cmd::kDeleteCard)->isEnabled());
+    EXPECT_TRUE(window->soft_keys()->action(cmd::kCopyText)->isEnabled());
+}
+
 TEST_F(CardWindowTest, SwitchingModesRebuildsTheView) {
     open();
     window->run_command(cmd::kEdit);
@@ -439,6 +452,42 @@ TEST_F(CardWindowTest, TheBackgroundPictureIsPlacedOrTiled) {
         const QColor corner = shot.pixelColor(shot.width() - 2, shot.height() - 2);
         EXPECT_EQ(corner == QColor(Qt::red), position == 10) << position;
         EXPECT_EQ(shot.pixelColor(1, 1), QColor(Qt::red)) << position;
+    }
+}
+
+TEST_F(CardWindowTest, SideBySideLayoutsPutNamesAndValuesOnOppositeSides) {
+    CardStyle style = card.style();
+    style[style::kNameColour] = 0x0000FF;  // red
+    style[style::kDataColour] = 0xFF0000;  // blue
+    style[style::kBackground] = 0xFFFFFF;
+    for (const uint32_t layout : {1u, 2u}) {
+        style[style::kLayout] = layout;
+        card.set_style(style);
+        open();
+        list().select_line(value_line(2));  // keep the first row unselected
+        QApplication::processEvents();
+        const QImage shot = list().surface()->viewport()->grab().toImage();
+        const QRect row = list().line_rect(value_line(0));
+        int red_left = 0, red_right = 0, blue_left = 0, blue_right = 0;
+        for (int y = row.top(); y < row.bottom(); ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                const bool left = x < shot.width() / 2;
+                if (c.red() > 150 && c.green() < 100 && c.blue() < 100) (left ? red_left : red_right)++;
+                if (c.blue() > 150 && c.green() < 100 && c.red() < 100) (left ? blue_left : blue_right)++;
+            }
+        }
+        if (layout == 1) {
+            EXPECT_GT(red_right, 0);
+            EXPECT_EQ(red_left, 0);
+            EXPECT_GT(blue_left, 0);
+            EXPECT_EQ(blue_right, 0);
+        } else {
+            EXPECT_GT(red_left, 0);
+            EXPECT_EQ(red_right, 0);
+            EXPECT_GT(blue_right, 0);
+            EXPECT_EQ(blue_left, 0);
+        }
     }
 }
 

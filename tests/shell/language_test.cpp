@@ -15,33 +15,7 @@
 namespace ks {
 namespace {
 
-// Sets or removes environment variables and restores them afterwards.
-class ScopedEnv {
-  public:
-    void set(const char* name, std::optional<std::string> value) {
-        if (!saved_.contains(name)) {
-            const char* old = std::getenv(name);
-            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-        }
-        if (value) {
-            ::setenv(name, value->c_str(), 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        for (const auto& [name, value] : saved_) {
-            if (value) {
-                ::setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                ::unsetenv(name.c_str());
-            }
-        }
-    }
-
-  private:
-    std::map<std::string, std::optional<std::string>> saved_;
-};
+using test::ScopedEnv;
 
 void write_text(const std::filesystem::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;

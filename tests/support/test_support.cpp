@@ -3,10 +3,27 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
 namespace ks::test {
+
+void ScopedEnv::set(const char* name, std::optional<std::string> value) {
+    if (!saved_.contains(name)) {
+        const char* old = std::getenv(name);
+        saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
+    }
+    if (value) ::setenv(name, value->c_str(), 1);
+    else ::unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+    for (const auto& [name, value] : saved_) {
+        if (value) ::setenv(name.c_str(), value->c_str(), 1);
+        else ::unsetenv(name.c_str());
+    }
+}
 
 TempDir::TempDir() {
     std::string pattern =

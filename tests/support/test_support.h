@@ -4,6 +4,7 @@
 #include <deque>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,19 @@
 #include "platform/texts.h"
 
 namespace ks::test {
+
+// Sets or removes environment variables and restores them when it goes.
+class ScopedEnv {
+  public:
+    ScopedEnv() = default;
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    ~ScopedEnv();
+    void set(const char* name, std::optional<std::string> value);
+
+  private:
+    std::map<std::string, std::optional<std::string>> saved_;
+};
 
 class TempDir {
   public:
