@@ -273,6 +273,17 @@ constexpr uint32_t kPickerLocation = 36205;
 constexpr uint32_t kPickerPath = 36206;
 constexpr uint32_t kPickerUp = 36207;
 
+// The keypad edition.
+constexpr uint32_t kSaveInMainMemory = 20850;
+constexpr uint32_t kSaveInStorageCard = 20851;
+constexpr uint32_t kBadWalletName = 23007;
+constexpr uint32_t kWalletExists = 23010;
+constexpr uint32_t kWalletCannotBeMade = 23011;
+constexpr uint32_t kInvalidName = 23012;
+constexpr uint32_t kNewWalletTitle = 20708;
+constexpr uint32_t kWalletNameLabel = 36210;
+constexpr uint32_t kSaveInLabel = 36211;
+
 struct TextUse {
     uint32_t id;
     std::string_view conversions;
@@ -507,6 +518,15 @@ constexpr TextUse kTextsInUse[] = {
     {kPickerLocation, ""},
     {kPickerPath, ""},
     {kPickerUp, ""},
+    {kSaveInMainMemory, ""},
+    {kSaveInStorageCard, ""},
+    {kBadWalletName, ""},
+    {kWalletExists, ""},
+    {kWalletCannotBeMade, ""},
+    {kInvalidName, ""},
+    {kNewWalletTitle, ""},
+    {kWalletNameLabel, ""},
+    {kSaveInLabel, ""},
 };
 
 }  // namespace ks::text_id
