@@ -101,8 +101,10 @@ void CardList::set_mode(CardMode mode, int start) {
     }
     if (mode == CardMode::View) {
         setFocus(Qt::OtherFocusReason);
-        auto* view = static_cast<ViewState*>(state_.get());
-        if (view->selected() >= 0) view->select(view->selected());
+        // The first value is selected with the view at its top.
+        const auto* view = static_cast<ViewState*>(state_.get());
+        if (view->selected() >= 0)
+            emit selection_changed(view->lines()[static_cast<size_t>(view->selected())].field);
     }
     surface_->viewport()->update();
 }

@@ -20,6 +20,7 @@ namespace ks::gui {
 namespace {
 
 constexpr int kMargin = 4;       // between the window's edge and the text
+constexpr int kTopGap = 3;       // above the first line, below the title strip
 constexpr int kValueIndent = 5;  // value lines start this far in
 constexpr int kLinkSpace = 20;   // kept free beside a link line for its icon
 constexpr int kPairGap = 8;      // between a name and its value side by side
@@ -122,7 +123,7 @@ int ViewState::text_width(const CardViewLine& line) const {
 void ViewState::layout(int width) {
     width_ = width;
     heights_.assign(lines_.size(), 0);
-    total_ = 0;
+    total_ = kTopGap;
     for (size_t i = 0; i < lines_.size(); ++i) {
         const CardViewLine& line = lines_[i];
         const bool pair_name = style_ != 0 && !selectable(line) && i + 1 < lines_.size();
@@ -136,7 +137,7 @@ void ViewState::layout(int width) {
 }
 
 int ViewState::line_top(int line) const {
-    int top = 0;
+    int top = kTopGap;
     for (int i = 0; i < line && i < static_cast<int>(heights_.size()); ++i)
         top += heights_[static_cast<size_t>(i)];
     return top;
@@ -163,7 +164,7 @@ void ViewState::paint_background(QPainter& painter, const QRect& area) {
 
 void ViewState::paint(QPainter& painter, const QRect& area, int scroll) {
     paint_background(painter, area);
-    int y = -scroll;
+    int y = kTopGap - scroll;
     for (size_t i = 0; i < lines_.size(); ++i) {
         const int h = heights_[i];
         if (y > area.bottom()) break;
@@ -235,7 +236,7 @@ void ViewState::select(int line) {
 }
 
 void ViewState::tap(QPoint content_pos) {
-    const std::optional<int> hit = line_at(lines_, heights_, content_pos.y());
+    const std::optional<int> hit = line_at(lines_, heights_, content_pos.y() - kTopGap);
     if (!hit) return;
     if (*hit == selected_) activate();
     else select(*hit);

@@ -461,6 +461,7 @@ TEST_F(MainWindowTest, ASampleCardRendersOffscreen) {
         w.list()->select_line(3);  // the card number
         QApplication::processEvents();
         shot = w.grab().toImage();
+        EXPECT_EQ(w.list()->scroll(), 0);
         w.run_command(cmd::kOk);
     });
     QTest::keyClick(window->tree(), Qt::Key_Return);
