@@ -72,11 +72,11 @@ WalletChooser::WalletChooser(QWidget* owner, std::vector<fs::path> folders)
     list_->setFrameShape(QFrame::NoFrame);
     list_->setIconSize(QSize(16, 16));
     body()->addWidget(list_, 1);
-    auto* browse = new QPushButton(gui::text(text_id::kBrowse), this);
-    browse->setAutoDefault(false);
-    browse->setAccessibleName(browse->text());
-    body()->addWidget(browse);
-    connect(browse, &QPushButton::clicked, this, [this] { run_command(cmd::kBrowse); });
+    browse_ = new QPushButton(gui::text(text_id::kBrowse), this);
+    browse_->setAutoDefault(false);
+    browse_->setAccessibleName(browse_->text());
+    body()->addWidget(browse_);
+    connect(browse_, &QPushButton::clicked, this, [this] { run_command(cmd::kBrowse); });
     connect(list_, &QListWidget::itemActivated, this, [this] { run_command(cmd::kOpen); });
     connect(soft_keys(), &SoftKeyBar::menu_about_to_show, this, &WalletChooser::update_menu);
     // The list follows the folders: wallets copied in, synced or deleted elsewhere.
@@ -103,18 +103,32 @@ WalletChooser::WalletChooser(QWidget* owner, std::vector<fs::path> folders)
     refresh();
 }
 
-void WalletChooser::refresh() {
-    const fs::path previous = selected_path();
-    list_->clear();
+std::vector<ChooserEntry> desktop_chooser_entries(const std::vector<fs::path>& folders) {
+    std::vector<ChooserEntry> entries;
     const QIcon icon = resource_icon(kProgramIcon);
-    for (const fs::path& path : list_wallet_files(folders_)) {
+    for (const fs::path& path : list_wallet_files(folders)) {
         // A wallet shows as its name; a previous-version file keeps its extension, so the
         // conversion it needs is no surprise.
         const bool legacy = is_legacy_wallet_path(path);
-        auto* item = new QListWidgetItem(
-            icon, legacy ? path_text(path.filename()) : path_text(path.stem()), list_);
-        item->setData(Qt::UserRole, path_text(path));
-        item->setToolTip(path_text(path));
+        entries.push_back({legacy ? path_text(path.filename()) : path_text(path.stem()), icon, path});
+    }
+    return entries;
+}
+
+void WalletChooser::set_heading(const QString& text) { set_title(text, kProgramIcon); }
+
+void WalletChooser::offer_browse(bool offered) {
+    browse_offered_ = offered;
+    browse_->setVisible(offered);
+}
+
+void WalletChooser::refresh() {
+    const fs::path previous = selected_path();
+    list_->clear();
+    for (const ChooserEntry& entry : list_entries(folders_)) {
+        auto* item = new QListWidgetItem(entry.icon, entry.text, list_);
+        item->setData(Qt::UserRole, path_text(entry.path));
+        item->setToolTip(path_text(entry.path));
     }
     if (!previous.empty()) select_path(previous);
     if (!list_->currentItem() && list_->count() > 0) list_->setCurrentRow(0);
@@ -140,6 +154,7 @@ void WalletChooser::update_menu() {
     if (QAction* exit = soft_keys()->action(cmd::kExit)) {
         exit->setVisible(app_settings().ExitMenu != 0);
     }
+    if (QAction* browse = soft_keys()->action(cmd::kBrowse)) browse->setVisible(browse_offered_);
 }
 
 void WalletChooser::run_command(int id) {
@@ -148,6 +163,7 @@ void WalletChooser::run_command(int id) {
             open_path(selected_path());
             break;
         case cmd::kBrowse: {
+            if (!browse_offered_) break;
             const QString chosen = ask_browse_path ? ask_browse_path() : QString();
             if (!chosen.isEmpty()) open_path(fs::path(chosen.toStdString()));
             break;

@@ -2,6 +2,7 @@
 // The start screen while no wallet is open: the wallets in the documents folder and on storage
 // locations, with New, Open, Browse, Delete, About and Exit. It reports its choice to its owner
 // by posting MWM_CHOOSERDONE.
+#include <QIcon>
 #include <QString>
 
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include "card/full_screen_dialog.h"
 
 class QListWidget;
+class QPushButton;
 
 namespace ks::gui {
 
@@ -27,6 +29,16 @@ std::vector<std::filesystem::path> list_wallet_files(
 // gets "ks5".
 QString normalised_new_wallet_path(QString path);
 
+// One wallet in the chooser's list.
+struct ChooserEntry {
+    QString text;
+    QIcon icon;
+    std::filesystem::path path;
+};
+
+// The desktop's list: each wallet by its name (a previous-version file with its extension).
+std::vector<ChooserEntry> desktop_chooser_entries(const std::vector<std::filesystem::path>& folders);
+
 class WalletChooser final : public FullScreenDialog {
     Q_OBJECT
   public:
@@ -38,6 +50,13 @@ class WalletChooser final : public FullScreenDialog {
     std::function<QString()> ask_browse_path;
     std::function<std::filesystem::path(const std::filesystem::path&)> convert_legacy;
     std::function<void()> show_about;
+    // How the wallets of the folders are listed (the keypad edition lists its own way).
+    std::function<std::vector<ChooserEntry>(const std::vector<std::filesystem::path>&)>
+        list_entries = desktop_chooser_entries;
+
+    // The keypad edition's picker has its own title and no Browse.
+    void set_heading(const QString& text);
+    void offer_browse(bool offered);
 
     void refresh();
     QListWidget* list() const { return list_; }
@@ -57,6 +76,8 @@ class WalletChooser final : public FullScreenDialog {
 
     std::vector<std::filesystem::path> folders_;
     QListWidget* list_;
+    QPushButton* browse_;
+    bool browse_offered_ = true;
     std::filesystem::path chosen_;
     bool reported_ = false;
 };

@@ -14,7 +14,6 @@ namespace ks::gui {
 
 namespace {
 constexpr int kNewWalletStrip = 200;
-constexpr int kEditionNumber = 6;
 }  // namespace
 
 NewWalletDialog::NewWalletDialog(QWidget* owner, std::vector<keypad::SaveInChoice> places)
@@ -61,7 +60,7 @@ void NewWalletDialog::on_done() {
         case keypad::NewWalletProblem::Exists:
         case keypad::NewWalletProblem::CannotCreate: {
             const std::u16string caption =
-                load_string(text_id::kProductName) + u" " + from_utf8(std::to_string(kEditionNumber));
+                load_string(text_id::kProductName) + u" " + from_utf8(std::to_string(kKeypadEditionNumber));
             message_boxes().ask({load_string(made.text_id), caption, PromptButtons::Ok,
                                  PromptIcon::Error});
             break;

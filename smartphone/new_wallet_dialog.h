@@ -13,6 +13,8 @@ class QLineEdit;
 
 namespace ks::gui {
 
+constexpr int kKeypadEditionNumber = 6;
+
 class NewWalletDialog final : public FullScreenDialog {
     Q_OBJECT
   public:

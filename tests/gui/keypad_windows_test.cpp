@@ -3,6 +3,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTest>
 
 #include <fstream>
@@ -10,7 +11,9 @@
 #include "platform/texts.h"
 #include "shell/gui/commands.h"
 #include "shell/gui/gui_services.h"
+#include "shell/settings.h"
 #include "smartphone/new_wallet_dialog.h"
+#include "smartphone/wallet_picker.h"
 #include "support/test_support.h"
 
 namespace ks::gui {
@@ -71,6 +74,23 @@ TEST_F(NewWalletDialogTest, BadAndTakenNamesAreRefusedAndTheDialogStays) {
     EXPECT_EQ(boxes.shown[1].caption, u"Keystash Pro 6");
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(dialog.path().empty());
+}
+
+TEST(KeypadPickerTest, ListsEachWalletOnceByItsShortNameWithPreviousVersionsLast) {
+    test::TempDir dir;
+    fs::create_directories(dir / "Documents");
+    for (const char* name : {"a.b.ks5", "Home.ks5", "Old.wal"})
+        std::ofstream(dir / "Documents" / name) << "x";
+    app_settings().reset_to_defaults();
+    WalletChooser chooser(nullptr, {dir / "Documents", dir / "Documents"});
+    make_keypad_picker(chooser, {});
+    EXPECT_EQ(chooser.list()->objectName(), QStringLiteral("KeystashPicker"));
+    EXPECT_EQ(chooser.windowTitle(), QStringLiteral("Keystash Pro 6"));
+    QStringList texts;
+    for (int i = 0; i < chooser.list()->count(); ++i) texts << chooser.list()->item(i)->text();
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("a"), QStringLiteral("Home"), QStringLiteral("Old")}));
+    chooser.run_command(cmd::kBrowse);  // not offered here
+    EXPECT_EQ(chooser.result(), 0);
 }
 
 }  // namespace
