@@ -6,9 +6,7 @@
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QFormLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,14 +15,12 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QUrl>
-#include <QVBoxLayout>
 
 #include <deque>
 
-#include "card/rules/attachment_files.h"
 #include "core/folder_tree.h"
-#include "dialogs/card_dialog_set.h"
 #include "core/keys.h"
+#include "dialogs/card_dialog_set.h"
 #include "forms/form_file_messages.h"
 #include "forms/forms.h"
 #include "forms/text_export.h"
