@@ -48,7 +48,8 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DKEYSTASH_FUZZ=ON \
 ninja -C "$build" -j "$jobs" fuzz_all || exit 1
 
 targets=(fuzz_wallet_load fuzz_card_payload fuzz_wallet_repair fuzz_form_file fuzz_custom_forms
-         fuzz_legacy_wallet fuzz_tab_import fuzz_icon fuzz_registry fuzz_string_table)
+         fuzz_legacy_wallet fuzz_tab_import fuzz_icon fuzz_wave_data fuzz_registry
+         fuzz_string_table)
 if [ -n "${FUZZ_TARGETS:-}" ]; then
     read -r -a targets <<<"$FUZZ_TARGETS"
 fi
