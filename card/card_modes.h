@@ -34,7 +34,6 @@ class ViewState final : public ModeState {
     void select(int line);
     // Copy Text: the selected line's real value to the clipboard, marked as a secret.
     bool copy_selected() const;
-    int layout_style() const { return style_; }
     int line_top(int line) const;
     int height_of(int line) const {
         return line >= 0 && line < static_cast<int>(heights_.size()) ? heights_[static_cast<size_t>(line)] : 0;

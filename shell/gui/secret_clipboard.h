@@ -24,7 +24,6 @@ class SecretClipboard final : public QObject {
     void clear_secret();
     // For tests: how long a secret stays.
     void set_interval(int ms) { timer_.setInterval(ms); }
-    bool holding_secret() const { return !digest_.isEmpty(); }
 
   private:
     QTimer timer_;

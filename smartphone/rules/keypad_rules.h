@@ -107,21 +107,6 @@ enum class KeyAction : uint32_t {
 };
 constexpr uint32_t kLastKeyAction = 7;
 
-struct KeyActionInfo {
-    KeyAction action;
-    std::u16string_view name;  // as the README and the help page describe it
-};
-constexpr std::array<KeyActionInfo, 8> kKeyActions = {{
-    {KeyAction::Nothing, u"nothing"},
-    {KeyAction::Find, u"find"},
-    {KeyAction::NewCard, u"new card"},
-    {KeyAction::ExpandAll, u"expand or collapse all folders"},
-    {KeyAction::NewFolder, u"new folder"},
-    {KeyAction::AddToFavorites, u"add to Favorites"},
-    {KeyAction::CloseWallet, u"close the wallet"},
-    {KeyAction::Properties, u"properties"},
-}};
-
 // The action of a key (a virtual-key code: '0'..'9', 119 star, 120 hash) under `keys`.
 KeyAction key_action(const KeyActions& keys, uint32_t virtual_key);
 
